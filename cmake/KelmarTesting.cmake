@@ -1,0 +1,20 @@
+# kelmar_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>])
+# Builds one Qt Test executable and registers it with CTest. Tests run
+# offscreen and find their fixtures through KELMAR_SOURCE_DIR and
+# KELMAR_BINARY_DIR, never through the working directory.
+function(kelmar_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test kelmar_options)
+  target_compile_definitions(${name} PRIVATE
+    KELMAR_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    KELMAR_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    LABELS "${T_LABELS}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()

@@ -1,0 +1,166 @@
+#include "systemserialport.h"
+
+#include "comportmap.h"
+
+#ifndef Q_OS_WIN
+#include <sys/file.h>
+#endif
+
+namespace kelmar {
+
+namespace {
+
+QSerialPort::Parity toQt(Parity p)
+{
+    switch (p) {
+    case Parity::None:
+        return QSerialPort::NoParity;
+    case Parity::Odd:
+        return QSerialPort::OddParity;
+    case Parity::Even:
+        return QSerialPort::EvenParity;
+    case Parity::Mark:
+        return QSerialPort::MarkParity;
+    case Parity::Space:
+        return QSerialPort::SpaceParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits toQt(StopBits s)
+{
+    switch (s) {
+    case StopBits::One:
+        return QSerialPort::OneStop;
+    case StopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case StopBits::Two:
+        return QSerialPort::TwoStop;
+    }
+    return QSerialPort::OneStop;
+}
+
+} // namespace
+
+SystemSerialPort::SystemSerialPort(const QString &programDir, QObject *parent)
+    : SerialPort(parent), m_programDir(programDir)
+{
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SystemSerialPort::onError);
+}
+
+SystemSerialPort::~SystemSerialPort()
+{
+    m_port.close();
+}
+
+QString SystemSerialPort::devicePath() const
+{
+    return comDevicePath(m_commPort, m_programDir);
+}
+
+bool SystemSerialPort::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port.isOpen())
+            m_port.close();
+        return true;
+    }
+    if (m_port.isOpen())
+        return true;
+    if (!m_settings)
+        return false;
+    const QString path = devicePath();
+    if (path.isEmpty())
+        return false;
+    m_port.setPortName(path);
+    if (!m_port.open(QIODevice::ReadWrite))
+        return false;
+    if (!lockExclusive() || !m_port.setBaudRate(m_settings->baud) ||
+        !m_port.setDataBits(QSerialPort::DataBits(m_settings->dataBits)) ||
+        !m_port.setParity(toQt(m_settings->parity)) ||
+        !m_port.setStopBits(toQt(m_settings->stopBits)) ||
+        !m_port.setFlowControl(QSerialPort::NoFlowControl)) {
+        m_port.close();
+        return false;
+    }
+    m_port.clear();
+    return true;
+}
+
+bool SystemSerialPort::lockExclusive()
+{
+#ifdef Q_OS_WIN
+    return true; // Windows opens serial devices exclusively by itself
+#else
+    // Two programs must never share one line. The serial port's own lock file
+    // is keyed by the name, and a device can have several names (links), so
+    // the open device itself is locked as well.
+    const int fd = int(m_port.handle());
+    return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+#endif
+}
+
+bool SystemSerialPort::PortOpen() const
+{
+    return m_port.isOpen();
+}
+
+bool SystemSerialPort::setCommPort(int number)
+{
+    if (m_port.isOpen() || number < FirstComPort || number > LastComPort)
+        return false;
+    m_commPort = number;
+    return true;
+}
+
+bool SystemSerialPort::setSettings(const QString &settings)
+{
+    m_settingsText = settings;
+    m_settings = parseSerialSettings(settings);
+    if (!m_settings)
+        return false;
+    if (m_port.isOpen()) {
+        return m_port.setBaudRate(m_settings->baud) &&
+               m_port.setDataBits(QSerialPort::DataBits(m_settings->dataBits)) &&
+               m_port.setParity(toQt(m_settings->parity)) &&
+               m_port.setStopBits(toQt(m_settings->stopBits));
+    }
+    return true;
+}
+
+bool SystemSerialPort::Output(const QByteArray &bytes)
+{
+    if (!m_port.isOpen())
+        return false;
+    return m_port.write(bytes) == bytes.size();
+}
+
+int SystemSerialPort::InBufferCount()
+{
+    if (!m_port.isOpen())
+        return -1;
+    return int(m_port.bytesAvailable());
+}
+
+QByteArray SystemSerialPort::Input()
+{
+    if (!m_port.isOpen())
+        return {};
+    return m_port.readAll();
+}
+
+void SystemSerialPort::onError(QSerialPort::SerialPortError error)
+{
+    // A device that vanished under an open port (an unplugged adapter, a hung
+    // up pseudo-terminal) reports a read or resource error; its descriptor then
+    // stays readable with nothing to read, and leaving it open would spin the
+    // event loop. Close it so that later operations fail as on a closed port.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
+        if (m_port.isOpen()) {
+            m_port.close();
+            emit portLost();
+        }
+    }
+}
+
+} // namespace kelmar

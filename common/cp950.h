@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The settings file, the meter table and the record files are written in
+// code page 950 (Big5), the code page of the systems the program is made for.
+namespace kelmar {
+
+// Bytes that are not valid CP950 become U+FFFD, one per bad byte, so a
+// damaged file still reads with its columns in place.
+QString decodeCp950(const QByteArray &bytes);
+
+// Characters that CP950 cannot hold become '?'.
+QByteArray encodeCp950(const QString &text);
+
+} // namespace kelmar

@@ -1,0 +1,39 @@
+#include "vbtimer.h"
+
+namespace kelmar {
+
+VbTimer::VbTimer(int intervalMs, bool enabled, QObject *parent)
+    : QObject(parent), m_interval(1000), m_enabled(enabled)
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &VbTimer::timeout);
+    setInterval(intervalMs);
+    apply();
+}
+
+void VbTimer::setEnabled(bool on)
+{
+    m_enabled = on;
+    apply();
+}
+
+bool VbTimer::setInterval(int ms)
+{
+    if (ms < 0 || ms > MaxInterval)
+        return false;
+    m_interval = ms;
+    apply();
+    return true;
+}
+
+void VbTimer::apply()
+{
+    // Re-enabling restarts the period, as switching the timer on again does.
+    m_timer.stop();
+    if (m_enabled && m_interval > 0) {
+        m_timer.setInterval(m_interval);
+        m_timer.start();
+    }
+}
+
+} // namespace kelmar

@@ -1,0 +1,159 @@
+#include "form2.h"
+
+#include "fonts.h"
+#include "lamp.h"
+#include "serialport.h"
+#include "serialsettings.h"
+#include "twips.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace kelmar {
+
+namespace {
+
+// Geometry in twips: left, top, width, height. Children of a frame are
+// placed relative to the frame.
+struct Place
+{
+    int left, top, width, height;
+};
+constexpr int ClientWidth = 9120;
+constexpr int ClientHeight = 3900;
+constexpr int ListHeight = 360; // the lists' height is the toolkit's own
+constexpr int LabelHeight = 375;
+
+constexpr Place Frame1Place{120, 120, 3735, 2055};
+constexpr Place Label1Place{120, 480, 1575, 375};
+constexpr Place Combo1Place{1920, 480, 1455, ListHeight};
+constexpr Place Label2Place{120, 960, 1575, LabelHeight};
+constexpr Place Combo2Place{1920, 960, 1455, ListHeight};
+constexpr Place Label3Place{120, 1440, 1575, LabelHeight};
+constexpr Place Combo3Place{1920, 1440, 1455, ListHeight};
+constexpr Place Frame3Place{120, 2400, 3735, 1215};
+constexpr Place Option1Place{240, 480, 1575, 495};
+constexpr Place Option2Place{1800, 480, 1695, 495};
+constexpr Place Frame2Place{4080, 120, 4935, 1095};
+constexpr Place Text1Place{240, 360, 4455, 495};
+constexpr Place Check1Place{4200, 1440, 2055, 375};
+constexpr Place Command1Place{3960, 2880, 1335, 615};
+constexpr Place Command2Place{5400, 2880, 1335, 615};
+constexpr Place Shape1Place{6840, 2880, 615, 615};
+constexpr Place Command3Place{7680, 2880, 1215, 615};
+constexpr Place Text2Place{120, 4320, 5895, 375};
+
+constexpr double FontPoints = 12;
+
+template <typename W> W *place(W *w, const Place &p)
+{
+    w->setGeometry(twipsRect(p.left, p.top, p.width, p.height));
+    return w;
+}
+
+QComboBox *makeList(QWidget *parent, const Place &p, const QStringList &items)
+{
+    auto *c = place(new QComboBox(parent), p);
+    c->setEditable(true);
+    // Typed text must never become a list entry.
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->addItems(items);
+    return c;
+}
+
+} // namespace
+
+Form2::Form2(SerialPort &port, QWidget *parent) : QWidget(parent), m_port(port)
+{
+    setWindowTitle(QStringLiteral("主機端設定"));
+    setFont(designFont(FontMing, FontPoints));
+    setFixedSize(px(ClientWidth), px(ClientHeight));
+
+    Frame1 = place(new QGroupBox(QStringLiteral("設定COM 埠"), this), Frame1Place);
+    Label1 = place(new QLabel(QStringLiteral("COM 埠"), Frame1), Label1Place);
+    QStringList ports;
+    for (int n = 1; n <= 10; ++n)
+        ports << QStringLiteral("COM%1").arg(n);
+    Combo1 = makeList(Frame1, Combo1Place, ports);
+    Label2 = place(new QLabel(QStringLiteral("通訊鮑率"), Frame1), Label2Place);
+    Combo2 = makeList(Frame1, Combo2Place, OfferedBaudRates);
+    Label3 = place(new QLabel(QStringLiteral("通訊協定"), Frame1), Label3Place);
+    Combo3 = makeList(Frame1, Combo3Place, OfferedProtocols);
+
+    Frame3 = place(new QGroupBox(QStringLiteral("顯示條件"), this), Frame3Place);
+    Option1 = place(new QRadioButton(QStringLiteral("800X600"), Frame3), Option1Place);
+    Option2 = place(new QRadioButton(QStringLiteral("1024X768"), Frame3), Option2Place);
+    Option1->setChecked(true);
+
+    Frame2 = place(new QGroupBox(QStringLiteral("設定記錄檔路徑"), this), Frame2Place);
+    Text1 = place(new QLineEdit(Frame2), Text1Place);
+
+    Check1 = place(new QCheckBox(QStringLiteral("建立記錄檔"), this), Check1Place);
+    Check1->setEnabled(false);
+
+    Command1 = place(new QPushButton(QStringLiteral("連線COM"), this), Command1Place);
+    Command2 = place(new QPushButton(QStringLiteral("解除COM"), this), Command2Place);
+    Shape1 = place(new Lamp(this), Shape1Place);
+    Shape1->setColor(LampOff);
+    Command3 = place(new QPushButton(QStringLiteral("離開"), this), Command3Place);
+    Text2 = place(new QLineEdit(QStringLiteral("Text2"), this), Text2Place);
+
+    // Defaults, before start-up puts the saved settings in.
+    Combo1->setCurrentIndex(0);
+    Combo2->setCurrentIndex(1);
+    Combo3->setCurrentIndex(0);
+
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+}
+
+int Form2::portNumber() const
+{
+    return Combo1->currentIndex() + 1;
+}
+
+QString Form2::settingsText() const
+{
+    return Combo2->currentText() + u',' + Combo3->currentText();
+}
+
+void Form2::Command1_Click()
+{
+    const int number = portNumber();
+    const QString settings = settingsText();
+    m_port.setPortOpen(false);
+    m_port.setCommPort(number);
+    m_port.setSettings(settings);
+    m_port.setPortOpen(true);
+    setConnected(m_port.PortOpen());
+}
+
+void Form2::Command2_Click()
+{
+    m_port.setPortOpen(false);
+    Shape1->setColor(LampOff);
+    Check1->setChecked(false); // runs the recording switch when it was on
+    Check1->setEnabled(false);
+    emit connectionChanged(false);
+}
+
+void Form2::Command3_Click()
+{
+    emit leaveRequested();
+    hide();
+}
+
+void Form2::setConnected(bool on)
+{
+    Shape1->setColor(on ? LampOn : LampOff);
+    Check1->setEnabled(on);
+    emit connectionChanged(on);
+}
+
+} // namespace kelmar

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace kelmar {
+
+class Lamp;
+class SerialPort;
+
+// The host settings window: port, line settings, connection, recording
+// switch, record folder and display size. Its controls hold the settings;
+// other windows read them directly.
+class Form2 : public QWidget
+{
+    Q_OBJECT
+public:
+    static inline const QColor LampOn{0, 255, 0};
+    static inline const QColor LampOff{255, 0, 0};
+
+    explicit Form2(SerialPort &port, QWidget *parent = nullptr);
+
+    QGroupBox *Frame1;
+    QLabel *Label1;
+    QComboBox *Combo1; // "COM1" ... "COM10"; only its position is used
+    QLabel *Label2;
+    QComboBox *Combo2; // baud rate; its text is used
+    QLabel *Label3;
+    QComboBox *Combo3; // framing; its text is used
+    QGroupBox *Frame3;
+    QRadioButton *Option1; // 800X600
+    QRadioButton *Option2; // 1024X768
+    QGroupBox *Frame2;
+    QLineEdit *Text1; // record folder, used exactly as typed
+    QCheckBox *Check1; // recording switch
+    QPushButton *Command1; // connect
+    QPushButton *Command2; // disconnect
+    Lamp *Shape1;          // connection lamp
+    QPushButton *Command3; // save and leave
+    QLineEdit *Text2;      // path of the current record file, never seen
+
+    // The port number that Connect and Leave hand to the port: list position + 1.
+    int portNumber() const;
+    // The settings text that Connect hands to the port: baud + "," + framing.
+    QString settingsText() const;
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+
+signals:
+    // The lamp changed to green (true) or red; the main window's start
+    // button follows it.
+    void connectionChanged(bool connected);
+    // Leave was pressed: the settings are to be saved (before the window hides).
+    void leaveRequested();
+
+private:
+    void setConnected(bool on);
+
+    SerialPort &m_port;
+};
+
+} // namespace kelmar

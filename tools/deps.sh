@@ -1,0 +1,25 @@
+# Sourced by run.sh and test.sh: installs the Debian packages the build,
+# the tests and the simulated meter line need, when any is missing.
+KELMAR_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libqt6serialport6-dev libgl-dev
+  libmodbus-dev socat
+  clang libclang-rt-14-dev
+  fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
+)
+
+ensure_deps() {
+  local missing=()
+  local p
+  for p in "${KELMAR_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
