@@ -1,0 +1,3 @@
+#pragma once
+
+// Display layout tables and the divisor table.

@@ -1,0 +1,3 @@
+#pragma once
+
+// The meter table meter.txt.

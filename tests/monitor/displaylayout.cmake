@@ -1,0 +1,1 @@
+# Tests of the display layout and the start button.
