@@ -103,7 +103,9 @@ QByteArray renderSetupIni(const SetupValues &v)
 bool saveSetupIni(const QString &path, const SetupValues &values)
 {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a short write (a full disk) shows in the count: a
+    // buffered flush would report it as success and commit a cut file.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray bytes = renderSetupIni(values);
     if (f.write(bytes) != bytes.size()) {
