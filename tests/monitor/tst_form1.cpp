@@ -9,6 +9,8 @@
 #include "vbtimer.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QImage>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
@@ -176,6 +178,28 @@ private slots:
         QCOMPARE(f.form3()->notice(), f.LabelNotice->text());
         f.setNotice(QStringLiteral("a"), QString());
         QCOMPARE(f.form3()->notice(), QStringLiteral("second"));
+    }
+
+    // Pictures of the windows for a person to compare with the layout; they
+    // land in the build folder's grabs/.
+    void grabsWindows()
+    {
+        TestFolder dir;
+        QVERIFY(dir.copyDist());
+        ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7)));
+        Form1 f(dir.path(), clock);
+        f.Form_Load();
+        f.show();
+        f.Command1_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Label3->text().isEmpty(), 10000);
+        const QString out = QStringLiteral(KELMAR_BINARY_DIR "/grabs");
+        QDir().mkpath(out);
+        const QImage main = f.grab().toImage();
+        const QImage host = f.form2()->grab().toImage();
+        QCOMPARE(main.size(), QSize(352, 222));
+        QCOMPARE(host.size(), QSize(608, 260));
+        QVERIFY(main.save(out + QStringLiteral("/form1.png")));
+        QVERIFY(host.save(out + QStringLiteral("/form2.png")));
     }
 
     void captionsRenderAsCharacters()

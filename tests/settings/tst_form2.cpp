@@ -1,0 +1,160 @@
+#include "clock.h"
+#include "form1.h"
+#include "form2.h"
+#include "lamp.h"
+#include "serialport.h"
+#include "socatpair.h"
+#include "systemserialport.h"
+#include "testfolder.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace kelmar;
+using kelmar::test::SocatPair;
+using kelmar::test::TestFolder;
+
+// The host settings window against a real pseudo-terminal pair mapped as a
+// COM port of the program folder.
+class TstForm2 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void connectTurnsLampGreenAndEnables()
+    {
+        TestFolder dir;
+        SocatPair line(dir.path());
+        QVERIFY(line.start());
+        QVERIFY(dir.mapComPort(3, line.endA()));
+        ManualClock clock;
+        Form1 f(dir.path(), clock);
+        f.Form_Load();
+        Form2 *f2 = f.form2();
+        f2->Combo1->setCurrentIndex(2);
+        f2->Combo2->setCurrentIndex(0);
+        QTest::mouseClick(f2->Command1, Qt::LeftButton);
+        QVERIFY(f.MSComm1->PortOpen());
+        QCOMPARE(f.MSComm1->CommPort(), 3);
+        QCOMPARE(f.MSComm1->Settings(), QStringLiteral("19200,N,8,1"));
+        QCOMPARE(f2->Shape1->color(), Form2::LampOn);
+        QVERIFY(f2->Check1->isEnabled());
+        QVERIFY(f.Command3->isEnabled());
+
+        // Connect while connected closes and reopens with the current choices.
+        f2->Combo2->setEditText(QStringLiteral("4800"));
+        f2->Command1_Click();
+        QVERIFY(f.MSComm1->PortOpen());
+        QCOMPARE(f.MSComm1->Settings(), QStringLiteral("4800,N,8,1"));
+
+        // Disconnect with recording ticked unticks and disables it.
+        f2->Check1->setChecked(true);
+        QSignalSpy toggled(f2->Check1, &QCheckBox::toggled);
+        QTest::mouseClick(f2->Command2, Qt::LeftButton);
+        QVERIFY(!f.MSComm1->PortOpen());
+        QCOMPARE(toggled.count(), 1);
+        QVERIFY(!f2->Check1->isChecked());
+        QVERIFY(!f2->Check1->isEnabled());
+        QVERIFY(!f.Command3->isEnabled());
+        QCOMPARE(f2->Shape1->color(), Form2::LampOff);
+
+        // A second disconnect changes nothing further.
+        f2->Command2_Click();
+        QCOMPARE(toggled.count(), 1);
+    }
+
+    void connectFailures_data()
+    {
+        QTest::addColumn<int>("mappedPort");
+        QTest::addColumn<int>("chosenIndex");
+        QTest::addColumn<QString>("baud");
+        QTest::newRow("absent port") << 3 << 4 << "9600";
+        QTest::newRow("no entry chosen") << 3 << -1 << "9600";
+        QTest::newRow("baud typed as letters") << 3 << 2 << "fast";
+        QTest::newRow("baud with a blank") << 3 << 2 << "9600 ";
+    }
+    void connectFailures()
+    {
+        QFETCH(int, mappedPort);
+        QFETCH(int, chosenIndex);
+        QFETCH(QString, baud);
+        TestFolder dir;
+        SocatPair line(dir.path());
+        QVERIFY(line.start());
+        QVERIFY(dir.mapComPort(mappedPort, line.endA()));
+        // Port 5 is mapped to a device that does not exist.
+        QVERIFY(dir.mapComPort(5, dir.file(QStringLiteral("nothing-here"))));
+        ManualClock clock;
+        Form1 f(dir.path(), clock);
+        f.Form_Load();
+        Form2 *f2 = f.form2();
+        f2->Combo1->setCurrentIndex(chosenIndex);
+        f2->Combo2->setEditText(baud);
+        f2->Command1_Click();
+        QVERIFY(!f.MSComm1->PortOpen());
+        QCOMPARE(f2->Shape1->color(), Form2::LampOff);
+        QVERIFY(!f2->Check1->isEnabled());
+        QVERIFY(!f.Command3->isEnabled());
+    }
+
+    void leaveWhileConnectedKeepsThePortInUse()
+    {
+        TestFolder dir;
+        SocatPair line(dir.path());
+        QVERIFY(line.start());
+        QVERIFY(dir.mapComPort(1, line.endA()));
+        ManualClock clock;
+        Form1 f(dir.path(), clock);
+        f.Form_Load();
+        Form2 *f2 = f.form2();
+        f2->Command1_Click();
+        QVERIFY(f.MSComm1->PortOpen());
+        f2->Combo1->setCurrentIndex(6);
+        f2->Command3_Click();
+        QVERIFY(f.MSComm1->PortOpen());
+        QCOMPARE(f.MSComm1->CommPort(), 1);
+        QVERIFY(dir.read(QStringLiteral("setup.ini")).startsWith(" 7 \r\n"));
+    }
+
+    void twoProgramsNeverHoldOnePort()
+    {
+        TestFolder dir;
+        SocatPair line(dir.path());
+        QVERIFY(line.start());
+        // One device under two names.
+        QVERIFY(dir.mapComPort(1, line.endA()));
+        QVERIFY(dir.mapComPort(2, line.endA()));
+        SystemSerialPort first(dir.path());
+        SystemSerialPort second(dir.path());
+        QVERIFY(first.setPortOpen(true));
+        QVERIFY(second.setCommPort(2));
+        QVERIFY(!second.setPortOpen(true));
+        QVERIFY(!second.PortOpen());
+        first.setPortOpen(false);
+        QVERIFY(second.setPortOpen(true));
+    }
+
+    void commPortRefusedWhileOpen()
+    {
+        TestFolder dir;
+        SocatPair line(dir.path());
+        QVERIFY(line.start());
+        QVERIFY(dir.mapComPort(1, line.endA()));
+        SystemSerialPort port(dir.path());
+        QVERIFY(port.setPortOpen(true));
+        QVERIFY(!port.setCommPort(2));
+        QCOMPARE(port.CommPort(), 1);
+        QVERIFY(port.setPortOpen(false));
+        QVERIFY(port.setPortOpen(false)); // closing a closed port is fine
+        QVERIFY(!port.setCommPort(0));
+        QVERIFY(!port.setCommPort(11));
+        QVERIFY(port.setCommPort(10));
+    }
+};
+
+QTEST_MAIN(TstForm2)
+#include "tst_form2.moc"
