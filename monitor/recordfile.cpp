@@ -1,0 +1,64 @@
+#include "recordfile.h"
+
+#include "cp950.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace kelmar {
+
+namespace {
+
+FileResult failure(const QString &what, const QString &path, const QString &why)
+{
+    return {false, QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), why)};
+}
+
+} // namespace
+
+FileResult ensureRecordFolder(const QString &folderText)
+{
+    if (folderText.isEmpty())
+        return {};
+    const QFileInfo info(folderText);
+    if (info.exists())
+        return {};
+    if (!QDir().mkdir(folderText))
+        return failure(QStringLiteral("Cannot create record folder"), folderText,
+                       QFileInfo(info.absolutePath()).exists() ? QStringLiteral("not allowed")
+                                                               : QStringLiteral("its parent is missing"));
+    return {};
+}
+
+FileResult createRecordFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+        return failure(QStringLiteral("Cannot create record file"), path, f.errorString());
+    f.close();
+    return {};
+}
+
+FileResult appendRecordLine(const QString &path, const QString &line)
+{
+    QFile f(path);
+    // Unbuffered, so that a short write shows in the count at once.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return failure(QStringLiteral("Cannot write record file"), path, f.errorString());
+    const qint64 before = f.size();
+    const QByteArray bytes = encodeCp950(line) + "\r\n";
+    const qint64 written = f.write(bytes);
+    if (written != bytes.size()) {
+        const QString why = f.errorString();
+        if (written > 0)
+            f.resize(before);
+        f.close();
+        return failure(QStringLiteral("Cannot write record file"), path,
+                       written >= 0 ? QStringLiteral("disk full") : why);
+    }
+    f.close();
+    return {};
+}
+
+} // namespace kelmar

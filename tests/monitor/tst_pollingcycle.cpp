@@ -1,0 +1,227 @@
+#include "clock.h"
+#include "pollingcycle.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <map>
+
+using namespace kelmar;
+
+namespace {
+
+// Six slots, twelve labels and a meter line that answers each request from
+// a table after a short timer, as the real transaction does.
+struct Bench
+{
+    SlotSettings meters[6];
+    double divisors[6] = {1, 1, 1, 1, 1, 1};
+    QString labels[6][2];
+    QStringList requests;                 // "id:start:count"
+    std::map<QString, QString> answers;   // request -> reading
+    bool busy = false;
+    bool overlapped = false;
+    std::function<void()> duringTransaction;
+
+    PollingCycle::Hooks hooks()
+    {
+        PollingCycle::Hooks h;
+        h.transact = [this](const QString &id, const QString &fn, const QString &a, const QString &b,
+                            const QString &c, const QString &d, PollingCycle::Done done) {
+            if (fn != QStringLiteral("3"))
+                return false;
+            if (busy)
+                overlapped = true;
+            busy = true;
+            const QString key = id + u':' + a + b + u':' + c + d;
+            requests << key;
+            QTimer::singleShot(1, [this, key, done] {
+                busy = false;
+                if (duringTransaction)
+                    duringTransaction();
+                const auto it = answers.find(key);
+                done(it == answers.end() ? QString() : it->second);
+            });
+            return true;
+        };
+        h.slot = [this](int k) { return meters[k - 1]; };
+        h.divisor = [this](int k) { return divisors[k - 1]; };
+        h.writeLabel = [this](int k, int item, const QString &t) { labels[k - 1][item] = t; };
+        h.readLabel = [this](int k, int item) { return labels[k - 1][item]; };
+        return h;
+    }
+
+    void enable(int k, const QString &id, const QString &flag)
+    {
+        SlotSettings &s = meters[k - 1];
+        s.enabled = true;
+        s.id = id;
+        s.register1 = QStringLiteral("0000");
+        s.count1 = QStringLiteral("0001");
+        s.register2 = QStringLiteral("0002");
+        s.count2 = QStringLiteral("0001");
+        s.flag = flag;
+    }
+};
+
+QString runTick(PollingCycle &cycle)
+{
+    QSignalSpy spy(&cycle, &PollingCycle::finished);
+    if (!cycle.tick())
+        return QStringLiteral("<skipped>");
+    // A tick with nothing to poll ends at once, inside tick().
+    if (spy.isEmpty() && !spy.wait(10000))
+        return QStringLiteral("<no end>");
+    return spy.at(0).at(0).toString();
+}
+
+} // namespace
+
+class TstPollingCycle : public QObject
+{
+    Q_OBJECT
+private slots:
+    void noSlotEnabledMakesNoTransaction()
+    {
+        Bench b;
+        ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7)));
+        PollingCycle cycle(b.hooks(), clock);
+        QCOMPARE(runTick(cycle), QStringLiteral("14:05:07") + QString(12, u'\t'));
+        QVERIFY(b.requests.isEmpty());
+    }
+
+    void secondReadingOnlyForExactlyB_data()
+    {
+        QTest::addColumn<QString>("flag");
+        QTest::addColumn<int>("transactions");
+        QTest::newRow("A") << "A" << 1;
+        QTest::newRow("B") << "B" << 2;
+        QTest::newRow("lower-case b") << "b" << 1;
+        QTest::newRow("B and a blank") << "B " << 1;
+        QTest::newRow("empty") << "" << 1;
+    }
+    void secondReadingOnlyForExactlyB()
+    {
+        QFETCH(QString, flag);
+        QFETCH(int, transactions);
+        Bench b;
+        b.enable(3, QStringLiteral("7"), flag);
+        b.labels[2][1] = QStringLiteral("kept");
+        b.answers[QStringLiteral("7:0000:0001")] = QStringLiteral("12");
+        b.answers[QStringLiteral("7:0002:0001")] = QStringLiteral("34");
+        ManualClock clock;
+        PollingCycle cycle(b.hooks(), clock);
+        runTick(cycle);
+        QCOMPARE(b.requests.size(), transactions);
+        QCOMPARE(b.labels[2][0], QStringLiteral("12"));
+        QCOMPARE(b.labels[2][1], transactions == 2 ? QStringLiteral("34") : QStringLiteral("kept"));
+    }
+
+    void slotsInOrderWithScaledValues()
+    {
+        Bench b;
+        b.enable(2, QStringLiteral("2"), QStringLiteral("B"));
+        b.enable(1, QStringLiteral("1"), QStringLiteral("A"));
+        b.enable(6, QStringLiteral("6"), QStringLiteral("A"));
+        b.divisors[0] = 100;
+        b.divisors[1] = 10;
+        b.answers[QStringLiteral("1:0000:0001")] = QStringLiteral("12345");
+        b.answers[QStringLiteral("2:0000:0001")] = QStringLiteral("-5");
+        b.answers[QStringLiteral("2:0002:0001")] = QStringLiteral("2205");
+        // Slot 6 does not answer.
+        ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7)));
+        PollingCycle cycle(b.hooks(), clock);
+        const QString line = runTick(cycle);
+        QCOMPARE(b.requests, QStringList({"1:0000:0001", "2:0000:0001", "2:0002:0001", "6:0000:0001"}));
+        QCOMPARE(line, QStringLiteral("14:05:07\t123.45\t\t-0.5\t220.5\t\t\t\t\t\t\t\t"));
+    }
+
+    void failedReadingEmptiesTheLabel()
+    {
+        Bench b;
+        b.enable(4, QStringLiteral("4"), QStringLiteral("B"));
+        b.labels[3][0] = QStringLiteral("99.9");
+        b.labels[3][1] = QStringLiteral("88.8");
+        ManualClock clock;
+        PollingCycle cycle(b.hooks(), clock);
+        runTick(cycle);
+        QCOMPARE(b.labels[3][0], QString());
+        QCOMPARE(b.labels[3][1], QString());
+    }
+
+    void unusualDivisorLeavesEveryLabel_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::newRow("slot 1") << 1;
+        QTest::newRow("slot 2, second reading too") << 2;
+    }
+    void unusualDivisorLeavesEveryLabel()
+    {
+        QFETCH(int, slot);
+        Bench b;
+        b.enable(slot, QStringLiteral("1"), QStringLiteral("B"));
+        b.divisors[slot - 1] = 2.5;
+        b.labels[slot - 1][0] = QStringLiteral("old0");
+        b.labels[slot - 1][1] = QStringLiteral("old1");
+        b.answers[QStringLiteral("1:0000:0001")] = QStringLiteral("10");
+        b.answers[QStringLiteral("1:0002:0001")] = QStringLiteral("20");
+        ManualClock clock;
+        PollingCycle cycle(b.hooks(), clock);
+        runTick(cycle);
+        QCOMPARE(b.labels[slot - 1][0], QStringLiteral("old0"));
+        QCOMPARE(b.labels[slot - 1][1], QStringLiteral("old1"));
+    }
+
+    void settingsAreReadAfreshBetweenReadings()
+    {
+        Bench b;
+        b.enable(1, QStringLiteral("1"), QStringLiteral("A"));
+        b.enable(2, QStringLiteral("2"), QStringLiteral("A"));
+        // While slot 1's first reading waits, the operator makes slot 1 a "B"
+        // model and gives slot 2 another ID.
+        b.duringTransaction = [&b] {
+            b.meters[0].flag = QStringLiteral("B");
+            b.meters[1].id = QStringLiteral("9");
+            b.duringTransaction = nullptr;
+        };
+        ManualClock clock;
+        PollingCycle cycle(b.hooks(), clock);
+        runTick(cycle);
+        QCOMPARE(b.requests, QStringList({"1:0000:0001", "1:0002:0001", "9:0000:0001"}));
+    }
+
+    void tickWhileRunningIsSkipped()
+    {
+        Bench b;
+        for (int k = 1; k <= 6; ++k)
+            b.enable(k, QString::number(k), QStringLiteral("B"));
+        ManualClock clock;
+        PollingCycle cycle(b.hooks(), clock);
+        QSignalSpy spy(&cycle, &PollingCycle::finished);
+        QVERIFY(cycle.tick());
+        QVERIFY(!cycle.tick());
+        QVERIFY(spy.wait(10000));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(b.requests.size(), 12);
+        QVERIFY(!b.overlapped);
+        QVERIFY(cycle.tick());
+        QVERIFY(spy.wait(10000));
+    }
+
+    void refusedTransactionCountsAsNoReply()
+    {
+        Bench b;
+        b.enable(1, QStringLiteral("1"), QStringLiteral("A"));
+        b.labels[0][0] = QStringLiteral("stale");
+        PollingCycle::Hooks h = b.hooks();
+        h.transact = [](const QString &, const QString &, const QString &, const QString &,
+                        const QString &, const QString &, PollingCycle::Done) { return false; };
+        ManualClock clock;
+        PollingCycle cycle(std::move(h), clock);
+        runTick(cycle);
+        QCOMPARE(b.labels[0][0], QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPollingCycle)
+#include "tst_pollingcycle.moc"
