@@ -1,0 +1,325 @@
+#include "form3.h"
+#include "meterpanel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace kelmar;
+
+namespace {
+
+QWidget *control(Form3 &f, const QString &name)
+{
+    if (name == QLatin1String("Label13"))
+        return f.Label13;
+    if (name == QLatin1String("Label14"))
+        return f.Label14;
+    if (name == QLatin1String("Command1"))
+        return f.Command1;
+    if (name == QLatin1String("Text1"))
+        return f.Text1;
+    const int k = name.mid(name.size() - 1).toInt();
+    if (name.startsWith(QLatin1String("Image")))
+        return f.Image(k);
+    if (name.startsWith(QLatin1String("Title")))
+        return f.TitleLabel(k);
+    return f.Label(k, name.startsWith(QLatin1String("Value0")) ? 0 : 1);
+}
+
+QColor textColour(const QWidget *w)
+{
+    return w->palette().color(QPalette::WindowText);
+}
+
+} // namespace
+
+class TstForm3 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void window()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        QCOMPARE(f.windowTitle(), QStringLiteral("Kelmar 資訊顯示"));
+        QVERIFY(f.isWindow());
+        QVERIFY(f.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(f.size(), QSize(800, 600));
+        QVERIFY(f.isHidden());
+        QVERIFY(f.autoFillBackground());
+        QCOMPARE(f.palette().color(QPalette::Window), QColor(25, 43, 81));
+        // Centred on the screen when created.
+        const QRect screen = f.screen()->geometry();
+        QCOMPARE(f.pos(), screen.topLeft() +
+                              QPoint((screen.width() - 800) / 2, (screen.height() - 600) / 2));
+    }
+
+    // The main window makes the display a frameless top-level window again
+    // after creating it; that must not move or resize it.
+    void flagsSetAgainKeepPlace()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        const QRect before = f.geometry();
+        f.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        QCOMPARE(f.geometry(), before);
+        QVERIFY(f.isWindow());
+    }
+
+    void initialGeometry_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("rect");
+        QTest::newRow("Label13") << "Label13" << QRect(0, 0, 241, 25);
+        QTest::newRow("Label14") << "Label14" << QRect(168, 0, 121, 25);
+        QTest::newRow("Command1") << "Command1" << QRect(24, 552, 753, 35);
+        QTest::newRow("Text1 below the visible area") << "Text1" << QRect(8, 864, 49, 33);
+        const QPoint picture[6] = {{24, 56},   {408, 56}, {24, 232},
+                                   {408, 232}, {24, 408}, {408, 408}};
+        const QPoint title[6] = {{24, 24}, {408, 24}, {24, 200}, {408, 200}, {24, 376}, {408, 376}};
+        const QPoint item0[6] = {{64, 64}, {448, 64}, {64, 240}, {448, 240}, {64, 416}, {448, 416}};
+        const QPoint item1[6] = {{230, 125}, {614, 125}, {230, 301},
+                                 {614, 301}, {230, 477}, {614, 477}};
+        for (int k = 1; k <= 6; ++k) {
+            QTest::addRow("Image%d", k)
+                << QStringLiteral("Image%1").arg(k) << QRect(picture[k - 1], QSize(366, 143));
+            QTest::addRow("Label%d", 6 + k)
+                << QStringLiteral("Title%1").arg(k) << QRect(title[k - 1], QSize(281, 33));
+            QTest::addRow("Label%d item 0", k)
+                << QStringLiteral("Value0 %1").arg(k) << QRect(item0[k - 1], QSize(317, 57));
+            QTest::addRow("Label%d item 1", k)
+                << QStringLiteral("Value1 %1").arg(k) << QRect(item1[k - 1], QSize(151, 47));
+        }
+    }
+    void initialGeometry()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, rect);
+        QWidget owner;
+        Form3 f(&owner);
+        QWidget *w = control(f, name);
+        QCOMPARE(w->geometry(), rect);
+        QVERIFY(w->isVisibleTo(&f));
+    }
+
+    void valueLabels_data()
+    {
+        QTest::addColumn<int>("k");
+        QTest::addColumn<double>("points0");
+        QTest::addColumn<double>("points1");
+        QTest::newRow("slot 1") << 1 << 39.75 << 39.75;
+        QTest::newRow("slot 2") << 2 << 60.0 << 32.25;
+        for (int k = 3; k <= 6; ++k)
+            QTest::addRow("slot %d", k) << k << 60.0 << 60.0;
+    }
+    void valueLabels()
+    {
+        QFETCH(int, k);
+        QFETCH(double, points0);
+        QFETCH(double, points1);
+        QWidget owner;
+        Form3 f(&owner);
+        const double points[2] = {points0, points1};
+        for (int item = 0; item < 2; ++item) {
+            QLabel *l = f.Label(k, item);
+            QCOMPARE(l->font().pointSizeF(), points[item]);
+            QCOMPARE(l->font().family(), QStringLiteral("Arial"));
+            QVERIFY(l->font().bold());
+            QCOMPARE(l->alignment(), Qt::AlignCenter);
+            QCOMPARE(textColour(l), QColor(255, 0, 0));
+            // An opaque black field over the picture.
+            QVERIFY(l->autoFillBackground());
+            QCOMPARE(l->palette().color(QPalette::Window), QColor(0, 0, 0));
+            QCOMPARE(l->frameShape(), QFrame::NoFrame);
+            QVERIFY(l->text().isEmpty());
+        }
+    }
+
+    void otherLabels()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        for (int k = 1; k <= 6; ++k) {
+            QLabel *t = f.TitleLabel(k);
+            QCOMPARE(t->font().family(), QStringLiteral("標楷體"));
+            QCOMPARE(t->font().pointSizeF(), 20.25);
+            QVERIFY(t->font().bold());
+            QCOMPARE(textColour(t), QColor(180, 180, 180));
+            QVERIFY(!t->autoFillBackground());
+            QVERIFY(t->alignment() & Qt::AlignLeft);
+            QVERIFY(t->text().isEmpty());
+        }
+        QCOMPARE(f.Label13->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(f.Label13->font().pointSizeF(), 14.25);
+        QVERIFY(f.Label13->font().bold());
+        QCOMPARE(textColour(f.Label13), QColor(180, 180, 180));
+        QVERIFY(f.Label13->alignment() & Qt::AlignLeft);
+        QCOMPARE(f.Label14->font().pointSizeF(), 14.25);
+        QVERIFY(f.Label14->font().bold());
+        QCOMPARE(textColour(f.Label14), QColor(255, 0, 0));
+        QVERIFY(f.Label14->alignment() & Qt::AlignRight);
+        QVERIFY(!f.Label13->autoFillBackground());
+        QVERIFY(!f.Label14->autoFillBackground());
+        QCOMPARE(f.Command1->text(), QStringLiteral("Exit"));
+        QCOMPARE(f.Command1->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(f.Command1->font().pointSizeF(), 24.0);
+        QVERIFY(f.Command1->font().bold());
+    }
+
+    void defaultPictures()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        const QImage panel = drawMeterPanel(PanelKind::Neutral);
+        for (int k = 1; k <= 6; ++k) {
+            const QPixmap p = f.Image(k)->pixmap();
+            QCOMPARE(p.size(), QSize(366, 143));
+            QCOMPARE(p.toImage().convertToFormat(panel.format()), panel);
+        }
+    }
+
+    void drawingOrder()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        const QObjectList order = f.children();
+        auto at = [&order](QObject *o) { return order.indexOf(o); };
+        for (int k = 1; k <= 6; ++k) {
+            QVERIFY(at(f.Label(k, 0)) > at(f.Image(k)));
+            QVERIFY(at(f.Label(k, 1)) > at(f.Image(k)));
+        }
+        // The Exit button lies above everything.
+        QCOMPARE(f.childAt(f.Command1->geometry().center()), f.Command1);
+        QWidget *last = nullptr;
+        for (QObject *o : order)
+            if (o->isWidgetType())
+                last = static_cast<QWidget *>(o);
+        QCOMPARE(last, f.Command1);
+    }
+
+    // The problem line stays clear of every control the layout knows, in
+    // both screen sizes (the large layout moves the titles further down).
+    void noticeKeepsClear()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        f.setNotice(QStringLiteral("Picture missing: a\nRecord file: b"));
+        QCOMPARE(f.notice(), QStringLiteral("Picture missing: a\nRecord file: b"));
+        const QRect n = f.noticeLabel()->geometry();
+        QVERIFY(n.left() >= 300);
+        QVERIFY(n.bottom() < 24);
+        QVERIFY(n.right() < 800);
+        QVERIFY(!n.intersects(f.Label13->geometry()));
+        QVERIFY(!n.intersects(f.Label14->geometry()));
+        for (int k = 1; k <= 6; ++k) {
+            QVERIFY(!n.intersects(f.TitleLabel(k)->geometry()));
+            QVERIFY(!n.intersects(f.Image(k)->geometry()));
+        }
+        QVERIFY(!f.noticeLabel()->text().contains(u'\n'));
+        f.setNotice(QString());
+        QVERIFY(f.notice().isEmpty());
+        QVERIFY(f.noticeLabel()->text().isEmpty());
+    }
+
+    void exitClearsReadingsOnly()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        for (int k = 1; k <= 6; ++k) {
+            f.Label(k, 0)->setText(QStringLiteral("12.3"));
+            f.Label(k, 1)->setText(QStringLiteral("4.56"));
+            f.TitleLabel(k)->setText(QStringLiteral("儀表%1").arg(k));
+        }
+        f.Label13->setText(QStringLiteral("2025-03-06  14:05:00"));
+        f.Label14->setText(QStringLiteral("RECORD"));
+        QSignalSpy exited(&f, &Form3::exited);
+        QTest::mouseClick(f.Command1, Qt::LeftButton);
+        QCOMPARE(exited.count(), 1);
+        QVERIFY(!f.isVisible());
+        for (int k = 1; k <= 6; ++k) {
+            QVERIFY(f.Label(k, 0)->text().isEmpty());
+            QVERIFY(f.Label(k, 1)->text().isEmpty());
+            QCOMPARE(f.TitleLabel(k)->text(), QStringLiteral("儀表%1").arg(k));
+            QVERIFY(!f.Image(k)->pixmap().isNull());
+        }
+        QCOMPARE(f.Label13->text(), QStringLiteral("2025-03-06  14:05:00"));
+        QCOMPARE(f.Label14->text(), QStringLiteral("RECORD"));
+    }
+
+    void closeRequestEndsTheRunLikeExit()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        f.Label(2, 0)->setText(QStringLiteral("1"));
+        QSignalSpy exited(&f, &Form3::exited);
+        f.close();
+        QCOMPARE(exited.count(), 1);
+        QVERIFY(!f.isVisible());
+        QVERIFY(f.Label(2, 0)->text().isEmpty());
+        // Closing a hidden window is no second Exit.
+        f.close();
+        QCOMPARE(exited.count(), 1);
+    }
+
+    // Each activation puts the focus on the box below the visible area,
+    // also a return from another window.
+    void activationFocusesText1()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        QLineEdit other;
+        other.setWindowTitle(QStringLiteral("other"));
+        f.show();
+        f.activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(f.isActiveWindow(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), f.Text1, 10000);
+
+        f.Command1->setFocus();
+        QCOMPARE(QApplication::focusWidget(), f.Command1);
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(other.isActiveWindow(), 10000);
+        f.activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(f.isActiveWindow(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), f.Text1, 10000);
+    }
+
+    void pictureAtItsOwnSize()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        QPixmap small(120, 40);
+        small.fill(Qt::red);
+        f.Image(3)->move(10, 20);
+        f.setPicture(3, small);
+        QCOMPARE(f.Image(3)->geometry(), QRect(10, 20, 120, 40));
+        f.setPicture(3, QPixmap());
+        QVERIFY(f.Image(3)->pixmap().isNull());
+        QCOMPARE(f.Image(3)->pos(), QPoint(10, 20));
+    }
+
+    // Set KELMAR_GRAB_DIR to keep a picture of the window as first shown.
+    void grabInitial()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        f.Label(1, 0)->setText(QStringLiteral("230.1"));
+        f.Label(1, 1)->setText(QStringLiteral("5.02"));
+        const QImage shot = f.grab().toImage();
+        QCOMPARE(shot.size(), QSize(800, 600));
+        if (const QByteArray out = qgetenv("KELMAR_GRAB_DIR"); !out.isEmpty())
+            shot.save(QString::fromLocal8Bit(out) + QStringLiteral("/form3_initial.png"));
+    }
+};
+
+QTEST_MAIN(TstForm3)
+#include "tst_form3.moc"
