@@ -1,30 +1,196 @@
 #include "form4.h"
 
+#include "cp950.h"
+#include "fonts.h"
+#include "metertable.h"
+#include "twips.h"
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace kelmar {
 
+namespace {
+
+struct Place
+{
+    int left, top, width, height;
+};
+
+// Geometry in twips. Slot k's frame lies at FrameFirst + (k - 1) * FramePitch;
+// the controls inside are placed relative to the frame.
+constexpr int ClientWidth = 11325;
+constexpr int ClientHeight = 6570;
+constexpr Place FrameFirst{120, 120, 11055, 855};
+constexpr int FramePitch = 960;
+constexpr Place MSCKPlace{120, 240, 1215, 495};
+constexpr Place IDCaptionPlace{1320, 120, 855, 240};
+constexpr Place IDPlace{1320, 360, 855, 360};
+constexpr Place ICaptionPlace{2280, 120, 855, 240};
+constexpr int ICaptionLeftSlot6 = 2400;
+constexpr Place IPlace{2280, 360, 855, 360};
+constexpr Place ComboCaptionPlace{3240, 120, 2895, 240};
+constexpr Place ComboPlace{3240, 360, 2895, 360};
+constexpr Place TextCaptionPlace{6240, 120, 4695, 240};
+constexpr Place TextPlace{6240, 360, 4695, 375};
+// The hidden items lie right of the frame's width, one after the other.
+constexpr Place MSFirst{11055 + 120, 360, 615, 375};
+constexpr int MSPitch = 735;
+constexpr Place Command1Place{120, 5880, 11055, 495};
+constexpr Place MeterSetupPlace{120, 6720, 11055, 1215};
+
+constexpr int IdCount = 20;
+constexpr int MaxDecimals = 4;
+constexpr double WindowPoints = 9;
+constexpr double ButtonPoints = 12;
+
+const QString MeterTableName = QStringLiteral("meter.txt");
+
+QRect rectOf(const Place &p)
+{
+    return twipsRect(p.left, p.top, p.width, p.height);
+}
+
+template <typename W> W *place(W *w, const Place &p)
+{
+    w->setGeometry(rectOf(p));
+    return w;
+}
+
+// A drop-down list with an edit field. Only an entry chosen from the list
+// counts: typed text is never added to the list nor completed to an entry.
+QComboBox *choiceList(QWidget *parent, const Place &p, const QStringList &entries)
+{
+    auto *c = place(new QComboBox(parent), p);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setCompleter(nullptr);
+    // The list would also take an entry whose text was typed in full once
+    // editing ends; that is typed text too, and it must not count.
+    QObject::disconnect(c->lineEdit(), &QLineEdit::editingFinished, c, nullptr);
+    c->addItems(entries);
+    c->setCurrentIndex(-1);
+    return c;
+}
+
+} // namespace
+
 Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
 {
-    Q_UNUSED(programDir);
+    setWindowTitle(QStringLiteral("儀表參數設定"));
+    setFont(designFont(FontMing, WindowPoints));
+    setFixedSize(px(ClientWidth), px(ClientHeight));
+
+    // The split is made from the text as read: the text box would turn a
+    // bare LF into a line break of its own.
+    const QString table = FileContent(QDir(programDir).filePath(MeterTableName));
+    meter_setup = place(new QPlainTextEdit(this), MeterSetupPlace);
+    meter_setup->setPlainText(table);
+    meter_setup->hide();
+    meter_lines = splitMeterLines(table);
+
+    QStringList models;
+    for (const MeterEntry &e : meterEntries(meter_lines))
+        models << e.name;
+    QStringList ids;
+    for (int n = 1; n <= IdCount; ++n)
+        ids << QString::number(n);
+    QStringList decimals;
+    for (int n = 0; n <= MaxDecimals; ++n)
+        decimals << QString::number(n);
+
     for (int k = 0; k < 6; ++k) {
-        m_msck[k] = new QCheckBox(this);
-        m_id[k] = new QComboBox(this);
-        m_i[k] = new QComboBox(this);
-        m_combo[k] = new QComboBox(this);
-        m_text[k] = new QLineEdit(this);
-        for (auto &item : m_ms[k])
-            item = new QLineEdit(this);
-        connect(m_text[k], &QLineEdit::textChanged, this, [this, k](const QString &t) {
-            if (m_msck[k]->isChecked())
-                emit titleEdited(k + 1, t);
+        Place framePlace = FrameFirst;
+        framePlace.top += FramePitch * k;
+        QGroupBox *frame = place(new QGroupBox(this), framePlace);
+        m_frame[k] = frame;
+
+        m_msck[k] = place(new QCheckBox(QStringLiteral("儀表%1").arg(k + 1), frame), MSCKPlace);
+        place(new QLabel(QStringLiteral("儀表ID"), frame), IDCaptionPlace);
+        m_id[k] = choiceList(frame, IDPlace, ids);
+        Place iCaption = ICaptionPlace;
+        if (k == 5)
+            iCaption.left = ICaptionLeftSlot6;
+        place(new QLabel(QStringLiteral("小數點"), frame), iCaption);
+        m_i[k] = choiceList(frame, IPlace, decimals);
+        place(new QLabel(QStringLiteral("型號"), frame), ComboCaptionPlace);
+        m_combo[k] = choiceList(frame, ComboPlace, models);
+        place(new QLabel(QStringLiteral("資訊輸入"), frame), TextCaptionPlace);
+        m_text[k] = place(new QLineEdit(frame), TextPlace);
+
+        for (int item = 0; item < 7; ++item) {
+            Place p = MSFirst;
+            p.left += MSPitch * item;
+            m_ms[k][item] = place(new QLineEdit(frame), p);
+            m_ms[k][item]->hide();
+        }
+
+        const int slot = k + 1;
+        connect(m_combo[k], &QComboBox::activated, this,
+                [this, slot](int index) { chooseModel(slot, index); });
+        connect(m_id[k], &QComboBox::activated, this,
+                [this, slot](int index) { chooseId(slot, index); });
+        connect(m_i[k], &QComboBox::activated, this,
+                [this, slot](int index) { chooseDecimals(slot, index); });
+        connect(m_text[k], &QLineEdit::textChanged, this, [this, slot](const QString &t) {
+            if (MSCK(slot)->isChecked())
+                emit titleEdited(slot, t);
         });
     }
-    Command1 = new QPushButton(QStringLiteral("離開"), this);
+
+    Command1 = place(new QPushButton(QStringLiteral("離開"), this), Command1Place);
+    Command1->setFont(designFont(FontMing, ButtonPoints));
     connect(Command1, &QPushButton::clicked, this, &QWidget::hide);
+}
+
+QString Form4::FileContent(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        QFile created(path);
+        created.open(QIODevice::WriteOnly); // a missing table is made empty; failure is ignored
+        return {};
+    }
+    // Only a plain file is read: a folder or a pipe in its place gives no
+    // models instead of an error or a wait without end.
+    if (!info.isFile())
+        return {};
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return decodeCp950(f.readAll());
+}
+
+void Form4::chooseModel(int k, int index)
+{
+    if (index < 0 || index >= meter_lines.size())
+        return;
+    const MeterEntry e = meterEntry(meter_lines.at(index));
+    MS(k, 2)->setText(e.register1);
+    MS(k, 3)->setText(e.count1);
+    MS(k, 4)->setText(e.register2);
+    MS(k, 5)->setText(e.count2);
+    MS(k, 6)->setText(e.flag);
+}
+
+void Form4::chooseId(int k, int index)
+{
+    if (index >= 0)
+        MS(k, 0)->setText(ID(k)->itemText(index));
+}
+
+void Form4::chooseDecimals(int k, int index)
+{
+    if (index >= 0)
+        MS(k, 1)->setText(I(k)->itemText(index));
 }
 
 } // namespace kelmar

@@ -1,0 +1,130 @@
+#include "cp950.h"
+#include "metertable.h"
+
+#include <QTest>
+
+using namespace kelmar;
+
+class TstMeterTable : public QObject
+{
+    Q_OBJECT
+private slots:
+    void split_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("empty text: no lines") << "" << QStringList();
+        QTest::newRow("one line without line end") << "VQ2-V" << QStringList{"VQ2-V"};
+        QTest::newRow("three lines ending in CR LF: empty fourth")
+            << "a\r\nb\r\nc\r\n"
+            << QStringList{"a", "b", "c", ""};
+        QTest::newRow("bare LF does not split") << "a\nb\n" << QStringList{"a\nb\n"};
+        QTest::newRow("bare CR does not split") << "a\rb" << QStringList{"a\rb"};
+        QTest::newRow("LF CR is no line end") << "a\n\rb" << QStringList{"a\n\rb"};
+        QTest::newRow("only CR LF: two empty entries") << "\r\n" << QStringList{"", ""};
+        QTest::newRow("empty line inside") << "a\r\n\r\nb" << QStringList{"a", "", "b"};
+    }
+    void split()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lines);
+        QCOMPARE(splitMeterLines(text), lines);
+    }
+
+    void entry_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("fields"); // name, registers, counts, flag
+        QTest::newRow("nine characters and a space keep the space")
+            << "ABCDEFGHI 0000,0002,0010,0002,B"
+            << QStringList{"ABCDEFGHI ", "0000", "0002", "0010", "0002", "B"};
+        QTest::newRow("separators are not read")
+            << "VQ2-V     0001x0002y0003z0004wA"
+            << QStringList{"VQ2-V     ", "0001", "0002", "0003", "0004", "A"};
+        QTest::newRow("exactly ten characters: no registers")
+            << "ABCDEFGHIJ" << QStringList{"ABCDEFGHIJ", "", "", "", "", ""};
+        QTest::newRow("short name") << "X" << QStringList{"X", "", "", "", "", ""};
+        QTest::newRow("empty entry after a final CR LF")
+            << "" << QStringList{"", "", "", "", "", ""};
+        QTest::newRow("cut in the first register")
+            << "VQ2-V     00" << QStringList{"VQ2-V     ", "00", "", "", "", ""};
+        QTest::newRow("cut before the flag")
+            << "VQ2-V     0000,0001,0000,0000,"
+            << QStringList{"VQ2-V     ", "0000", "0001", "0000", "0000", ""};
+        QTest::newRow("text after the flag is not read")
+            << "ZRP-VA    0000,0001,0002,0001,B voltage / current"
+            << QStringList{"ZRP-VA    ", "0000", "0001", "0002", "0001", "B"};
+        QTest::newRow("nothing checked: lower-case flag, no hex digits")
+            << "abc       zzzz,-1  ,    ,0x10,b"
+            << QStringList{"abc       ", "zzzz", "-1  ", "    ", "0x10", "b"};
+    }
+    void entry()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, fields);
+        const MeterEntry e = meterEntry(line);
+        QCOMPARE((QStringList{e.name, e.register1, e.count1, e.register2, e.count2, e.flag}),
+                 fields);
+    }
+
+    // Columns are counted in characters after the conversion, so a Big5
+    // name of four characters and six blanks fills columns 1 to 10.
+    void big5Names_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("register2");
+        // Bytes from Python's cp950 codec ("溫濕度計".encode("cp950")).
+        QTest::newRow("four Big5 characters")
+            << QByteArray("\xb7\xc5\xc0\xe3\xab\xd7\xad\x70      0008,0001,000A,0001,B")
+            << QStringLiteral("溫濕度計      ") << QStringLiteral("000A");
+        // "電錶" is \xb9\x71\xbf\xf6; the second byte 0x5c of "功" (\xa5\x5c)
+        // must not be taken for a backslash or a column.
+        QTest::newRow("trail byte 0x5c")
+            << QByteArray("\xa5\x5c\xb2\x76\xb9\x71\xbf\xf6      0004,0001,0006,0001,B")
+            << QStringLiteral("功率電錶      ") << QStringLiteral("0006");
+    }
+    void big5Names()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, name);
+        QFETCH(QString, register2);
+        const MeterEntry e = meterEntry(decodeCp950(bytes));
+        QCOMPARE(e.name, name);
+        QCOMPARE(e.register2, register2);
+        QCOMPARE(e.flag, QStringLiteral("B"));
+    }
+
+    void columns_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("part");
+        QTest::newRow("inside") << "abcdef" << 2 << 3 << "bcd";
+        QTest::newRow("past the end: what exists") << "abcdef" << 5 << 4 << "ef";
+        QTest::newRow("beyond the line") << "abc" << 11 << 4 << "";
+        QTest::newRow("from column 1") << "abc" << 1 << 10 << "abc";
+    }
+    void columns()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, first);
+        QFETCH(int, length);
+        QFETCH(QString, part);
+        QCOMPARE(meterColumns(line, first, length), part);
+    }
+
+    void entriesInFileOrder()
+    {
+        const QList<MeterEntry> e =
+            meterEntries(splitMeterLines(QStringLiteral("B1        \r\nA2        \r\n")));
+        QCOMPARE(e.size(), 3);
+        QCOMPARE(e[0].name, QStringLiteral("B1        "));
+        QCOMPARE(e[1].name, QStringLiteral("A2        "));
+        QCOMPARE(e[2].name, QString());
+    }
+};
+
+QTEST_APPLESS_MAIN(TstMeterTable)
+#include "tst_metertable.moc"
