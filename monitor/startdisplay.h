@@ -18,7 +18,9 @@ struct StartLayoutResult
 
 // Steps 1 to 4 of the start button: the display window's layout for the
 // screen-size code, the slot pictures and value labels, and the divisors.
-// (Placeholder until the display layout is built.)
+// A screen-size code other than "1" or "2" leaves the window as it is; the
+// divisors are computed in any case. A picture that cannot be loaded leaves
+// its slot's picture box empty and is named in the result.
 StartLayoutResult layOutDisplay(Form3 &display, Form4 &meters, const QString &OP_D,
                                 const QString &programDir);
 
