@@ -1,0 +1,596 @@
+// A Modbus RTU meter line: one process answers for several slave addresses
+// on one serial device, each slave with its own holding registers and, for
+// tests, its own way of misbehaving.
+//
+// libmodbus serves one slave address per context, so the requests are framed
+// here and each one is answered with modbus_reply() against the addressed
+// slave's register map; replies that must be wrong on purpose are built by
+// hand.
+
+#include <modbus.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <poll.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<uint8_t>;
+
+constexpr int RegisterCount = 0x100; // addresses 0x0000 to 0x00FF answer
+constexpr int DefaultLateMs = 300;
+// A partial request that sees no further byte for this long is dropped, as
+// a real slave drops a frame after the line has gone quiet.
+constexpr auto FrameGap = std::chrono::milliseconds(50);
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void onStopSignal(int)
+{
+    g_stop = 1;
+}
+
+enum class Fault { None, Silent, Exception, BadCrc, Late, Short, Garbage, OtherSlave };
+
+struct Slave
+{
+    int id = 0;
+    modbus_mapping_t *map = nullptr;
+    Fault fault = Fault::None;
+    int faultArg = 0;
+    bool demo = false;
+};
+
+struct PendingReply
+{
+    Clock::time_point due;
+    int slave;
+    Bytes request;
+};
+
+struct Options
+{
+    std::string device;
+    int baud = 9600;
+    char parity = 'N';
+    bool verbose = false;
+};
+
+uint16_t crc16(const uint8_t *bytes, size_t n)
+{
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+void appendCrc(Bytes &frame)
+{
+    const uint16_t crc = crc16(frame.data(), frame.size());
+    frame.push_back(uint8_t(crc & 0xFF));
+    frame.push_back(uint8_t(crc >> 8));
+}
+
+std::string hex(const uint8_t *bytes, size_t n)
+{
+    std::string out;
+    char cell[4];
+    for (size_t i = 0; i < n; ++i) {
+        std::snprintf(cell, sizeof cell, i ? " %02X" : "%02X", bytes[i]);
+        out += cell;
+    }
+    return out;
+}
+
+// Length of the request that starts the buffer, from its function code;
+// 0 while too few bytes have arrived to tell.
+size_t requestLength(const Bytes &buf)
+{
+    if (buf.size() < 2)
+        return 0;
+    switch (buf[1]) {
+    case MODBUS_FC_WRITE_MULTIPLE_COILS:
+    case MODBUS_FC_WRITE_MULTIPLE_REGISTERS:
+        return buf.size() < 7 ? 0 : 9 + size_t(buf[6]);
+    default:
+        // Reads, single writes and anything unknown: address, function,
+        // four bytes, CRC.
+        return 8;
+    }
+}
+
+class Line
+{
+public:
+    Line(const Options &options, std::map<int, Slave> &slaves)
+        : m_options(options), m_slaves(slaves)
+    {
+    }
+    ~Line()
+    {
+        if (m_ctx) {
+            modbus_close(m_ctx);
+            modbus_free(m_ctx);
+        }
+    }
+
+    bool open()
+    {
+        m_ctx = modbus_new_rtu(m_options.device.c_str(), m_options.baud, m_options.parity, 8, 1);
+        if (!m_ctx) {
+            std::fprintf(stderr, "metersim: %s\n", modbus_strerror(errno));
+            return false;
+        }
+        // A request with an impossible count makes libmodbus wait this long
+        // before it answers; keep the line responsive.
+        modbus_set_response_timeout(m_ctx, 0, 1000);
+        if (modbus_connect(m_ctx) == -1) {
+            std::fprintf(stderr, "metersim: cannot open %s: %s\n", m_options.device.c_str(),
+                         modbus_strerror(errno));
+            return false;
+        }
+        m_fd = modbus_get_socket(m_ctx);
+        return m_fd >= 0;
+    }
+
+    int fd() const { return m_fd; }
+
+    // Reads what the line has; false when the device has gone.
+    bool readLine()
+    {
+        uint8_t chunk[512];
+        const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+        if (n > 0) {
+            m_buffer.insert(m_buffer.end(), chunk, chunk + n);
+            m_lastByte = Clock::now();
+            takeRequests();
+            return true;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return true;
+        return false;
+    }
+
+    void dropStalePartial(Clock::time_point now)
+    {
+        if (!m_buffer.empty() && now - m_lastByte >= FrameGap) {
+            if (m_options.verbose)
+                std::fprintf(stderr, "metersim: dropped %s\n",
+                             hex(m_buffer.data(), m_buffer.size()).c_str());
+            m_buffer.clear();
+        }
+    }
+
+    Clock::time_point nextDeadline(Clock::time_point fallback) const
+    {
+        Clock::time_point next = fallback;
+        for (const PendingReply &p : m_pending)
+            next = std::min(next, p.due);
+        if (!m_buffer.empty())
+            next = std::min(next, m_lastByte + FrameGap);
+        return next;
+    }
+
+    void sendDueReplies(Clock::time_point now)
+    {
+        for (auto it = m_pending.begin(); it != m_pending.end();) {
+            if (it->due <= now) {
+                const auto slave = m_slaves.find(it->slave);
+                if (slave != m_slaves.end())
+                    modbus_reply(m_ctx, it->request.data(), int(it->request.size()),
+                                 slave->second.map);
+                it = m_pending.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+private:
+    void takeRequests()
+    {
+        for (;;) {
+            const size_t length = requestLength(m_buffer);
+            if (length == 0 || m_buffer.size() < length)
+                return;
+            const uint16_t crc = crc16(m_buffer.data(), length - 2);
+            if (m_buffer[length - 2] == (crc & 0xFF) && m_buffer[length - 1] == (crc >> 8)) {
+                const Bytes request(m_buffer.begin(), m_buffer.begin() + long(length));
+                m_buffer.erase(m_buffer.begin(), m_buffer.begin() + long(length));
+                answer(request);
+            } else {
+                // Noise before a frame: slide on by one byte until a frame fits.
+                m_buffer.erase(m_buffer.begin());
+            }
+        }
+    }
+
+    // The normal reply to a register read, or nothing when the request is
+    // not one that the slave can answer with data.
+    Bytes registerReply(const Slave &slave, const Bytes &request) const
+    {
+        const int function = request[1];
+        if (function != MODBUS_FC_READ_HOLDING_REGISTERS)
+            return {};
+        const int address = request[2] * 256 + request[3];
+        const int count = request[4] * 256 + request[5];
+        if (count < 1 || count > MODBUS_MAX_READ_REGISTERS || address + count > RegisterCount)
+            return {};
+        Bytes reply{uint8_t(slave.id), uint8_t(function), uint8_t(2 * count)};
+        for (int i = address; i < address + count; ++i) {
+            reply.push_back(uint8_t(slave.map->tab_registers[i] >> 8));
+            reply.push_back(uint8_t(slave.map->tab_registers[i] & 0xFF));
+        }
+        appendCrc(reply);
+        return reply;
+    }
+
+    void write(const Bytes &bytes)
+    {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += size_t(n);
+            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                pollfd p{m_fd, POLLOUT, 0};
+                ::poll(&p, 1, 100);
+            } else {
+                return;
+            }
+        }
+    }
+
+    void answer(const Bytes &request)
+    {
+        const int id = request[0];
+        const auto found = m_slaves.find(id);
+        if (m_options.verbose)
+            std::fprintf(stderr, "metersim: <- %s\n", hex(request.data(), request.size()).c_str());
+        // Address 0 is a broadcast, which no slave answers; unknown
+        // addresses are meters that are not on the line.
+        if (id == 0 || found == m_slaves.end())
+            return;
+        Slave &slave = found->second;
+        const int length = int(request.size());
+        switch (slave.fault) {
+        case Fault::None:
+            modbus_reply(m_ctx, request.data(), length, slave.map);
+            return;
+        case Fault::Silent:
+            return;
+        case Fault::Exception:
+            modbus_reply_exception(m_ctx, request.data(), unsigned(slave.faultArg));
+            return;
+        case Fault::Late:
+            m_pending.push_back(
+                {Clock::now() + std::chrono::milliseconds(slave.faultArg), id, request});
+            return;
+        default:
+            break;
+        }
+        Bytes reply = registerReply(slave, request);
+        if (reply.empty()) {
+            modbus_reply(m_ctx, request.data(), length, slave.map);
+            return;
+        }
+        switch (slave.fault) {
+        case Fault::BadCrc:
+            reply.back() ^= 0xFF;
+            break;
+        case Fault::Short:
+            // The last data byte and the CRC never arrive.
+            reply.resize(reply.size() - 3);
+            break;
+        case Fault::Garbage: {
+            const Bytes noise{0xFF, 0x00, 0x55};
+            reply.insert(reply.begin(), noise.begin(), noise.end());
+            break;
+        }
+        case Fault::OtherSlave:
+            reply.resize(reply.size() - 2);
+            reply[0] = uint8_t(slave.faultArg);
+            appendCrc(reply);
+            break;
+        default:
+            break;
+        }
+        write(reply);
+    }
+
+    const Options &m_options;
+    std::map<int, Slave> &m_slaves;
+    modbus_t *m_ctx = nullptr;
+    int m_fd = -1;
+    Bytes m_buffer;
+    Clock::time_point m_lastByte;
+    std::vector<PendingReply> m_pending;
+};
+
+// Six meters whose readings drift: the register map of the shipped meter
+// table, served by every slave.
+void updateDemo(std::map<int, Slave> &slaves, long t)
+{
+    for (auto &[id, slave] : slaves) {
+        if (!slave.demo)
+            continue;
+        uint16_t *r = slave.map->tab_registers;
+        const long volts = 2200 + (t + 3 * id) % 11;    // 0.1 V
+        const long amps = 1231 + (t / 2 + id) % 7;      // 0.01 A
+        const long pf = 946 + (t + 2 * id) % 9;         // 0.001
+        const long watts = volts * amps * pf / 1000000; // W from 0.1 V, 0.01 A, 0.001
+        const long wobble = (t / 5) % 3 - 1;
+        const long temperature = id == 4 ? -52 + wobble : 235 + 10 * id + wobble; // 0.1 degree
+        const long humidity = 550 + 10 * id + (t / 3) % 5;                        // 0.1 %
+        const uint32_t energy = (1u << 24) + 12345u * uint32_t(id) + uint32_t(t) * uint32_t(id);
+        r[0x0000] = uint16_t(volts);
+        r[0x0002] = uint16_t(amps);
+        r[0x0004] = uint16_t(watts);
+        r[0x0006] = uint16_t(pf);
+        r[0x0008] = uint16_t(int16_t(temperature));
+        r[0x000A] = uint16_t(humidity);
+        r[0x0010] = uint16_t(energy >> 16);
+        r[0x0011] = uint16_t(energy & 0xFFFF);
+    }
+}
+
+void usage(std::FILE *out)
+{
+    std::fprintf(
+        out, "usage: kelmar_metersim --device PATH [--baud N] [--parity N|E|O] [--verbose]\n"
+             "                       [--demo] [--slave ID [--reg ADDR=VALUE[/N]]... "
+             "[--fault MODE]]...\n"
+             "                       [--fault ID:MODE]...\n"
+             "  --slave ID            a meter at address ID (1 to 247); --reg and --fault\n"
+             "                        without ID apply to the last --slave\n"
+             "  --reg ADDR=VALUE[/N]  VALUE (decimal, may be negative, or 0x hex) in N\n"
+             "                        registers (default 1) from ADDR, high word first\n"
+             "  --fault MODE          silent | exception[=CODE] | badcrc | late[=MS] | short |\n"
+             "                        garbage | otherslave[=ID]\n"
+             "  --demo                six meters, addresses 1 to 6, readings that change\n"
+             "Prints \"ready\" on standard output once the device is open; ends on SIGTERM or\n"
+             "SIGINT.\n");
+}
+
+bool parseInteger(const std::string &text, long long &value)
+{
+    if (text.empty())
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    const bool negative = text[0] == '-';
+    if (negative) {
+        value = std::strtoll(text.c_str(), &end, 0);
+    } else {
+        const unsigned long long u = std::strtoull(text.c_str(), &end, 0);
+        value = static_cast<long long>(u); // 64-bit patterns above 2^63 keep their bits
+    }
+    return errno == 0 && end && *end == '\0';
+}
+
+Slave &slaveAt(std::map<int, Slave> &slaves, int id)
+{
+    Slave &s = slaves[id];
+    if (!s.map) {
+        s.id = id;
+        s.map = modbus_mapping_new(0, 0, RegisterCount, 0);
+    }
+    return s;
+}
+
+bool parseFault(const std::string &text, Slave &slave)
+{
+    const size_t eq = text.find('=');
+    const std::string mode = text.substr(0, eq);
+    long long arg = -1;
+    if (eq != std::string::npos && !parseInteger(text.substr(eq + 1), arg))
+        return false;
+    if (mode == "silent") {
+        slave.fault = Fault::Silent;
+    } else if (mode == "exception") {
+        slave.fault = Fault::Exception;
+        slave.faultArg = arg < 0 ? MODBUS_EXCEPTION_SLAVE_OR_SERVER_FAILURE : int(arg);
+        return slave.faultArg > 0 && slave.faultArg < MODBUS_EXCEPTION_MAX;
+    } else if (mode == "badcrc") {
+        slave.fault = Fault::BadCrc;
+    } else if (mode == "late") {
+        slave.fault = Fault::Late;
+        slave.faultArg = arg < 0 ? DefaultLateMs : int(arg);
+    } else if (mode == "short") {
+        slave.fault = Fault::Short;
+    } else if (mode == "garbage") {
+        slave.fault = Fault::Garbage;
+    } else if (mode == "otherslave") {
+        slave.fault = Fault::OtherSlave;
+        slave.faultArg = arg < 0 ? (slave.id % 247) + 1 : int(arg);
+        return slave.faultArg >= 0 && slave.faultArg <= 255;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool parseRegister(const std::string &text, Slave &slave)
+{
+    const size_t eq = text.find('=');
+    if (eq == std::string::npos)
+        return false;
+    long long address = 0;
+    long long value = 0;
+    long long words = 1;
+    std::string valueText = text.substr(eq + 1);
+    const size_t slash = valueText.find('/');
+    if (slash != std::string::npos) {
+        if (!parseInteger(valueText.substr(slash + 1), words))
+            return false;
+        valueText.resize(slash);
+    }
+    if (!parseInteger(text.substr(0, eq), address) || !parseInteger(valueText, value))
+        return false;
+    if (words < 1 || words > 4 || address < 0 || address + words > RegisterCount)
+        return false;
+    if (words < 4) {
+        const long long limit = 1LL << (16 * words);
+        if (value < -(limit / 2) || value >= limit)
+            return false;
+    }
+    uint64_t bits = static_cast<uint64_t>(value);
+    for (long long i = words - 1; i >= 0; --i) {
+        slave.map->tab_registers[address + i] = uint16_t(bits & 0xFFFF);
+        bits >>= 16;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    std::map<int, Slave> slaves;
+    Slave *current = nullptr;
+    bool demo = false;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto next = [&](std::string &out) {
+            if (i + 1 >= argc)
+                return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string value;
+        long long number = 0;
+        bool ok = true;
+        if (arg == "--help" || arg == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
+        } else if (arg == "--demo") {
+            demo = true;
+        } else if (arg == "--device") {
+            ok = next(options.device);
+        } else if (arg == "--baud") {
+            ok = next(value) && parseInteger(value, number) && number > 0;
+            options.baud = int(number);
+        } else if (arg == "--parity") {
+            ok = next(value) && (value == "N" || value == "E" || value == "O");
+            options.parity = ok ? value[0] : 'N';
+        } else if (arg == "--slave") {
+            ok = next(value) && parseInteger(value, number) && number >= 1 && number <= 247;
+            if (ok)
+                current = &slaveAt(slaves, int(number));
+        } else if (arg == "--reg") {
+            ok = next(value) && current && parseRegister(value, *current);
+        } else if (arg == "--fault") {
+            ok = next(value);
+            const size_t colon = value.find(':');
+            if (ok && colon != std::string::npos) {
+                ok = parseInteger(value.substr(0, colon), number) && number >= 1 && number <= 247;
+                if (ok)
+                    ok = parseFault(value.substr(colon + 1), slaveAt(slaves, int(number)));
+            } else if (ok) {
+                ok = current && parseFault(value, *current);
+            }
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "metersim: bad argument near \"%s\"\n", arg.c_str());
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (options.device.empty()) {
+        usage(stderr);
+        return 2;
+    }
+    if (demo) {
+        for (int id = 1; id <= 6; ++id)
+            slaveAt(slaves, id).demo = true;
+        updateDemo(slaves, 0);
+    }
+    for (const auto &[id, slave] : slaves) {
+        if (!slave.map) {
+            std::fprintf(stderr, "metersim: out of memory\n");
+            return 1;
+        }
+    }
+
+    // The stop signals are held back except inside ppoll(), so a signal
+    // can never slip in between the check and the wait.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGHUP);
+    sigset_t waitMask;
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+
+    int status = 0;
+    {
+        Line line(options, slaves);
+        if (!line.open()) {
+            status = 1;
+        } else {
+            std::printf("ready %zu slave(s) on %s\n", slaves.size(), options.device.c_str());
+            std::fflush(stdout);
+            const Clock::time_point start = Clock::now();
+            Clock::time_point nextDemo = start + std::chrono::seconds(1);
+            while (!g_stop) {
+                const Clock::time_point now = Clock::now();
+                const Clock::time_point wake =
+                    line.nextDeadline(demo ? nextDemo : now + std::chrono::seconds(10));
+                const auto waitNs = std::max<long long>(
+                    0, std::chrono::duration_cast<std::chrono::nanoseconds>(wake - now).count());
+                timespec timeout{time_t(waitNs / 1000000000), long(waitNs % 1000000000)};
+                pollfd p{line.fd(), POLLIN, 0};
+                const int ready = ::ppoll(&p, 1, &timeout, &waitMask);
+                if (ready < 0 && errno != EINTR) {
+                    status = 1;
+                    break;
+                }
+                if (ready > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR))) {
+                    if (!line.readLine()) {
+                        std::fprintf(stderr, "metersim: the line has gone\n");
+                        status = 1;
+                        break;
+                    }
+                }
+                const Clock::time_point after = Clock::now();
+                line.sendDueReplies(after);
+                line.dropStalePartial(after);
+                if (demo && after >= nextDemo) {
+                    const long seconds = long(
+                        std::chrono::duration_cast<std::chrono::seconds>(after - start).count());
+                    updateDemo(slaves, seconds);
+                    nextDemo = start + std::chrono::seconds(seconds + 1);
+                }
+            }
+        }
+    }
+    for (auto &[id, slave] : slaves)
+        modbus_mapping_free(slave.map);
+    return status;
+}
