@@ -128,8 +128,6 @@ Form3::Form3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindow
     Command1 = new QPushButton(QStringLiteral("Exit"), this);
     Command1->setGeometry(rectOf(Command1Place));
     Command1->setFont(designFont(FontArial, ExitPoints, true));
-    // The Exit button must not take the focus from Text1 on activation.
-    Command1->setFocusPolicy(Qt::ClickFocus);
     Command1->raise();
     setFocusProxy(Text1);
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);

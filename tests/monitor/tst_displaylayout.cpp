@@ -4,40 +4,14 @@
 #include <QLocale>
 #include <QTest>
 
+// The positions and sizes themselves are checked on the display window in
+// tst_startdisplay.
+
 using namespace kelmar;
 using kelmar::test::TestFolder;
 
 Q_DECLARE_METATYPE(std::optional<kelmar::ScreenSize>)
-Q_DECLARE_METATYPE(kelmar::ScreenSize)
 Q_DECLARE_METATYPE(kelmar::SlotAction)
-
-namespace {
-
-// Positions (left, top) of each slot as the layout tables list them, not
-// computed from the grid rule: picture, title, "A" item 0, "B" item 0,
-// "B" item 1.
-struct SlotRow
-{
-    QPoint picture, title, a0, b0, b1;
-};
-const SlotRow Small[6] = {
-    {{24, 56}, {24, 24}, {46, 64}, {64, 64}, {230, 125}},
-    {{408, 56}, {408, 24}, {430, 64}, {448, 64}, {614, 125}},
-    {{24, 232}, {24, 200}, {46, 240}, {64, 240}, {230, 301}},
-    {{408, 232}, {408, 200}, {430, 240}, {448, 240}, {614, 301}},
-    {{24, 408}, {24, 376}, {46, 416}, {64, 416}, {230, 477}},
-    {{408, 408}, {408, 376}, {430, 416}, {448, 416}, {614, 477}},
-};
-const SlotRow Large[6] = {
-    {{144, 136}, {144, 104}, {166, 144}, {184, 144}, {350, 205}},
-    {{528, 136}, {528, 104}, {550, 144}, {568, 144}, {734, 205}},
-    {{144, 312}, {144, 280}, {166, 320}, {184, 320}, {350, 381}},
-    {{528, 312}, {528, 280}, {550, 320}, {568, 320}, {734, 381}},
-    {{144, 488}, {144, 456}, {166, 496}, {184, 496}, {350, 557}},
-    {{528, 488}, {528, 456}, {550, 496}, {568, 496}, {734, 557}},
-};
-
-} // namespace
 
 class TstDisplayLayout : public QObject
 {
@@ -61,68 +35,6 @@ private slots:
         QFETCH(QString, code);
         QFETCH(std::optional<ScreenSize>, size);
         QCOMPARE(screenSizeFromCode(code), size);
-    }
-
-    void windowAndExit_data()
-    {
-        QTest::addColumn<ScreenSize>("size");
-        QTest::addColumn<QSize>("window");
-        QTest::addColumn<QPoint>("exit");
-        QTest::newRow("800X600") << ScreenSize::Small << QSize(800, 600) << QPoint(24, 552);
-        QTest::newRow("1024X768: Exit top 637, not 632")
-            << ScreenSize::Large << QSize(1024, 768) << QPoint(144, 637);
-    }
-    void windowAndExit()
-    {
-        QFETCH(ScreenSize, size);
-        QFETCH(QSize, window);
-        QFETCH(QPoint, exit);
-        QCOMPARE(displayWindowSize(size), window);
-        QCOMPARE(exitButtonPosition(size), exit);
-    }
-
-    void slotPlaces_data()
-    {
-        QTest::addColumn<ScreenSize>("size");
-        QTest::addColumn<int>("k");
-        QTest::addColumn<QPoint>("picture");
-        QTest::addColumn<QPoint>("title");
-        QTest::addColumn<QPoint>("a0");
-        QTest::addColumn<QPoint>("b0");
-        QTest::addColumn<QPoint>("b1");
-        for (int k = 1; k <= 6; ++k) {
-            const SlotRow &s = Small[k - 1];
-            QTest::addRow("800X600 slot %d", k)
-                << ScreenSize::Small << k << s.picture << s.title << s.a0 << s.b0 << s.b1;
-        }
-        for (int k = 1; k <= 6; ++k) {
-            const SlotRow &l = Large[k - 1];
-            QTest::addRow("1024X768 slot %d", k)
-                << ScreenSize::Large << k << l.picture << l.title << l.a0 << l.b0 << l.b1;
-        }
-    }
-    void slotPlaces()
-    {
-        QFETCH(ScreenSize, size);
-        QFETCH(int, k);
-        QFETCH(QPoint, picture);
-        QFETCH(QPoint, title);
-        QFETCH(QPoint, a0);
-        QFETCH(QPoint, b0);
-        QFETCH(QPoint, b1);
-        const QPoint origin = slotOrigin(size, k);
-        QCOMPARE(origin, picture);
-        QCOMPARE(titlePosition(size, k), title);
-
-        const ValuePlace a = valuePlace(SlotAction::ModelA, 0, origin);
-        QCOMPARE(a.rect, QRect(a0, QSize(321, 81)));
-        QCOMPARE(a.points, 60.0);
-        const ValuePlace first = valuePlace(SlotAction::ModelB, 0, origin);
-        QCOMPARE(first.rect, QRect(b0, QSize(317, 57)));
-        QCOMPARE(first.points, 40.0);
-        const ValuePlace second = valuePlace(SlotAction::ModelB, 1, origin);
-        QCOMPARE(second.rect, QRect(b1, QSize(151, 47)));
-        QCOMPARE(second.points, 32.0);
     }
 
     void slotAction_data()
