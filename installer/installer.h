@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace kelmar {
+
+// What one step did. A failed step never stops the next one.
+struct StepReport
+{
+    int number = 0;
+    QString name; // the step as written with the listed names
+    bool ok = false;
+    QString detail; // the real paths, or why the step failed
+};
+
+// What the installer needs from the machine. The system's is made by
+// systemMachine(); tests hand in a temporary root and their own desktop
+// folder and batch starter.
+struct InstallMachine
+{
+    QString sourceDir; // the installer's own folder, holding the distribution
+    QString root;      // the folder that stands for "C:\"
+    // Step 14: the current user's desktop folder, empty when unknown.
+    std::function<QString()> desktopFolder;
+    // Step 12: starts the batch file without waiting; returns the empty
+    // text when it started, else why not.
+    std::function<QString(const QString &batchFile, const QString &workingDir)> startBatch;
+};
+
+// Starts the batch file on its own and returns at once: through the command
+// interpreter in a minimised window that has the focus on Windows, through
+// sh elsewhere (the file is written for both). Its pid goes to *pid when
+// given. Returns the empty text when it started, else why not.
+QString startBatchDetached(const QString &batchFile, const QString &workingDir,
+                           qint64 *pid = nullptr);
+
+// The machine the installer runs on: the default root, the system's desktop
+// folder, the detached batch start.
+InstallMachine systemMachine(const QString &sourceDir);
+
+// The installation of the monitoring program: steps 1 to 17 of the "安裝"
+// button, run in their fixed order. Step 18, ending the program, belongs to
+// the window.
+class Installer
+{
+public:
+    explicit Installer(InstallMachine machine);
+
+    // The steps' names in their order, as run() reports them.
+    QStringList stepNames() const;
+
+    // Runs every step once, in order, and reports each one.
+    QList<StepReport> run();
+
+    // The installed program and its launcher as the last run found them.
+    QString programPath() const;
+    QString shortcutFile() const { return m_shortcutPath; }
+
+    const InstallMachine &machine() const { return m_machine; }
+
+private:
+    StepReport runStep(int index);
+
+    InstallMachine m_machine;
+    // The values steps 14 to 17 hand on to each other.
+    QString m_desktop;
+    QString m_shortcutPath;
+};
+
+// The lines of the failure message: "11. Copy ...: why", one per failed step.
+QStringList failureLines(const QList<StepReport> &reports);
+
+} // namespace kelmar

@@ -1,0 +1,540 @@
+#include "displaylayout.h"
+#include "fonts.h"
+#include "installer.h"
+#include "installpaths.h"
+#include "installwindow.h"
+#include "testfolder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace kelmar;
+using kelmar::test::TestFolder;
+
+namespace {
+
+const QString RealDist = QStringLiteral(KELMAR_BINARY_DIR "/distribution");
+
+// The launcher's file name in the desktop folder.
+const QString Launcher = platformShortcutName(QStringLiteral("KELMAR_T.lnk"));
+
+QString programName()
+{
+    return platformFileName(QStringLiteral("KELMAR_T.EXE"));
+}
+
+QByteArray shippedFile(const QString &name)
+{
+    QFile f(QStringLiteral(KELMAR_SOURCE_DIR "/dist/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every file and folder below dir, relative, folders with a trailing "/".
+QStringList tree(const QString &dir)
+{
+    QStringList entries;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString rel = QDir(dir).relativeFilePath(path);
+        entries << (it.fileInfo().isDir() ? rel + u'/' : rel);
+    }
+    entries.sort();
+    return entries;
+}
+
+// The layout an installation leaves, for the names the install and logo
+// folders have.
+QStringList layout(const QString &folder = QStringLiteral("Kelmar"),
+                   const QString &logo = QStringLiteral("LOGO"))
+{
+    QStringList entries{QStringLiteral("TYPE.BAT"),
+                        folder + u'/',
+                        folder + u'/' + programName(),
+                        folder + QStringLiteral("/TYPE.bat"),
+                        folder + QStringLiteral("/setup.ini"),
+                        folder + QStringLiteral("/meter.txt"),
+                        folder + u'/' + logo + u'/',
+                        folder + u'/' + logo + QStringLiteral("/vq2_366.jpg"),
+                        folder + u'/' + logo + QStringLiteral("/zrp_366.jpg")};
+    entries.sort();
+    return entries;
+}
+
+bool writeExecutable(const TestFolder &dir, const QString &name, const QByteArray &bytes)
+{
+    return dir.write(name, bytes) &&
+           QFile::setPermissions(dir.file(name), QFile::ReadOwner | QFile::WriteOwner |
+                                                     QFile::ExeOwner | QFile::ReadOther |
+                                                     QFile::ExeOther);
+}
+
+// A distribution as the build assembles it, with small stand-ins for the
+// program and the pictures.
+bool makeDist(const TestFolder &dist, bool withZrp = true)
+{
+    bool ok = dist.write(QStringLiteral("TYPE.BAT"), shippedFile(QStringLiteral("TYPE.BAT")));
+    ok = ok && writeExecutable(dist, programName(), "program 1");
+    ok = ok && writeExecutable(dist, QStringLiteral("install_Kelmar_T"), "installer");
+    ok = ok && dist.write(QStringLiteral("setup.ini"), shippedFile(QStringLiteral("setup.ini")));
+    ok = ok && dist.write(QStringLiteral("meter.txt"), shippedFile(QStringLiteral("meter.txt")));
+    ok = ok && dist.write(QStringLiteral("logo/vq2_366.jpg"), "picture vq2");
+    if (withZrp)
+        ok = ok && dist.write(QStringLiteral("logo/zrp_366.jpg"), "picture zrp");
+    return ok;
+}
+
+// A machine of temporary folders. The batch file is not run; its start is
+// recorded with what the root held at that moment.
+struct FakeMachine
+{
+    TestFolder root;
+    TestFolder desktop;
+    QString desktopText; // what the desktop lookup answers
+    QStringList calls;
+    QStringList rootAtBatchStart;
+    bool launcherAtBatchStart = false;
+
+    FakeMachine() : desktopText(desktop.path()) {}
+
+    InstallMachine machine(const QString &sourceDir)
+    {
+        InstallMachine m;
+        m.sourceDir = sourceDir;
+        m.root = root.path();
+        m.desktopFolder = [this] {
+            calls << QStringLiteral("desktop");
+            return desktopText;
+        };
+        m.startBatch = [this](const QString &file, const QString &workingDir) {
+            calls << QStringLiteral("batch %1 in %2").arg(file, workingDir);
+            rootAtBatchStart = tree(root.path());
+            launcherAtBatchStart = QFileInfo::exists(desktop.file(Launcher));
+            return QString();
+        };
+        return m;
+    }
+};
+
+QStringList failedNumbers(const QList<StepReport> &reports)
+{
+    QStringList numbers;
+    for (const StepReport &r : reports) {
+        if (!r.ok)
+            numbers << QString::number(r.number);
+    }
+    return numbers;
+}
+
+// The launcher's lines.
+QStringList launcherLines(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringList();
+    return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool setAccessTime(const QString &path, const QDateTime &when)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileAccessTime);
+}
+
+// Whether reading a file moves its access time on here (mounts may turn
+// that off).
+bool readUpdatesAccessTime(const QString &probe, const QDateTime &past)
+{
+    {
+        QFile f(probe);
+        if (!f.open(QIODevice::WriteOnly) || f.write("probe") != 5)
+            return false;
+    }
+    if (!setAccessTime(probe, past))
+        return false;
+    fileBytes(probe);
+    return QFileInfo(probe).lastRead() > past.addSecs(60);
+}
+
+// A started program has ended or stays only as an unreaped zombie.
+bool processGone(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const int close = text.lastIndexOf(')');
+    return close < 0 || text.mid(close + 2, 1) == "Z";
+}
+
+} // namespace
+
+class TstInstaller : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { installFontSubstitutions(); }
+
+    void installLaysOutOneFolder_data()
+    {
+        QTest::addColumn<QStringList>("madeBefore");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("logo");
+        QTest::newRow("fresh root") << QStringList() << "Kelmar"
+                                    << "LOGO";
+        QTest::newRow("install folder made as KELMAR before") << QStringList{"KELMAR"} << "KELMAR"
+                                                              << "LOGO";
+        QTest::newRow("logo folder made as logo before") << QStringList{"Kelmar/logo"} << "Kelmar"
+                                                         << "logo";
+    }
+    void installLaysOutOneFolder()
+    {
+        QFETCH(QStringList, madeBefore);
+        QFETCH(QString, folder);
+        QFETCH(QString, logo);
+        TestFolder dist;
+        QVERIFY(makeDist(dist));
+        FakeMachine fake;
+        for (const QString &d : madeBefore)
+            QVERIFY(QDir().mkpath(fake.root.file(d)));
+        Installer installer(fake.machine(dist.path()));
+        const QList<StepReport> reports = installer.run();
+
+        QCOMPARE(failureLines(reports), QStringList());
+        // "C:\Kelmar" and "C:\KELMAR", "LOGO" and "logo": one folder each.
+        QCOMPARE(tree(fake.root.path()), layout(folder, logo));
+        const QString installed = fake.root.file(folder);
+        QCOMPARE(installer.programPath(), installed + u'/' + programName());
+        const QStringList copies{programName(),         "TYPE.bat",
+                                 "setup.ini",           "meter.txt",
+                                 logo + "/vq2_366.jpg", logo + "/zrp_366.jpg"};
+        const QStringList sources{programName(), "TYPE.BAT",         "setup.ini",
+                                  "meter.txt",   "logo/vq2_366.jpg", "logo/zrp_366.jpg"};
+        for (int i = 0; i < copies.size(); ++i)
+            QCOMPARE(fake.root.read(folder + u'/' + copies[i]), dist.read(sources[i]));
+        QCOMPARE(fake.root.read("TYPE.BAT"), dist.read("TYPE.BAT"));
+        QVERIFY(QFileInfo(installer.programPath()).isExecutable());
+        // The monitoring program finds its pictures under the names it uses.
+        QCOMPARE(findPathIgnoringCase(installed, modelPicture(SlotAction::ModelA)),
+                 installed + u'/' + logo + "/vq2_366.jpg");
+        QCOMPARE(findPathIgnoringCase(installed, modelPicture(SlotAction::ModelB)),
+                 installed + u'/' + logo + "/zrp_366.jpg");
+
+        // The launcher starts the installed program in its folder.
+        QCOMPARE(tree(fake.desktop.path()), QStringList{Launcher});
+        const QString launcher = fake.desktop.file(Launcher);
+        QCOMPARE(installer.shortcutFile(), launcher);
+        const QStringList lines = launcherLines(launcher);
+        QCOMPARE(lines.value(0), QStringLiteral("[Desktop Entry]"));
+        QVERIFY(lines.contains(QStringLiteral("Type=Application")));
+        QVERIFY(lines.contains(QStringLiteral("Name=KELMAR_T")));
+        QVERIFY(lines.contains(QStringLiteral("Exec=\"%1\"").arg(installer.programPath())));
+        QVERIFY(lines.contains(QStringLiteral("Path=") + installed));
+        QVERIFY(QFileInfo(launcher).isExecutable());
+    }
+
+    void stepsRunInOrder()
+    {
+        TestFolder dist;
+        QVERIFY(makeDist(dist));
+        FakeMachine fake;
+        Installer installer(fake.machine(dist.path()));
+        const QList<StepReport> reports = installer.run();
+
+        QCOMPARE(reports.size(), 17);
+        QStringList names;
+        for (int i = 0; i < reports.size(); ++i) {
+            QCOMPARE(reports[i].number, i + 1);
+            names << reports[i].name;
+        }
+        QCOMPARE(names, installer.stepNames());
+        QCOMPARE(names.value(0), QStringLiteral(R"(Copy "\MSCOMM32.OCX" to "C:\MSCOMM32.OCX")"));
+        QCOMPARE(names.value(10),
+                 QStringLiteral(R"(Copy "\logo\zrp_366.jpg" to "C:\KELMAR\LOGO\zrp_366.jpg")"));
+        QCOMPARE(names.value(11), QStringLiteral(R"(Start "C:\TYPE.BAT")"));
+        // The batch file starts from the root once everything is copied and
+        // before the desktop is looked up and the launcher made.
+        QCOMPARE(
+            fake.calls,
+            QStringList(
+                {QStringLiteral("batch %1 in %2").arg(fake.root.file("TYPE.BAT"), fake.root.path()),
+                 "desktop"}));
+        QCOMPARE(fake.rootAtBatchStart, layout());
+        QVERIFY(!fake.launcherAtBatchStart);
+        QVERIFY(QFileInfo::exists(fake.desktop.file(Launcher)));
+    }
+
+    void secondInstallKeepsSettingsAndReplacesTheRest()
+    {
+        TestFolder dist;
+        QVERIFY(makeDist(dist));
+        FakeMachine fake;
+        QCOMPARE(failureLines(Installer(fake.machine(dist.path())).run()), QStringList());
+
+        // The operator saved settings; the meter table was lost. "主機" and
+        // "電錶" in code page 950.
+        const QByteArray saved = "2\r\n19200\r\nE,8,1\r\n/data/\r\n1024X768\r\n 500 \r\n"
+                                 "Reserved\r\ncsv\r\nKelmar_T \xa5\x44\xbe\xf7\r\n5\r\n";
+        QVERIFY(fake.root.write("Kelmar/setup.ini", saved));
+        QVERIFY(QFile::remove(fake.root.file("Kelmar/meter.txt")));
+        // A new release of everything else.
+        QVERIFY(writeExecutable(dist, programName(), "program 2"));
+        QVERIFY(dist.write("logo/vq2_366.jpg", "picture vq2, new"));
+        QVERIFY(dist.write("TYPE.BAT", ":; exit 0 #\r\n"));
+        QVERIFY(dist.write("setup.ini", "1\r\n"));
+        const QByteArray meters = "VQ2-V \xb9\x71\xc0\xa3\r\n";
+        QVERIFY(dist.write("meter.txt", meters));
+
+        Installer again(fake.machine(dist.path()));
+        const QList<StepReport> reports = again.run();
+        QCOMPARE(failureLines(reports), QStringList());
+        QCOMPARE(tree(fake.root.path()), layout());
+        QCOMPARE(fake.root.read("Kelmar/setup.ini"), saved);
+        QVERIFY(reports[7].detail.startsWith(QStringLiteral("kept the existing")));
+        QCOMPARE(fake.root.read("Kelmar/meter.txt"), meters);
+        QCOMPARE(fake.root.read("Kelmar/" + programName()), QByteArray("program 2"));
+        QVERIFY(QFileInfo(again.programPath()).isExecutable());
+        QCOMPARE(fake.root.read("Kelmar/LOGO/vq2_366.jpg"), QByteArray("picture vq2, new"));
+        QCOMPARE(fake.root.read("TYPE.BAT"), QByteArray(":; exit 0 #\r\n"));
+        QCOMPARE(fake.root.read("Kelmar/TYPE.bat"), QByteArray(":; exit 0 #\r\n"));
+        QCOMPARE(tree(fake.desktop.path()), QStringList{Launcher});
+    }
+
+    void missingPictureIsTheOnlyFailure()
+    {
+        TestFolder dist;
+        QVERIFY(makeDist(dist, false));
+        FakeMachine fake;
+        const QList<StepReport> reports = Installer(fake.machine(dist.path())).run();
+
+        const QStringList failed = failureLines(reports);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(failed[0].startsWith(QStringLiteral("11. ")), qPrintable(failed[0]));
+        QVERIFY(failed[0].contains(dist.file("logo/zrp_366.jpg")));
+        QStringList expected = layout();
+        expected.removeAll(QStringLiteral("Kelmar/LOGO/zrp_366.jpg"));
+        QCOMPARE(tree(fake.root.path()), expected);
+        QCOMPARE(tree(fake.desktop.path()), QStringList{Launcher});
+    }
+
+    void failedStepDoesNotStopTheNext()
+    {
+        // A file where the install folder belongs: every step into it fails,
+        // the batch file and the launcher are still done.
+        TestFolder dist;
+        QVERIFY(makeDist(dist));
+        FakeMachine fake;
+        QVERIFY(fake.root.write("KELMAR", "in the way"));
+        const QList<StepReport> reports = Installer(fake.machine(dist.path())).run();
+        QCOMPARE(failedNumbers(reports), QStringList({"3", "4", "5", "7", "8", "9", "10", "11"}));
+        QCOMPARE(tree(fake.root.path()), QStringList({"KELMAR", "TYPE.BAT"}));
+        QCOMPARE(fake.calls.size(), 2);
+        QCOMPARE(tree(fake.desktop.path()), QStringList{Launcher});
+    }
+
+    void desktopFolder_data()
+    {
+        QTest::addColumn<QString>("answer"); // relative to the desktop test folder
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<QString>("launcher");
+        QTest::addColumn<QStringList>("failed");
+        QTest::newRow("folder without trailing separator")
+            << "desk" << true << "desk/" + Launcher << QStringList();
+        QTest::newRow("folder with trailing separator")
+            << "desk/" << true << "desk/" + Launcher << QStringList();
+        QTest::newRow("folder that does not exist") << "gone" << true << "" << QStringList{"17"};
+        QTest::newRow("desktop unknown") << "" << false << "" << QStringList({"14", "17"});
+    }
+    void desktopFolder()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, known);
+        QFETCH(QString, launcher);
+        QFETCH(QStringList, failed);
+        TestFolder dist;
+        QVERIFY(makeDist(dist));
+        FakeMachine fake;
+        QVERIFY(QDir().mkpath(fake.desktop.file("desk")));
+        fake.desktopText = known ? fake.desktop.path() + u'/' + answer : QString();
+        const QString strayLauncher = QDir::current().filePath(Launcher);
+        const bool strayBefore = QFileInfo::exists(strayLauncher);
+
+        Installer installer(fake.machine(dist.path()));
+        const QList<StepReport> reports = installer.run();
+        QCOMPARE(failedNumbers(reports), failed);
+        QCOMPARE(tree(fake.root.path()), layout());
+        QStringList desktop{"desk/"};
+        if (!launcher.isEmpty()) {
+            desktop << launcher;
+            QCOMPARE(installer.shortcutFile(), fake.desktop.file(launcher));
+        }
+        QCOMPARE(tree(fake.desktop.path()), desktop);
+        // Without a desktop folder the bare name is not written where the
+        // installer happens to run.
+        QCOMPARE(QFileInfo::exists(strayLauncher), strayBefore);
+    }
+
+    void batchFileRunsOnItsOwn()
+    {
+        // The shipped TYPE.BAT, started from the root as the installer does,
+        // records the install folder and ends by itself.
+        TestFolder root;
+        QVERIFY(root.write("TYPE.BAT", shippedFile("TYPE.BAT")));
+        QVERIFY(root.write("Kelmar/setup.ini", shippedFile("setup.ini")));
+        qint64 pid = 0;
+        QCOMPARE(startBatchDetached(root.file("TYPE.BAT"), root.path(), &pid), QString());
+        QVERIFY(pid > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(pid), 20000);
+        const QString record = QString::fromLocal8Bit(root.read("Kelmar/INSTALL.TXT"));
+        QVERIFY2(record.startsWith(
+                     QStringLiteral("Kelmar_T installed in %1\n").arg(root.file("Kelmar"))),
+                 qPrintable(record));
+        QVERIFY2(record.contains(QStringLiteral("setup.ini")), qPrintable(record));
+    }
+
+    void realDistributionInstallsAndStarts()
+    {
+        if (!QFileInfo::exists(RealDist + "/install_Kelmar_T"))
+            QSKIP("the distribution folder is not built");
+        QStringList shipped{programName(),      "install_Kelmar_T", "TYPE.BAT",
+                            "setup.ini",        "meter.txt",        "logo/",
+                            "logo/vq2_366.jpg", "logo/zrp_366.jpg"};
+        shipped.sort();
+        QCOMPARE(tree(RealDist), shipped);
+
+        // The batch file runs as it would, but owned by the test.
+        FakeMachine fake;
+        InstallMachine m = fake.machine(RealDist);
+        QProcess batch;
+        m.startBatch = [&batch](const QString &file, const QString &workingDir) {
+            batch.setWorkingDirectory(workingDir);
+            batch.start(QStringLiteral("sh"), {file});
+            return QString();
+        };
+        Installer installer(m);
+        QCOMPARE(failureLines(installer.run()), QStringList());
+        QVERIFY(batch.waitForFinished(20000));
+        QCOMPARE(batch.exitCode(), 0);
+        QStringList expected = layout();
+        expected << "Kelmar/INSTALL.TXT";
+        expected.sort();
+        QCOMPARE(tree(fake.root.path()), expected);
+        QCOMPARE(fileBytes(installer.programPath()), fileBytes(RealDist + u'/' + programName()));
+        QVERIFY(QFileInfo(installer.programPath()).isExecutable());
+
+        // The installed program, started as the launcher starts it (no
+        // arguments, from elsewhere), reads the installed setup.ini: its
+        // access time moves on from a day long past.
+        const QString ini = fake.root.file("Kelmar/setup.ini");
+        const QDateTime past = QDateTime::currentDateTime().addDays(-2);
+        QVERIFY(setAccessTime(ini, past));
+        const bool accessTimesKept = readUpdatesAccessTime(fake.desktop.file("probe"), past);
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(fake.desktop.path());
+        program.start(installer.programPath(), QStringList());
+        QVERIFY(program.waitForStarted(20000));
+        QSignalSpy ended(&program, &QProcess::finished);
+        const auto iniRead = [&] { return QFileInfo(ini).lastRead() > past.addSecs(60); };
+        if (accessTimesKept) {
+            QTRY_VERIFY_WITH_TIMEOUT(iniRead() || program.state() == QProcess::NotRunning, 30000);
+            QVERIFY(iniRead());
+        }
+        // Its first clock tick, a second after start-up, makes the display
+        // window; the program is still there after that.
+        QVERIFY2(program.state() == QProcess::Running && !ended.wait(2500),
+                 "the installed Kelmar_T ended by itself");
+        program.kill();
+        QVERIFY(program.waitForFinished(20000));
+        if (!accessTimesKept)
+            QSKIP("this file system does not keep access times: only the start was checked");
+    }
+
+    void windowMatchesItsDesign()
+    {
+        TestFolder dist;
+        FakeMachine fake;
+        Installer installer(fake.machine(dist.path()));
+        InstallWindow w(installer);
+        QCOMPARE(w.windowTitle(), QStringLiteral("INSTALL(安裝)"));
+        QCOMPARE(w.size(), QSize(235, 129));
+        QCOMPARE(w.Command1->geometry(), QRect(16, 24, 193, 65));
+        QCOMPARE(w.Command1->text(), QStringLiteral("安裝"));
+        QCOMPARE(w.Command1->font().family(), FontKai);
+        QCOMPARE(w.Command1->font().pointSizeF(), 24.0);
+        QVERIFY(w.Command1->font().bold());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QImage face = w.Command1->grab().toImage();
+        QCOMPARE(face.pixelColor(8, 8), QColor(0, 192, 0));
+        QCOMPARE(face.pixelColor(face.width() - 8, face.height() - 8), QColor(0, 192, 0));
+        // Pressing the button is all the operator does: nothing ran before.
+        QVERIFY(fake.calls.isEmpty());
+        QCOMPARE(tree(fake.root.path()), QStringList());
+    }
+
+    void cleanInstallEndsAtOnce()
+    {
+        TestFolder dist;
+        QVERIFY(makeDist(dist));
+        FakeMachine fake;
+        Installer installer(fake.machine(dist.path()));
+        InstallWindow w(installer);
+        QSignalSpy ended(&w, &InstallWindow::ended);
+        w.show();
+        w.Command1->click();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!w.failureBox());
+        QVERIFY(!w.Command1->isEnabled());
+        QCOMPARE(tree(fake.root.path()), layout());
+    }
+
+    void failedInstallShowsOneMessageThenEnds()
+    {
+        TestFolder dist;
+        QVERIFY(makeDist(dist, false));
+        FakeMachine fake;
+        Installer installer(fake.machine(dist.path()));
+        InstallWindow w(installer);
+        QSignalSpy ended(&w, &InstallWindow::ended);
+        w.show();
+        w.Command1->click();
+        QCOMPARE(ended.count(), 0);
+        QMessageBox *box = w.failureBox();
+        QVERIFY(box);
+        QTRY_VERIFY(box->isVisible());
+        const QStringList steps =
+            box->text().split(u'\n').filter(QRegularExpression(QStringLiteral("^\\d+\\. ")));
+        QCOMPARE(steps.size(), 1);
+        QVERIFY2(steps[0].startsWith(QStringLiteral("11. ")), qPrintable(steps[0]));
+        QVERIFY(steps[0].contains(QStringLiteral("zrp_366.jpg")));
+        // Everything else was installed before the message.
+        QVERIFY(QFileInfo::exists(fake.desktop.file(Launcher)));
+        box->button(QMessageBox::Ok)->click();
+        QTRY_COMPARE(ended.count(), 1);
+        QVERIFY(!w.failureBox());
+    }
+};
+
+QTEST_MAIN(TstInstaller)
+#include "tst_installer.moc"
