@@ -10,3 +10,16 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELMAR_SANITIZE=ON -W
 cmake --build "$build" -j "$(nproc)"
 cd "$build"
 ctest --output-on-failure -j 2 "$@"
+
+# A brief run of the reply fuzzer: no input may crash it or trip a sanitizer.
+fuzzer=tests/comm/fuzz/kelmar_fuzz_reply
+if [ -x "$fuzzer" ]; then
+  mkdir -p tests/comm/fuzz/corpus
+  if ! "$fuzzer" -max_total_time=20 -artifact_prefix=tests/comm/fuzz/ tests/comm/fuzz/corpus \
+      >tests/comm/fuzz/last-run.log 2>&1; then
+    cat tests/comm/fuzz/last-run.log
+    echo "The reply fuzzer found a failing input (saved in $PWD/tests/comm/fuzz/)." >&2
+    exit 1
+  fi
+  echo "Reply fuzzer: $(tail -n 1 tests/comm/fuzz/last-run.log)"
+fi

@@ -1,0 +1,79 @@
+#include "simulatedline.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+namespace kelmar::test {
+
+SimulatedLine::SimulatedLine() = default;
+
+SimulatedLine::~SimulatedLine()
+{
+    if (m_port)
+        m_port->setPortOpen(false);
+    if (m_simulator.state() != QProcess::NotRunning) {
+        m_simulator.terminate();
+        if (!m_simulator.waitForFinished(5000)) {
+            m_simulator.kill();
+            m_simulator.waitForFinished(5000);
+        }
+    }
+    m_port.reset();
+    m_pair.reset();
+}
+
+QString SimulatedLine::simulatorPath()
+{
+    const QString path = QStringLiteral(KELMAR_BINARY_DIR "/tools/metersim/kelmar_metersim");
+    return QFileInfo(path).isExecutable() ? path : QString();
+}
+
+bool SimulatedLine::start(const QStringList &simulatorArgs, QString *error, const QString &settings)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (simulatorPath().isEmpty())
+        return fail(QStringLiteral("kelmar_metersim was not built (libmodbus missing?)"));
+    if (!m_folder.isValid())
+        return fail(QStringLiteral("no temporary folder"));
+    m_pair = std::make_unique<SocatPair>(m_folder.path(), QStringLiteral("meters"),
+                                         QStringLiteral("host"));
+    if (!m_pair->start())
+        return fail(QStringLiteral("socat did not start"));
+
+    m_simulator.setProcessChannelMode(QProcess::SeparateChannels);
+    m_simulator.setReadChannel(QProcess::StandardOutput);
+    m_simulator.start(simulatorPath(),
+                      QStringList{QStringLiteral("--device"), m_pair->endA()} + simulatorArgs);
+    // The simulator says "ready" once its end of the line is open.
+    for (int waited = 0; !m_simulator.canReadLine(); waited += 20) {
+        if (m_simulator.state() == QProcess::NotRunning || waited > 10000)
+            return fail(QStringLiteral("simulator did not get ready: ") +
+                        QString::fromLocal8Bit(m_simulator.readAllStandardError()));
+        QTest::qWait(20);
+    }
+    if (!m_simulator.readLine().startsWith("ready"))
+        return fail(QStringLiteral("simulator said something else than ready"));
+
+    if (!m_folder.mapComPort(1, m_pair->endB()))
+        return fail(QStringLiteral("cannot map com1"));
+    m_port = std::make_unique<SystemSerialPort>(m_folder.path());
+    m_port->setCommPort(1);
+    m_port->setSettings(settings);
+    if (!m_port->setPortOpen(true) || !m_port->PortOpen())
+        return fail(QStringLiteral("cannot open the port"));
+    return true;
+}
+
+bool SimulatedLine::stopSimulator()
+{
+    m_simulator.terminate();
+    if (!m_simulator.waitForFinished(5000))
+        return false;
+    return m_simulator.exitStatus() == QProcess::NormalExit && m_simulator.exitCode() == 0;
+}
+
+} // namespace kelmar::test
