@@ -5,6 +5,10 @@
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
+#include "modbusmaster.h"
+#include "pollingcycle.h"
+#include "recordfile.h"
+#include "recordformat.h"
 #include "setupini.h"
 #include "startdisplay.h"
 #include "systemserialport.h"
@@ -13,6 +17,7 @@
 #include "vbval.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -20,7 +25,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QFileInfo>
 #include <QRadioButton>
+#include <QTimer>
+#include <cmath>
 
 namespace kelmar {
 
@@ -54,6 +62,14 @@ constexpr Place NoticePlace{3120, 1440, 1935, 1695};
 constexpr double ButtonPoints = 12;
 constexpr double ClockPoints = 14.25;
 constexpr int TimerMs = 1000;
+// The port is closed and opened again every this many polling ticks, with a
+// short pause between.
+constexpr int ReopenEveryTicks = 3600;
+constexpr double ReopenPauseSeconds = 0.1;
+const QString RecordIndicator = QStringLiteral("RECORD");
+const QString NoticePictures = QStringLiteral("pictures");
+const QString NoticeRecord = QStringLiteral("record");
+const QString NoticeInterval = QStringLiteral("interval");
 
 template <typename W> W *place(W *w, const Place &p)
 {
@@ -110,6 +126,34 @@ Form1::Form1(const QString &programDir, Clock &clock, SerialPort *port, QWidget 
     connect(Timer2, &VbTimer::timeout, this, &Form1::Timer2_Timer);
     connect(Timer3, &VbTimer::timeout, this, &Form1::Timer3_Timer);
 
+    connect(MSComm1, &SerialPort::portLost, this, [this] { m_portLost = true; });
+    m_master = new ModbusMaster(*MSComm1, this);
+    PollingCycle::Hooks hooks;
+    hooks.transact = [this](const QString &b1, const QString &b_1, const QString &b2_1,
+                            const QString &b2_2, const QString &b3_1, const QString &b3_2,
+                            PollingCycle::Done done) {
+        return m_master->MODBUS(b1, b_1, b2_1, b2_2, b3_1, b3_2, std::move(done));
+    };
+    hooks.slot = [this](int k) {
+        Form4 *f4 = form4();
+        SlotSettings s;
+        s.enabled = f4->MSCK(k)->isChecked();
+        s.id = f4->MS(k, 0)->text();
+        s.register1 = f4->MS(k, 2)->text();
+        s.count1 = f4->MS(k, 3)->text();
+        s.register2 = f4->MS(k, 4)->text();
+        s.count2 = f4->MS(k, 5)->text();
+        s.flag = f4->MS(k, 6)->text();
+        return s;
+    };
+    hooks.divisor = [this](int k) { return MeterDivisor[k - 1]; };
+    hooks.writeLabel = [this](int k, int item, const QString &text) {
+        form3()->Label(k, item)->setText(text);
+    };
+    hooks.readLabel = [this](int k, int item) { return form3()->Label(k, item)->text(); };
+    m_cycle = new PollingCycle(std::move(hooks), m_clock, this);
+    connect(m_cycle, &PollingCycle::finished, this, &Form1::pollTickFinished);
+
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
@@ -118,10 +162,12 @@ Form1::Form1(const QString &programDir, Clock &clock, SerialPort *port, QWidget 
 
 Form1::~Form1()
 {
-    // The other windows are children and go with this one; the port closes
-    // with its owner.
-    if (MSComm1)
-        MSComm1->setPortOpen(false);
+    // Everything that uses the port goes before the port does.
+    delete m_cycle;
+    delete m_master;
+    delete m_form2;
+    MSComm1->disconnect(this);
+    MSComm1->setPortOpen(false);
 }
 
 QString Form1::setupIniPath() const
@@ -135,6 +181,14 @@ Form2 *Form1::form2()
         m_form2 = new Form2(*MSComm1, this);
         m_form2->setWindowFlags(Qt::Window);
         connect(m_form2, &Form2::connectionChanged, Command3, &QWidget::setEnabled);
+        connect(m_form2, &Form2::connectionChanged, this, [this](bool connected) {
+            m_portLost = false;
+            if (connected) {
+                m_lastConnectPort = MSComm1->CommPort();
+                m_lastConnectSettings = MSComm1->Settings();
+            }
+        });
+        connect(m_form2->Check1, &QCheckBox::toggled, this, &Form1::Check1_Click);
         connect(m_form2, &Form2::leaveRequested, this, &Form1::saveSettings);
     }
     return m_form2;
@@ -241,7 +295,7 @@ void Form1::Command3_Click()
 {
     const StartLayoutResult r = layOutDisplay(*form3(), *form4(), OP_D->text(), m_programDir);
     MeterDivisor = r.divisors;
-    setNotice(QStringLiteral("pictures"),
+    setNotice(NoticePictures,
               r.missingPictures.isEmpty()
                   ? QString()
                   : tr("Picture missing: %1").arg(r.missingPictures.join(QStringLiteral(", "))));
@@ -299,22 +353,126 @@ void Form1::refreshNotice()
         m_form3->setNotice(text);
 }
 
+void Form1::Delay(double seconds, std::function<void()> done)
+{
+    // Strictly more than the given time, as the pause was always measured.
+    const int ms = int(std::ceil(seconds * 1000)) + 1;
+    QTimer::singleShot(ms, this, std::move(done));
+}
+
 void Form1::Timer1_Timer()
 {
-    // Polling cycle: built with the Modbus transaction.
+    // A tick that falls due while one is still running is skipped, not
+    // queued: two ticks must never share the serial line.
+    if (m_tickRunning)
+        return;
+    m_tickRunning = true;
+    reopenLostPort();
+    m_cycle->tick();
+}
+
+void Form1::reopenLostPort()
+{
+    if (!m_portLost || MSComm1->PortOpen())
+        return;
+    MSComm1->setCommPort(m_lastConnectPort);
+    MSComm1->setSettings(m_lastConnectSettings);
+    if (MSComm1->setPortOpen(true))
+        m_portLost = false;
+}
+
+void Form1::pollTickFinished(const QString &line)
+{
+    RecordLine = line;
+    Text3->setText(line);
+    if (++PollTickCount != ReopenEveryTicks) {
+        endPollTick();
+        return;
+    }
+    // A port the operator has disconnected in the meantime stays closed.
+    const bool wasOpen = MSComm1->PortOpen();
+    MSComm1->setPortOpen(false);
+    Delay(ReopenPauseSeconds, [this, wasOpen] {
+        if (wasOpen)
+            MSComm1->setPortOpen(true);
+        PollTickCount = 0;
+        endPollTick();
+    });
+}
+
+void Form1::endPollTick()
+{
+    m_tickRunning = false;
 }
 
 void Form1::Timer2_Timer()
 {
     const QDateTime now = m_clock.now();
-    Label3->setText(now.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("  ") +
-                    now.toString(QStringLiteral("HH:mm:ss")));
+    Label3->setText(clockText(now));
     form3()->Label13->setText(Label3->text());
+
+    // Hourly change of the record file. It never switches recording on by
+    // itself: only a file that is being written is replaced.
+    Form2 *f2 = form2();
+    if (Text1->text().isEmpty() || !f2->Check1->isChecked())
+        return;
+    if (!newFileDue(Text1->text(), now))
+        return;
+    Timer3->setEnabled(false);
+    f2->Check1->setChecked(false);
+    f2->Check1->setChecked(true);
+    Timer3->setEnabled(true);
 }
 
 void Form1::Timer3_Timer()
 {
-    // Record timer: built with the record files.
+    ++RecordTickCount;
+    if (double(RecordTickCount) == RecordSeconds) {
+        if (form2()->Check1->isChecked())
+            appendRecordLine();
+        RecordTickCount = 0;
+    }
+}
+
+void Form1::appendRecordLine()
+{
+    const QString path = form2()->Text2->text();
+    // The folder may have gone since the file was started: make it again.
+    FileResult r = ensureRecordFolder(QFileInfo(path).path());
+    if (r.ok)
+        r = kelmar::appendRecordLine(path, RecordLine);
+    // A failed line is reported and recording stays on: the next interval
+    // tries again, and the report goes when a line is written.
+    setNotice(NoticeRecord, r.error);
+}
+
+void Form1::Check1_Click(bool on)
+{
+    Form2 *f2 = form2();
+    const QString folder = f2->Text1->text();
+    QString stamp;
+    if (on) {
+        FileResult r = ensureRecordFolder(folder);
+        stamp = recordStamp(m_clock.now());
+        Text1->setText(stamp);
+        const FileResult created =
+            createRecordFile(recordFileName(folder, stamp, Text2->text()));
+        if (r.ok)
+            r = created;
+        form3()->Label14->setText(RecordIndicator);
+        setNotice(NoticeRecord, r.error);
+        setNotice(NoticeInterval,
+                  recordIntervalReachable(RecordSeconds)
+                      ? QString()
+                      : tr("Record interval \"%1\" is not a whole number of seconds from 1 up: "
+                           "no lines are recorded.")
+                            .arg(Text4->text()));
+    } else {
+        form3()->Label14->clear();
+        setNotice(NoticeRecord, QString());
+        setNotice(NoticeInterval, QString());
+    }
+    f2->Text2->setText(recordFileName(folder, stamp, Text2->text()));
 }
 
 } // namespace kelmar

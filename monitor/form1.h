@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -12,6 +13,8 @@ class QPushButton;
 namespace kelmar {
 
 class Clock;
+class ModbusMaster;
+class PollingCycle;
 class Form2;
 class Form3;
 class Form4;
@@ -78,6 +81,23 @@ public:
     void Command3_Click();
     void Command5_Click();
 
+    // Waits the given seconds on a timer, then calls done. The event loop
+    // runs meanwhile.
+    void Delay(double seconds, std::function<void()> done);
+
+    ModbusMaster *modbus() const { return m_master; }
+    PollingCycle *pollingCycle() const { return m_cycle; }
+    // True from a polling tick's start to its end (including the periodic
+    // reopen of the port); ticks falling due meanwhile are skipped.
+    bool pollTickRunning() const { return m_tickRunning; }
+
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer();
+    // The switch-recording routine, run on every change of the host
+    // settings window's record switch.
+    void Check1_Click(bool on);
+
     // Writes setup.ini from the host settings window and the hidden fields.
     // Returns whether the new file is in place.
     bool saveSettings();
@@ -91,10 +111,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void Timer1_Timer();
-    void Timer2_Timer();
-    void Timer3_Timer();
     void refreshNotice();
+    void pollTickFinished(const QString &line);
+    void endPollTick();
+    void reopenLostPort();
+    void appendRecordLine();
 
     QString m_programDir;
     Clock &m_clock;
@@ -103,6 +124,15 @@ private:
     Form3 *m_form3 = nullptr;
     Form4 *m_form4 = nullptr;
     QList<QPair<QString, QString>> m_notices;
+    ModbusMaster *m_master = nullptr;
+    PollingCycle *m_cycle = nullptr;
+    bool m_tickRunning = false;
+    // A device that vanished under the open port is opened again by the next
+    // polling tick with the last connect's port and settings, unless the
+    // operator connected or disconnected since.
+    bool m_portLost = false;
+    int m_lastConnectPort = 1;
+    QString m_lastConnectSettings;
 };
 
 } // namespace kelmar
