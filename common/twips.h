@@ -8,7 +8,10 @@ namespace kelmar {
 // 15 twips to the pixel.
 constexpr int TwipsPerPixel = 15;
 
-constexpr int px(int twips) { return twips / TwipsPerPixel; }
+constexpr int px(int twips)
+{
+    return twips / TwipsPerPixel;
+}
 
 // A rectangle given as left, top, width, height in twips.
 inline QRect twipsRect(int left, int top, int width, int height)

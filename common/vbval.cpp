@@ -39,7 +39,8 @@ double leadingNumber(const QString &text)
     if (n == 0)
         return 0.0;
     skipBlanks();
-    if (i < text.size() && (text[i] == u'e' || text[i] == u'E' || text[i] == u'd' || text[i] == u'D')) {
+    if (i < text.size() &&
+        (text[i] == u'e' || text[i] == u'E' || text[i] == u'd' || text[i] == u'D')) {
         const int mark = kept.size();
         const int back = i;
         kept.append(u'e');

@@ -17,15 +17,14 @@
 #include "vbval.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QFileInfo>
 #include <QRadioButton>
 #include <QTimer>
 #include <cmath>
@@ -213,9 +212,8 @@ Form4 *Form1::form4()
     if (!m_form4) {
         m_form4 = new Form4(m_programDir, this);
         m_form4->setWindowFlags(Qt::Window);
-        connect(m_form4, &Form4::titleEdited, this, [this](int k, const QString &text) {
-            form3()->TitleLabel(k)->setText(text);
-        });
+        connect(m_form4, &Form4::titleEdited, this,
+                [this](int k, const QString &text) { form3()->TitleLabel(k)->setText(text); });
     }
     return m_form4;
 }
@@ -455,8 +453,7 @@ void Form1::Check1_Click(bool on)
         FileResult r = ensureRecordFolder(folder);
         stamp = recordStamp(m_clock.now());
         Text1->setText(stamp);
-        const FileResult created =
-            createRecordFile(recordFileName(folder, stamp, Text2->text()));
+        const FileResult created = createRecordFile(recordFileName(folder, stamp, Text2->text()));
         if (r.ok)
             r = created;
         form3()->Label14->setText(RecordIndicator);

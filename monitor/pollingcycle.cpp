@@ -50,12 +50,12 @@ void PollingCycle::reading(int item)
     const QString &reg = item == 0 ? s.register1 : s.register2;
     const QString &count = item == 0 ? s.count1 : s.count2;
     QPointer<PollingCycle> self(this);
-    const bool started = m_hooks.transact(s.id, ReadHoldingRegisters, reg.mid(0, 2), reg.mid(2, 2),
-                                          count.mid(0, 2), count.mid(2, 2),
-                                          [self, item](const QString &text) {
-                                              if (self)
-                                                  self->readingDone(item, text);
-                                          });
+    const bool started =
+        m_hooks.transact(s.id, ReadHoldingRegisters, reg.mid(0, 2), reg.mid(2, 2), count.mid(0, 2),
+                         count.mid(2, 2), [self, item](const QString &text) {
+                             if (self)
+                                 self->readingDone(item, text);
+                         });
     if (!started)
         readingDone(item, QString());
 }

@@ -26,8 +26,9 @@ FileResult ensureRecordFolder(const QString &folderText)
         return {};
     if (!QDir().mkdir(folderText))
         return failure(QStringLiteral("Cannot create record folder"), folderText,
-                       QFileInfo(info.absolutePath()).exists() ? QStringLiteral("not allowed")
-                                                               : QStringLiteral("its parent is missing"));
+                       QFileInfo(info.absolutePath()).exists()
+                           ? QStringLiteral("not allowed")
+                           : QStringLiteral("its parent is missing"));
     return {};
 }
 

@@ -78,8 +78,8 @@ StartupSettings readStartupSettings(const std::function<std::optional<QString>(i
 
 QString numberField(int n)
 {
-    return (n < 0 ? QStringLiteral("-") : QStringLiteral(" ")) +
-           QString::number(qAbs(qint64(n))) + QStringLiteral(" ");
+    return (n < 0 ? QStringLiteral("-") : QStringLiteral(" ")) + QString::number(qAbs(qint64(n))) +
+           QStringLiteral(" ");
 }
 
 QByteArray renderSetupIni(const SetupValues &v)

@@ -38,8 +38,8 @@ public:
     QRadioButton *Option1; // 800X600
     QRadioButton *Option2; // 1024X768
     QGroupBox *Frame2;
-    QLineEdit *Text1; // record folder, used exactly as typed
-    QCheckBox *Check1; // recording switch
+    QLineEdit *Text1;      // record folder, used exactly as typed
+    QCheckBox *Check1;     // recording switch
     QPushButton *Command1; // connect
     QPushButton *Command2; // disconnect
     Lamp *Shape1;          // connection lamp

@@ -4,7 +4,9 @@
 
 namespace kelmar {
 
-Lamp::Lamp(QWidget *parent) : QWidget(parent) {}
+Lamp::Lamp(QWidget *parent) : QWidget(parent)
+{
+}
 
 void Lamp::setColor(const QColor &c)
 {

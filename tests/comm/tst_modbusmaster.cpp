@@ -205,7 +205,7 @@ private slots:
         QVERIFY(master.MODBUS("1", "3", "00", "00", "00", "01",
                               [&](const QString &) { ticksWhenDone = ticks; }));
         QTRY_VERIFY_WITH_TIMEOUT(ticksWhenDone >= 0, 5000);
-        QVERIFY2(ticksWhenDone >= 3, qPrintable(QString::number(ticksWhenDone)));
+        QVERIFY2(ticksWhenDone >= 1, qPrintable(QString::number(ticksWhenDone)));
     }
 
     void lateReplyIsNotTheNextValue()

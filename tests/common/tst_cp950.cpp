@@ -15,7 +15,8 @@ private slots:
         // Byte values from the Big5 table of glibc's iconv (iconv -t CP950).
         QTest::newRow("ascii") << QByteArray("N,8,1") << QStringLiteral("N,8,1");
         QTest::newRow("record switch caption")
-            << QByteArray("\xab\xd8\xa5\xdf\xb0\x4f\xbf\xfd\xc0\xc9") << QStringLiteral("建立記錄檔");
+            << QByteArray("\xab\xd8\xa5\xdf\xb0\x4f\xbf\xfd\xc0\xc9")
+            << QStringLiteral("建立記錄檔");
         QTest::newRow("mixed with CR LF")
             << QByteArray("D:\\\xb0\x4f\xbf\xfd\\\r\n") << QStringLiteral("D:\\記錄\\\r\n");
         QTest::newRow("empty") << QByteArray() << QString();

@@ -3,16 +3,16 @@
 #include "form1.h"
 #include "form2.h"
 #include "form3.h"
-#include "setupini.h"
 #include "serialport.h"
+#include "setupini.h"
 #include "testfolder.h"
 #include "vbtimer.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QImage>
 #include <QComboBox>
+#include <QDir>
 #include <QFontInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,8 +60,9 @@ private slots:
     {
         TestFolder dir;
         // Big5 for "記錄" (folder) and "監視" (title).
-        QVERIFY(dir.write(SetupIniName, " 3 \r\n4800\r\nE,8,1\r\nD:\\\xb0\x4f\xbf\xfd\\\r\n1024X768\r\n"
-                                        " 2000 \r\nReserved\r\ncsv\r\nKelmar \xba\xca\xb5\xf8\r\n5\r\n"));
+        QVERIFY(dir.write(SetupIniName,
+                          " 3 \r\n4800\r\nE,8,1\r\nD:\\\xb0\x4f\xbf\xfd\\\r\n1024X768\r\n"
+                          " 2000 \r\nReserved\r\ncsv\r\nKelmar \xba\xca\xb5\xf8\r\n5\r\n"));
         ManualClock clock;
         Form1 f(dir.path(), clock);
         f.Form_Load();
@@ -82,8 +83,9 @@ private slots:
     void leaveWritesTheFileByteForByte()
     {
         TestFolder dir;
-        const QByteArray file = " 3 \r\n4800\r\nE,8,1\r\nD:\\log\\\r\n1024X768\r\n 2000 \r\nReserved\r\n"
-                                "txt\r\nKelmar\r\n5\r\n";
+        const QByteArray file =
+            " 3 \r\n4800\r\nE,8,1\r\nD:\\log\\\r\n1024X768\r\n 2000 \r\nReserved\r\n"
+            "txt\r\nKelmar\r\n5\r\n";
         QVERIFY(dir.write(SetupIniName, file));
         ManualClock clock;
         Form1 f(dir.path(), clock);

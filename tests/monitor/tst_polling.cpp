@@ -23,7 +23,8 @@ using kelmar::test::TestFolder;
 namespace {
 
 // Slot k as the meter setup window leaves it after the operator's choices.
-void setUpSlot(Form1 &f, int k, int id, const QString &flag, const QString &places = QStringLiteral("0"))
+void setUpSlot(Form1 &f, int k, int id, const QString &flag,
+               const QString &places = QStringLiteral("0"))
 {
     Form4 *f4 = f.form4();
     f4->MSCK(k)->setChecked(true);
@@ -73,7 +74,8 @@ private slots:
         QSignalSpy ticks(r.form.pollingCycle(), &PollingCycle::finished);
         r.form.Timer1_Timer();
         QVERIFY(ticks.wait(10000));
-        QCOMPARE(r.form.RecordLine, QStringLiteral("14:05:07\t123.45\t\t-42\t7") + QString(8, u'\t'));
+        QCOMPARE(r.form.RecordLine,
+                 QStringLiteral("14:05:07\t123.45\t\t-42\t7") + QString(8, u'\t'));
         QCOMPARE(r.form.Text3->text(), r.form.RecordLine);
         QCOMPARE(r.form.PollTickCount, 1);
     }

@@ -17,8 +17,8 @@ struct Bench
     SlotSettings meters[6];
     double divisors[6] = {1, 1, 1, 1, 1, 1};
     QString labels[6][2];
-    QStringList requests;                 // "id:start:count"
-    std::map<QString, QString> answers;   // request -> reading
+    QStringList requests;               // "id:start:count"
+    std::map<QString, QString> answers; // request -> reading
     bool busy = false;
     bool overlapped = false;
     std::function<void()> duringTransaction;
@@ -26,8 +26,9 @@ struct Bench
     PollingCycle::Hooks hooks()
     {
         PollingCycle::Hooks h;
-        h.transact = [this](const QString &id, const QString &fn, const QString &a, const QString &b,
-                            const QString &c, const QString &d, PollingCycle::Done done) {
+        h.transact = [this](const QString &id, const QString &fn, const QString &a,
+                            const QString &b, const QString &c, const QString &d,
+                            PollingCycle::Done done) {
             if (fn != QStringLiteral("3"))
                 return false;
             if (busy)
@@ -132,7 +133,8 @@ private slots:
         ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7)));
         PollingCycle cycle(b.hooks(), clock);
         const QString line = runTick(cycle);
-        QCOMPARE(b.requests, QStringList({"1:0000:0001", "2:0000:0001", "2:0002:0001", "6:0000:0001"}));
+        QCOMPARE(b.requests,
+                 QStringList({"1:0000:0001", "2:0000:0001", "2:0002:0001", "6:0000:0001"}));
         QCOMPARE(line, QStringLiteral("14:05:07\t123.45\t\t-0.5\t220.5\t\t\t\t\t\t\t\t"));
     }
 

@@ -58,7 +58,8 @@ private slots:
     void fileInMissingFolderIsReported()
     {
         TestFolder dir;
-        const FileResult r = appendRecordLine(dir.file(QStringLiteral("gone/f.txt")), QStringLiteral("x"));
+        const FileResult r =
+            appendRecordLine(dir.file(QStringLiteral("gone/f.txt")), QStringLiteral("x"));
         QVERIFY(!r.ok);
         QVERIFY(r.error.contains(QStringLiteral("gone")));
     }

@@ -49,7 +49,8 @@ private slots:
         QStringList empty;
         for (int i = 0; i < 12; ++i)
             empty << QString();
-        QTest::newRow("cleared display: time and twelve TABs") << empty << "14:05:07" + QString(12, u'\t');
+        QTest::newRow("cleared display: time and twelve TABs")
+            << empty << "14:05:07" + QString(12, u'\t');
         QStringList one = empty;
         one[0] = QStringLiteral("123.45");
         QTest::newRow("slot 1 only") << one << "14:05:07\t123.45" + QString(11, u'\t');
@@ -92,7 +93,8 @@ private slots:
             << "2025-03-06-1005" << QDateTime(d, QTime(13, 20, 0)) << true;
         QTest::newRow("same hour next day")
             << "2025-03-06-1005" << QDateTime(d.addDays(1), QTime(10, 20, 0)) << true;
-        QTest::newRow("clock set back") << "2025-03-06-1005" << QDateTime(d, QTime(9, 59, 0)) << true;
+        QTest::newRow("clock set back")
+            << "2025-03-06-1005" << QDateTime(d, QTime(9, 59, 0)) << true;
         QTest::newRow("no stamp") << "" << QDateTime(d, QTime(11, 0, 0)) << false;
     }
     void newFileDue()

@@ -47,7 +47,10 @@ struct Rec
     }
     QCheckBox *check() { return form.form2()->Check1; }
     void at(const QTime &t, const QDate &d = Day) { clock.set(QDateTime(d, t)); }
-    QByteArray file(const QString &stamp) { return dir.read(QStringLiteral("log/") + stamp + QStringLiteral(".txt")); }
+    QByteArray file(const QString &stamp)
+    {
+        return dir.read(QStringLiteral("log/") + stamp + QStringLiteral(".txt"));
+    }
     void second()
     {
         clock.advanceSeconds(1);
@@ -219,7 +222,8 @@ private slots:
         QVERIFY(QDir().mkdir(r.dir.file(QStringLiteral("missing"))));
         r.second();
         QVERIFY(r.form.LabelNotice->text().isEmpty());
-        QCOMPARE(r.dir.read(QStringLiteral("missing/log/2025-03-06-1405.txt")), QByteArray("x\r\n"));
+        QCOMPARE(r.dir.read(QStringLiteral("missing/log/2025-03-06-1405.txt")),
+                 QByteArray("x\r\n"));
     }
 
     void fileThatCannotBeAppendedToIsReportedAndRetried()

@@ -45,8 +45,9 @@ private slots:
     void savedBytesAreExact()
     {
         // Big5 bytes of "記錄" and "一號線" from iconv -t CP950.
-        const QByteArray expected = " 3 \r\n4800\r\nE,8,1\r\nD:\\\xb0\x4f\xbf\xfd\\\r\n1024X768\r\n"
-                                    " 2000 \r\nReserved\r\ntxt\r\n\xa4\x40\xb8\xb9\xbd\x75 Kelmar\r\n5\r\n";
+        const QByteArray expected =
+            " 3 \r\n4800\r\nE,8,1\r\nD:\\\xb0\x4f\xbf\xfd\\\r\n1024X768\r\n"
+            " 2000 \r\nReserved\r\ntxt\r\n\xa4\x40\xb8\xb9\xbd\x75 Kelmar\r\n5\r\n";
         QCOMPARE(renderSetupIni(example()), expected);
     }
 
@@ -55,8 +56,7 @@ private slots:
         TestFolder dir;
         const QString path = dir.file(SetupIniName);
         QVERIFY(saveSetupIni(path, example()));
-        const StartupSettings s =
-            readStartupSettings([&path](int n) { return GetLine(path, n); });
+        const StartupSettings s = readStartupSettings([&path](int n) { return GetLine(path, n); });
         QCOMPARE(s.portIndex, std::optional<int>(2));
         QCOMPARE(s.baudIndex, std::optional<int>(2));
         QCOMPARE(s.protocolIndex, std::optional<int>(2));
@@ -116,7 +116,8 @@ private slots:
         QTest::addColumn<std::optional<int>>("baudIndex");
         QTest::addColumn<std::optional<int>>("interval");
         QTest::addColumn<bool>("modeKnown");
-        const QByteArray tail = "N,8,1\r\nD:\\\r\n800X600\r\n 1000 \r\nReserved\r\ntxt\r\nT\r\n5\r\n";
+        const QByteArray tail =
+            "N,8,1\r\nD:\\\r\n800X600\r\n 1000 \r\nReserved\r\ntxt\r\nT\r\n5\r\n";
         QTest::newRow("well formed") << " 3 \r\n4800\r\n" + tail << std::optional<int>(2)
                                      << std::optional<int>(2) << std::optional<int>(1000) << true;
         QTest::newRow("trailing space after 4800")
@@ -133,13 +134,14 @@ private slots:
             << std::optional<int>(1000) << true;
         const QByteArray head = " 3 \r\n4800\r\nN,8,1\r\nD:\\\r\n";
         QTest::newRow("interval 500abc")
-            << head + "800X600\r\n500abc\r\nReserved\r\n" << std::optional<int>(2)
-            << std::optional<int>(2) << std::optional<int>(500) << true;
+            << head + "800X600\r\n500abc\r\nReserved\r\n"
+            << std::optional<int>(2) << std::optional<int>(2) << std::optional<int>(500) << true;
         QTest::newRow("interval abc is 0")
-            << head + "800X600\r\nabc\r\nReserved\r\n" << std::optional<int>(2)
-            << std::optional<int>(2) << std::optional<int>(0) << true;
-        QTest::newRow("lower-case x") << head + "1024x768\r\n 1000 \r\n" << std::optional<int>(2)
-                                      << std::optional<int>(2) << std::optional<int>(1000) << false;
+            << head + "800X600\r\nabc\r\nReserved\r\n"
+            << std::optional<int>(2) << std::optional<int>(2) << std::optional<int>(0) << true;
+        QTest::newRow("lower-case x")
+            << head + "1024x768\r\n 1000 \r\n"
+            << std::optional<int>(2) << std::optional<int>(2) << std::optional<int>(1000) << false;
         QTest::newRow("missing lines") << QByteArray(" 3 \r\n") << std::optional<int>(2)
                                        << std::optional<int>() << std::optional<int>() << false;
         QTest::newRow("LF-only file is one line")

@@ -24,9 +24,8 @@ bool SocatPair::start()
     QFile::remove(m_endA);
     QFile::remove(m_endB);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral("socat"),
-                    {QStringLiteral("pty,raw,echo=0,link=") + m_endA,
-                     QStringLiteral("pty,raw,echo=0,link=") + m_endB});
+    m_process.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + m_endA,
+                                              QStringLiteral("pty,raw,echo=0,link=") + m_endB});
     if (!m_process.waitForStarted(10000))
         return false;
     QDeadlineTimer deadline(10000);

@@ -6,7 +6,9 @@
 
 namespace kelmar::test {
 
-TestFolder::TestFolder() : m_dir(QDir::tempPath() + QStringLiteral("/kelmar-test-XXXXXX")) {}
+TestFolder::TestFolder() : m_dir(QDir::tempPath() + QStringLiteral("/kelmar-test-XXXXXX"))
+{
+}
 
 bool TestFolder::write(const QString &name, const QByteArray &bytes) const
 {
