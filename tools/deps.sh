@@ -2,7 +2,7 @@
 # the tests and the simulated meter line need, when any is missing.
 KELMAR_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libqt6serialport6-dev libgl-dev
+  qt6-base-dev qt6-serialport-dev libgl-dev
   libmodbus-dev socat
   clang libclang-rt-14-dev
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
