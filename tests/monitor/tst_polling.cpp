@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -116,6 +117,39 @@ private slots:
         QCOMPARE(r.port.events, QStringList({QStringLiteral("close"), QStringLiteral("open")}));
         QCOMPARE(r.form.PollTickCount, 0);
         QVERIFY(!r.form.pollTickRunning());
+    }
+
+    // Waits are measured on a monotonic clock, so the wall clock passing
+    // midnight (or being set) in the middle of one changes nothing.
+    void midnightInTheMiddleOfATransaction()
+    {
+        Run r;
+        r.port.registers[{1, 0}] = 1234;
+        setUpSlot(r.form, 1, 1, QStringLiteral("A"));
+        r.form.Command3_Click();
+        r.clock.set(QDateTime(QDate(2025, 3, 6), QTime(23, 59, 59, 900)));
+        QSignalSpy ticks(r.form.pollingCycle(), &PollingCycle::finished);
+        QElapsedTimer took;
+        took.start();
+        r.form.Timer1_Timer();
+        r.clock.set(QDateTime(QDate(2025, 3, 7), QTime(0, 0, 0, 50)));
+        QVERIFY(ticks.wait(10000));
+        QVERIFY(took.elapsed() >= 200);
+        QCOMPARE(r.value(1, 0), QStringLiteral("1234"));
+        QVERIFY(r.form.RecordLine.startsWith(QStringLiteral("00:00:00\t1234")));
+    }
+
+    void delayAcrossMidnight()
+    {
+        Run r;
+        r.clock.set(QDateTime(QDate(2025, 3, 6), QTime(23, 59, 59, 950)));
+        bool done = false;
+        QElapsedTimer took;
+        took.start();
+        r.form.Delay(0.1, [&done] { done = true; });
+        r.clock.set(QDateTime(QDate(2025, 3, 7), QTime(0, 0, 0, 50)));
+        QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+        QVERIFY(took.elapsed() > 100);
     }
 
     void disconnectedPortIsNotReopened()
