@@ -11,15 +11,10 @@ namespace kelmar {
 
 namespace {
 
-struct Place
-{
-    int left, top, width, height;
-};
-
 // Geometry in twips.
 constexpr int ClientWidth = 3525;
 constexpr int ClientHeight = 1935;
-constexpr Place Command1Place{240, 360, 2895, 975};
+constexpr TwipsPlace Command1Place{240, 360, 2895, 975};
 constexpr double Command1Points = 24;
 const QString Title = QStringLiteral("INSTALL(安裝)");
 const QString Command1Caption = QStringLiteral("安裝");
@@ -36,8 +31,7 @@ InstallWindow::InstallWindow(Installer &installer, QWidget *parent)
     setWindowTitle(Title);
     setFixedSize(px(ClientWidth), px(ClientHeight));
     Command1 = new QPushButton(Command1Caption, this);
-    Command1->setGeometry(twipsRect(Command1Place.left, Command1Place.top, Command1Place.width,
-                                    Command1Place.height));
+    Command1->setGeometry(twipsRect(Command1Place));
     Command1->setFont(designFont(FontKai, Command1Points, true));
     Command1->setStyleSheet(Command1Style);
     connect(Command1, &QPushButton::clicked, this, &InstallWindow::Command1_Click);

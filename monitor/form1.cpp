@@ -33,30 +33,25 @@ namespace kelmar {
 
 namespace {
 
-struct Place
-{
-    int left, top, width, height;
-};
-
 // Main window geometry in twips. Everything from Text1 down lies below the
 // client area and only stores values for the other routines.
 constexpr int ClientWidth = 5280;
 constexpr int ClientHeight = 3330;
-constexpr Place Command1Place{240, 480, 1935, 735};
-constexpr Place Command3Place{3120, 480, 1935, 735};
-constexpr Place Command2Place{240, 1440, 1935, 735};
-constexpr Place Command5Place{240, 2400, 1935, 735};
-constexpr Place Label3Place{240, 0, 4215, 495};
-constexpr Place Text1Place{2880, 3960, 1455, 495};
-constexpr Place Text2Place{4680, 4080, 1335, 495};
-constexpr Place Text3Place{240, 4920, 5895, 375};
-constexpr Place Text4Place{960, 5520, 735, 375};
-constexpr Place OP_DPlace{840, 4080, 615, 375};
-constexpr Place Label1Place{120, 4080, 735, 375};
-constexpr Place Label2Place{1560, 4080, 1215, 375};
-constexpr Place Label4Place{120, 5520, 1575, 375};
+constexpr TwipsPlace Command1Place{240, 480, 1935, 735};
+constexpr TwipsPlace Command3Place{3120, 480, 1935, 735};
+constexpr TwipsPlace Command2Place{240, 1440, 1935, 735};
+constexpr TwipsPlace Command5Place{240, 2400, 1935, 735};
+constexpr TwipsPlace Label3Place{240, 0, 4215, 495};
+constexpr TwipsPlace Text1Place{2880, 3960, 1455, 495};
+constexpr TwipsPlace Text2Place{4680, 4080, 1335, 495};
+constexpr TwipsPlace Text3Place{240, 4920, 5895, 375};
+constexpr TwipsPlace Text4Place{960, 5520, 735, 375};
+constexpr TwipsPlace OP_DPlace{840, 4080, 615, 375};
+constexpr TwipsPlace Label1Place{120, 4080, 735, 375};
+constexpr TwipsPlace Label2Place{1560, 4080, 1215, 375};
+constexpr TwipsPlace Label4Place{120, 5520, 1575, 375};
 // The free space under the start button shows problem reports.
-constexpr Place NoticePlace{3120, 1440, 1935, 1695};
+constexpr TwipsPlace NoticePlace{3120, 1440, 1935, 1695};
 
 constexpr double ButtonPoints = 12;
 constexpr double ClockPoints = 14.25;
@@ -70,13 +65,7 @@ const QString NoticePictures = QStringLiteral("pictures");
 const QString NoticeRecord = QStringLiteral("record");
 const QString NoticeInterval = QStringLiteral("interval");
 
-template <typename W> W *place(W *w, const Place &p)
-{
-    w->setGeometry(twipsRect(p.left, p.top, p.width, p.height));
-    return w;
-}
-
-QPushButton *button(QWidget *parent, const QString &caption, const Place &p)
+QPushButton *button(QWidget *parent, const QString &caption, const TwipsPlace &p)
 {
     auto *b = place(new QPushButton(caption, parent), p);
     b->setFont(designFont(FontMing, ButtonPoints));

@@ -20,43 +20,33 @@ namespace {
 
 // Geometry in twips: left, top, width, height. Children of a frame are
 // placed relative to the frame.
-struct Place
-{
-    int left, top, width, height;
-};
 constexpr int ClientWidth = 9120;
 constexpr int ClientHeight = 3900;
 constexpr int ListHeight = 360; // the lists' height is the toolkit's own
 constexpr int LabelHeight = 375;
 
-constexpr Place Frame1Place{120, 120, 3735, 2055};
-constexpr Place Label1Place{120, 480, 1575, 375};
-constexpr Place Combo1Place{1920, 480, 1455, ListHeight};
-constexpr Place Label2Place{120, 960, 1575, LabelHeight};
-constexpr Place Combo2Place{1920, 960, 1455, ListHeight};
-constexpr Place Label3Place{120, 1440, 1575, LabelHeight};
-constexpr Place Combo3Place{1920, 1440, 1455, ListHeight};
-constexpr Place Frame3Place{120, 2400, 3735, 1215};
-constexpr Place Option1Place{240, 480, 1575, 495};
-constexpr Place Option2Place{1800, 480, 1695, 495};
-constexpr Place Frame2Place{4080, 120, 4935, 1095};
-constexpr Place Text1Place{240, 360, 4455, 495};
-constexpr Place Check1Place{4200, 1440, 2055, 375};
-constexpr Place Command1Place{3960, 2880, 1335, 615};
-constexpr Place Command2Place{5400, 2880, 1335, 615};
-constexpr Place Shape1Place{6840, 2880, 615, 615};
-constexpr Place Command3Place{7680, 2880, 1215, 615};
-constexpr Place Text2Place{120, 4320, 5895, 375};
+constexpr TwipsPlace Frame1Place{120, 120, 3735, 2055};
+constexpr TwipsPlace Label1Place{120, 480, 1575, 375};
+constexpr TwipsPlace Combo1Place{1920, 480, 1455, ListHeight};
+constexpr TwipsPlace Label2Place{120, 960, 1575, LabelHeight};
+constexpr TwipsPlace Combo2Place{1920, 960, 1455, ListHeight};
+constexpr TwipsPlace Label3Place{120, 1440, 1575, LabelHeight};
+constexpr TwipsPlace Combo3Place{1920, 1440, 1455, ListHeight};
+constexpr TwipsPlace Frame3Place{120, 2400, 3735, 1215};
+constexpr TwipsPlace Option1Place{240, 480, 1575, 495};
+constexpr TwipsPlace Option2Place{1800, 480, 1695, 495};
+constexpr TwipsPlace Frame2Place{4080, 120, 4935, 1095};
+constexpr TwipsPlace Text1Place{240, 360, 4455, 495};
+constexpr TwipsPlace Check1Place{4200, 1440, 2055, 375};
+constexpr TwipsPlace Command1Place{3960, 2880, 1335, 615};
+constexpr TwipsPlace Command2Place{5400, 2880, 1335, 615};
+constexpr TwipsPlace Shape1Place{6840, 2880, 615, 615};
+constexpr TwipsPlace Command3Place{7680, 2880, 1215, 615};
+constexpr TwipsPlace Text2Place{120, 4320, 5895, 375};
 
 constexpr double FontPoints = 12;
 
-template <typename W> W *place(W *w, const Place &p)
-{
-    w->setGeometry(twipsRect(p.left, p.top, p.width, p.height));
-    return w;
-}
-
-QComboBox *makeList(QWidget *parent, const Place &p, const QStringList &items)
+QComboBox *makeList(QWidget *parent, const TwipsPlace &p, const QStringList &items)
 {
     auto *c = place(new QComboBox(parent), p);
     c->setEditable(true);

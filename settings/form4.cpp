@@ -20,32 +20,27 @@ namespace kelmar {
 
 namespace {
 
-struct Place
-{
-    int left, top, width, height;
-};
-
 // Geometry in twips. Slot k's frame lies at FrameFirst + (k - 1) * FramePitch;
 // the controls inside are placed relative to the frame.
 constexpr int ClientWidth = 11325;
 constexpr int ClientHeight = 6570;
-constexpr Place FrameFirst{120, 120, 11055, 855};
+constexpr TwipsPlace FrameFirst{120, 120, 11055, 855};
 constexpr int FramePitch = 960;
-constexpr Place MSCKPlace{120, 240, 1215, 495};
-constexpr Place IDCaptionPlace{1320, 120, 855, 240};
-constexpr Place IDPlace{1320, 360, 855, 360};
-constexpr Place ICaptionPlace{2280, 120, 855, 240};
+constexpr TwipsPlace MSCKPlace{120, 240, 1215, 495};
+constexpr TwipsPlace IDCaptionPlace{1320, 120, 855, 240};
+constexpr TwipsPlace IDPlace{1320, 360, 855, 360};
+constexpr TwipsPlace ICaptionPlace{2280, 120, 855, 240};
 constexpr int ICaptionLeftSlot6 = 2400;
-constexpr Place IPlace{2280, 360, 855, 360};
-constexpr Place ComboCaptionPlace{3240, 120, 2895, 240};
-constexpr Place ComboPlace{3240, 360, 2895, 360};
-constexpr Place TextCaptionPlace{6240, 120, 4695, 240};
-constexpr Place TextPlace{6240, 360, 4695, 375};
+constexpr TwipsPlace IPlace{2280, 360, 855, 360};
+constexpr TwipsPlace ComboCaptionPlace{3240, 120, 2895, 240};
+constexpr TwipsPlace ComboPlace{3240, 360, 2895, 360};
+constexpr TwipsPlace TextCaptionPlace{6240, 120, 4695, 240};
+constexpr TwipsPlace TextPlace{6240, 360, 4695, 375};
 // The hidden items lie right of the frame's width, one after the other.
-constexpr Place MSFirst{11055 + 120, 360, 615, 375};
+constexpr TwipsPlace MSFirst{11055 + 120, 360, 615, 375};
 constexpr int MSPitch = 735;
-constexpr Place Command1Place{120, 5880, 11055, 495};
-constexpr Place MeterSetupPlace{120, 6720, 11055, 1215};
+constexpr TwipsPlace Command1Place{120, 5880, 11055, 495};
+constexpr TwipsPlace MeterSetupPlace{120, 6720, 11055, 1215};
 
 constexpr int IdCount = 20;
 constexpr int MaxDecimals = 4;
@@ -54,20 +49,9 @@ constexpr double ButtonPoints = 12;
 
 const QString MeterTableName = QStringLiteral("meter.txt");
 
-QRect rectOf(const Place &p)
-{
-    return twipsRect(p.left, p.top, p.width, p.height);
-}
-
-template <typename W> W *place(W *w, const Place &p)
-{
-    w->setGeometry(rectOf(p));
-    return w;
-}
-
 // A drop-down list with an edit field. Only an entry chosen from the list
 // counts: typed text is never added to the list nor completed to an entry.
-QComboBox *choiceList(QWidget *parent, const Place &p, const QStringList &entries)
+QComboBox *choiceList(QWidget *parent, const TwipsPlace &p, const QStringList &entries)
 {
     auto *c = place(new QComboBox(parent), p);
     c->setEditable(true);
@@ -108,7 +92,7 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
         decimals << QString::number(n);
 
     for (int k = 0; k < 6; ++k) {
-        Place framePlace = FrameFirst;
+        TwipsPlace framePlace = FrameFirst;
         framePlace.top += FramePitch * k;
         QGroupBox *frame = place(new QGroupBox(this), framePlace);
         m_frame[k] = frame;
@@ -116,7 +100,7 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
         m_msck[k] = place(new QCheckBox(QStringLiteral("儀表%1").arg(k + 1), frame), MSCKPlace);
         place(new QLabel(QStringLiteral("儀表ID"), frame), IDCaptionPlace);
         m_id[k] = choiceList(frame, IDPlace, ids);
-        Place iCaption = ICaptionPlace;
+        TwipsPlace iCaption = ICaptionPlace;
         if (k == 5)
             iCaption.left = ICaptionLeftSlot6;
         place(new QLabel(QStringLiteral("小數點"), frame), iCaption);
@@ -127,7 +111,7 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
         m_text[k] = place(new QLineEdit(frame), TextPlace);
 
         for (int item = 0; item < 7; ++item) {
-            Place p = MSFirst;
+            TwipsPlace p = MSFirst;
             p.left += MSPitch * item;
             m_ms[k][item] = place(new QLineEdit(frame), p);
             m_ms[k][item]->hide();
