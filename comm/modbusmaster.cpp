@@ -46,7 +46,7 @@ void ModbusMaster::send()
 {
     // Whatever is waiting now is left over from an earlier, late reply; read
     // as the start of this reply it would show another meter's value.
-    m_port.Input();
+    m_port.discardInput();
     // A closed or broken port refuses the write; the wait and the empty
     // result follow all the same, so every transaction takes its full time.
     m_port.Output(m_request);

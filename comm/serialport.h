@@ -37,6 +37,9 @@ public:
     virtual int InBufferCount() = 0;
     // Every byte received so far, oldest first, removed from the buffer.
     virtual QByteArray Input() = 0;
+    // Drops everything received and not yet read, also what the system holds
+    // for the port and has not handed over yet.
+    virtual void discardInput() { Input(); }
 
 signals:
     // The device went away under an open port (adapter unplugged); the port

@@ -60,6 +60,10 @@ QString SystemSerialPort::devicePath() const
 
 bool SystemSerialPort::setPortOpen(bool open)
 {
+    if (m_lost) {
+        m_port.close();
+        m_lost = false;
+    }
     if (!open) {
         if (m_port.isOpen())
             m_port.close();
@@ -102,12 +106,12 @@ bool SystemSerialPort::lockExclusive()
 
 bool SystemSerialPort::PortOpen() const
 {
-    return m_port.isOpen();
+    return m_port.isOpen() && !m_lost;
 }
 
 bool SystemSerialPort::setCommPort(int number)
 {
-    if (m_port.isOpen() || number < FirstComPort || number > LastComPort)
+    if (PortOpen() || number < FirstComPort || number > LastComPort)
         return false;
     m_commPort = number;
     return true;
@@ -119,7 +123,7 @@ bool SystemSerialPort::setSettings(const QString &settings)
     m_settings = parseSerialSettings(settings);
     if (!m_settings)
         return false;
-    if (m_port.isOpen()) {
+    if (PortOpen()) {
         return m_port.setBaudRate(m_settings->baud) &&
                m_port.setDataBits(QSerialPort::DataBits(m_settings->dataBits)) &&
                m_port.setParity(toQt(m_settings->parity)) &&
@@ -130,23 +134,31 @@ bool SystemSerialPort::setSettings(const QString &settings)
 
 bool SystemSerialPort::Output(const QByteArray &bytes)
 {
-    if (!m_port.isOpen())
+    if (!PortOpen())
         return false;
     return m_port.write(bytes) == bytes.size();
 }
 
 int SystemSerialPort::InBufferCount()
 {
-    if (!m_port.isOpen())
+    if (!PortOpen())
         return -1;
     return int(m_port.bytesAvailable());
 }
 
 QByteArray SystemSerialPort::Input()
 {
-    if (!m_port.isOpen())
+    if (!PortOpen())
         return {};
     return m_port.readAll();
+}
+
+void SystemSerialPort::discardInput()
+{
+    if (!PortOpen())
+        return;
+    m_port.readAll();
+    m_port.clear(QSerialPort::Input);
 }
 
 void SystemSerialPort::onError(QSerialPort::SerialPortError error)
@@ -154,13 +166,25 @@ void SystemSerialPort::onError(QSerialPort::SerialPortError error)
     // A device that vanished under an open port (an unplugged adapter, a hung
     // up pseudo-terminal) reports a read or resource error; its descriptor then
     // stays readable with nothing to read, and leaving it open would spin the
-    // event loop. Close it so that later operations fail as on a closed port.
-    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
-        if (m_port.isOpen()) {
-            m_port.close();
-            emit portLost();
-        }
-    }
+    // event loop. It counts as closed at once, so that later operations fail
+    // as on a closed port; the close itself waits for the next pass of the
+    // event loop, because this runs inside the port's own read handling.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+        return;
+    if (!m_port.isOpen() || m_lost)
+        return;
+    m_lost = true;
+    QMetaObject::invokeMethod(this, &SystemSerialPort::closeLostPort, Qt::QueuedConnection);
+}
+
+void SystemSerialPort::closeLostPort()
+{
+    // An open or close in the meantime has dealt with the port already.
+    if (!m_lost)
+        return;
+    m_port.close();
+    m_lost = false;
+    emit portLost();
 }
 
 } // namespace kelmar

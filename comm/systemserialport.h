@@ -26,12 +26,14 @@ public:
     bool Output(const QByteArray &bytes) override;
     int InBufferCount() override;
     QByteArray Input() override;
+    void discardInput() override;
 
     // The device path the next open will use.
     QString devicePath() const;
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    void closeLostPort();
     bool lockExclusive();
 
     QString m_programDir;
@@ -39,6 +41,9 @@ private:
     int m_commPort = 1;
     QString m_settingsText = QStringLiteral("9600,N,8,1");
     std::optional<SerialSettings> m_settings = SerialSettings{};
+    // The device went away; the port is closed on the next pass of the event
+    // loop and counts as closed from now on.
+    bool m_lost = false;
 };
 
 } // namespace kelmar

@@ -170,6 +170,7 @@ Form2 *Form1::form2()
         m_form2->setWindowFlags(Qt::Window);
         connect(m_form2, &Form2::connectionChanged, Command3, &QWidget::setEnabled);
         connect(m_form2, &Form2::connectionChanged, this, [this](bool connected) {
+            ++m_connectionCount;
             m_portLost = false;
             if (connected) {
                 m_lastConnectPort = MSComm1->CommPort();
@@ -282,10 +283,10 @@ void Form1::Command3_Click()
 {
     const StartLayoutResult r = layOutDisplay(*form3(), *form4(), OP_D->text(), m_programDir);
     MeterDivisor = r.divisors;
-    setNotice(NoticePictures,
-              r.missingPictures.isEmpty()
-                  ? QString()
-                  : tr("Picture missing: %1").arg(r.missingPictures.join(QStringLiteral(", "))));
+    setNotice(NoticePictures, r.missingPictures.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral("找不到圖檔 (picture missing): %1")
+                                        .arg(r.missingPictures.join(QStringLiteral(", "))));
     RecordTickCount = 0;
     form3()->show();
     PollTickCount = 0;
@@ -376,12 +377,18 @@ void Form1::pollTickFinished(const QString &line)
         endPollTick();
         return;
     }
-    // A port the operator has disconnected in the meantime stays closed.
+    // The port opens again as the last connect left it: not when it was
+    // closed already, and not when the operator connected or disconnected
+    // during the pause.
     const bool wasOpen = MSComm1->PortOpen();
+    const int connection = m_connectionCount;
     MSComm1->setPortOpen(false);
-    Delay(ReopenPauseSeconds, [this, wasOpen] {
-        if (wasOpen)
+    Delay(ReopenPauseSeconds, [this, wasOpen, connection] {
+        if (wasOpen && connection == m_connectionCount) {
+            MSComm1->setCommPort(m_lastConnectPort);
+            MSComm1->setSettings(m_lastConnectSettings);
             MSComm1->setPortOpen(true);
+        }
         PollTickCount = 0;
         endPollTick();
     });
@@ -423,7 +430,7 @@ void Form1::Timer3_Timer()
 
 void Form1::appendRecordLine()
 {
-    const QString path = form2()->Text2->text();
+    const QString path = onDisk(form2()->Text2->text());
     // The folder may have gone since the file was started: make it again.
     FileResult r = ensureRecordFolder(QFileInfo(path).path());
     if (r.ok)
@@ -433,16 +440,24 @@ void Form1::appendRecordLine()
     setNotice(NoticeRecord, r.error);
 }
 
+QString Form1::onDisk(const QString &path) const
+{
+    // A relative record folder lies in the program folder, not in whatever
+    // folder the program happened to be started from.
+    return path.isEmpty() ? path : QDir(m_programDir).filePath(path);
+}
+
 void Form1::Check1_Click(bool on)
 {
     Form2 *f2 = form2();
     const QString folder = f2->Text1->text();
     QString stamp;
     if (on) {
-        FileResult r = ensureRecordFolder(folder);
+        FileResult r = ensureRecordFolder(onDisk(folder));
         stamp = recordStamp(m_clock.now());
         Text1->setText(stamp);
-        const FileResult created = createRecordFile(recordFileName(folder, stamp, Text2->text()));
+        const FileResult created =
+            createRecordFile(onDisk(recordFileName(folder, stamp, Text2->text())));
         if (r.ok)
             r = created;
         form3()->Label14->setText(RecordIndicator);
@@ -450,8 +465,10 @@ void Form1::Check1_Click(bool on)
         setNotice(NoticeInterval,
                   recordIntervalReachable(RecordSeconds)
                       ? QString()
-                      : tr("Record interval \"%1\" is not a whole number of seconds from 1 up: "
-                           "no lines are recorded.")
+                      : QStringLiteral(
+                            "記錄秒 \"%1\" 不是 1 以上的整數，不會寫入記錄 (the record interval "
+                            "is not a whole number of seconds from 1 up: nothing "
+                            "is recorded)")
                             .arg(Text4->text()));
     } else {
         form3()->Label14->clear();

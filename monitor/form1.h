@@ -116,6 +116,7 @@ private:
     void endPollTick();
     void reopenLostPort();
     void appendRecordLine();
+    QString onDisk(const QString &path) const;
 
     QString m_programDir;
     Clock &m_clock;
@@ -132,6 +133,7 @@ private:
     // operator connected or disconnected since.
     bool m_portLost = false;
     int m_lastConnectPort = 1;
+    int m_connectionCount = 0; // connects and disconnects so far
     QString m_lastConnectSettings;
 };
 

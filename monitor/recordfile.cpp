@@ -25,10 +25,11 @@ FileResult ensureRecordFolder(const QString &folderText)
     if (info.exists())
         return {};
     if (!QDir().mkdir(folderText))
-        return failure(QStringLiteral("Cannot create record folder"), folderText,
+        return failure(QStringLiteral("無法建立記錄資料夾 (cannot create record folder)"),
+                       folderText,
                        QFileInfo(info.absolutePath()).exists()
-                           ? QStringLiteral("not allowed")
-                           : QStringLiteral("its parent is missing"));
+                           ? QStringLiteral("權限不足 (not allowed)")
+                           : QStringLiteral("上層資料夾不存在 (its parent is missing)"));
     return {};
 }
 
@@ -36,7 +37,8 @@ FileResult createRecordFile(const QString &path)
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
-        return failure(QStringLiteral("Cannot create record file"), path, f.errorString());
+        return failure(QStringLiteral("無法建立記錄檔 (cannot create record file)"), path,
+                       f.errorString());
     f.close();
     return {};
 }
@@ -46,7 +48,8 @@ FileResult appendRecordLine(const QString &path, const QString &line)
     QFile f(path);
     // Unbuffered, so that a short write shows in the count at once.
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return failure(QStringLiteral("Cannot write record file"), path, f.errorString());
+        return failure(QStringLiteral("無法寫入記錄檔 (cannot write record file)"), path,
+                       f.errorString());
     const qint64 before = f.size();
     const QByteArray bytes = encodeCp950(line) + "\r\n";
     const qint64 written = f.write(bytes);
@@ -55,8 +58,8 @@ FileResult appendRecordLine(const QString &path, const QString &line)
         if (written > 0)
             f.resize(before);
         f.close();
-        return failure(QStringLiteral("Cannot write record file"), path,
-                       written >= 0 ? QStringLiteral("disk full") : why);
+        return failure(QStringLiteral("無法寫入記錄檔 (cannot write record file)"), path,
+                       written >= 0 ? QStringLiteral("磁碟已滿 (disk full)") : why);
     }
     f.close();
     return {};

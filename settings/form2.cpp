@@ -1,5 +1,7 @@
 #include "form2.h"
 
+#include "choicelist.h"
+
 #include "fonts.h"
 #include "lamp.h"
 #include "serialport.h"
@@ -46,16 +48,6 @@ constexpr TwipsPlace Text2Place{120, 4320, 5895, 375};
 
 constexpr double FontPoints = 12;
 
-QComboBox *makeList(QWidget *parent, const TwipsPlace &p, const QStringList &items)
-{
-    auto *c = place(new QComboBox(parent), p);
-    c->setEditable(true);
-    // Typed text must never become a list entry.
-    c->setInsertPolicy(QComboBox::NoInsert);
-    c->addItems(items);
-    return c;
-}
-
 } // namespace
 
 Form2::Form2(SerialPort &port, QWidget *parent) : QWidget(parent), m_port(port)
@@ -69,11 +61,11 @@ Form2::Form2(SerialPort &port, QWidget *parent) : QWidget(parent), m_port(port)
     QStringList ports;
     for (int n = 1; n <= 10; ++n)
         ports << QStringLiteral("COM%1").arg(n);
-    Combo1 = makeList(Frame1, Combo1Place, ports);
+    Combo1 = makeChoiceList(Frame1, Combo1Place, ports);
     Label2 = place(new QLabel(QStringLiteral("通訊鮑率"), Frame1), Label2Place);
-    Combo2 = makeList(Frame1, Combo2Place, OfferedBaudRates);
+    Combo2 = makeChoiceList(Frame1, Combo2Place, OfferedBaudRates);
     Label3 = place(new QLabel(QStringLiteral("通訊協定"), Frame1), Label3Place);
-    Combo3 = makeList(Frame1, Combo3Place, OfferedProtocols);
+    Combo3 = makeChoiceList(Frame1, Combo3Place, OfferedProtocols);
 
     Frame3 = place(new QGroupBox(QStringLiteral("顯示條件"), this), Frame3Place);
     Option1 = place(new QRadioButton(QStringLiteral("800X600"), Frame3), Option1Place);
@@ -118,9 +110,12 @@ void Form2::Command1_Click()
     const int number = portNumber();
     const QString settings = settingsText();
     m_port.setPortOpen(false);
-    m_port.setCommPort(number);
+    // A number the port refuses (no entry chosen) must not leave it opening
+    // the port of an earlier connect: the lamp stays red instead.
+    const bool numberTaken = m_port.setCommPort(number);
     m_port.setSettings(settings);
-    m_port.setPortOpen(true);
+    if (numberTaken)
+        m_port.setPortOpen(true);
     setConnected(m_port.PortOpen());
 }
 

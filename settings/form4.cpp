@@ -1,5 +1,7 @@
 #include "form4.h"
 
+#include "choicelist.h"
+
 #include "cp950.h"
 #include "fonts.h"
 #include "metertable.h"
@@ -53,15 +55,8 @@ const QString MeterTableName = QStringLiteral("meter.txt");
 // counts: typed text is never added to the list nor completed to an entry.
 QComboBox *choiceList(QWidget *parent, const TwipsPlace &p, const QStringList &entries)
 {
-    auto *c = place(new QComboBox(parent), p);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
-    c->setCompleter(nullptr);
-    // The list would also take an entry whose text was typed in full once
-    // editing ends; that is typed text too, and it must not count.
-    QObject::disconnect(c->lineEdit(), &QLineEdit::editingFinished, c, nullptr);
-    c->addItems(entries);
-    c->setCurrentIndex(-1);
+    QComboBox *c = makeChoiceList(parent, p, entries);
+    c->setCurrentIndex(-1); // nothing chosen until the operator chooses
     return c;
 }
 

@@ -19,7 +19,14 @@ ensure_deps() {
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
   local sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+      echo "Missing packages: ${missing[*]}" >&2
+      echo "Install them as root (apt-get install ${missing[*]}), or install sudo." >&2
+      return 1
+    fi
+    sudo="sudo"
+  fi
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }

@@ -3,6 +3,9 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace kelmar::test {
 
 SimulatedLine::SimulatedLine() = default;
@@ -45,6 +48,8 @@ bool SimulatedLine::start(const QStringList &simulatorArgs, QString *error, cons
         return fail(QStringLiteral("socat did not start"));
 
     m_simulator.setProcessChannelMode(QProcess::SeparateChannels);
+    // The simulator must not outlive a test that dies.
+    m_simulator.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_simulator.setReadChannel(QProcess::StandardOutput);
     m_simulator.start(simulatorPath(),
                       QStringList{QStringLiteral("--device"), m_pair->endA()} + simulatorArgs);

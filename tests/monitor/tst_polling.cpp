@@ -53,6 +53,12 @@ struct Run
         form.form2()->Command1_Click();
     }
     QString value(int k, int item) { return form.form3()->Label(k, item)->text(); }
+    // Starts monitoring with the ticks left to the test.
+    void startByHand()
+    {
+        form.Command3_Click();
+        form.Timer1->setEnabled(false);
+    }
 };
 
 } // namespace
@@ -70,8 +76,7 @@ private slots:
         r.port.registers[{2, 2}] = 7;
         setUpSlot(r.form, 1, 1, QStringLiteral("A"), QStringLiteral("2"));
         setUpSlot(r.form, 2, 2, QStringLiteral("B"));
-        r.form.Command3_Click();
-        QVERIFY(r.form.Timer1->enabled());
+        r.startByHand();
         QSignalSpy ticks(r.form.pollingCycle(), &PollingCycle::finished);
         r.form.Timer1_Timer();
         QVERIFY(ticks.wait(10000));
@@ -105,7 +110,7 @@ private slots:
     void reopenAfter3600Ticks()
     {
         Run r;
-        r.form.Command3_Click();
+        r.startByHand();
         r.form.PollTickCount = 3599;
         r.port.events.clear();
         r.form.Timer1_Timer();
@@ -113,7 +118,7 @@ private slots:
         QVERIFY(r.form.pollTickRunning());
         r.form.Timer1_Timer(); // falls due during the pause: skipped
         QTRY_VERIFY_WITH_TIMEOUT(r.port.PortOpen(), 10000);
-        QVERIFY(r.port.closedAt.elapsed() - r.port.openedAt.elapsed() > 100);
+        QVERIFY(r.port.closedAt.elapsed() - r.port.openedAt.elapsed() >= 100);
         QCOMPARE(r.port.events, QStringList({QStringLiteral("close"), QStringLiteral("open")}));
         QCOMPARE(r.form.PollTickCount, 0);
         QVERIFY(!r.form.pollTickRunning());
@@ -126,7 +131,7 @@ private slots:
         Run r;
         r.port.registers[{1, 0}] = 1234;
         setUpSlot(r.form, 1, 1, QStringLiteral("A"));
-        r.form.Command3_Click();
+        r.startByHand();
         r.clock.set(QDateTime(QDate(2025, 3, 6), QTime(23, 59, 59, 900)));
         QSignalSpy ticks(r.form.pollingCycle(), &PollingCycle::finished);
         QElapsedTimer took;
@@ -152,10 +157,35 @@ private slots:
         QVERIFY(took.elapsed() > 100);
     }
 
+    void connectOrDisconnectDuringThePauseWins_data()
+    {
+        QTest::addColumn<bool>("reconnect");
+        QTest::newRow("解除COM during the pause") << false;
+        QTest::newRow("連線COM to another port during the pause") << true;
+    }
+    void connectOrDisconnectDuringThePauseWins()
+    {
+        QFETCH(bool, reconnect);
+        Run r;
+        r.startByHand();
+        r.form.PollTickCount = 3599;
+        r.form.Timer1_Timer();
+        QVERIFY(!r.port.PortOpen());
+        if (reconnect) {
+            r.form.form2()->Combo1->setCurrentIndex(4);
+            r.form.form2()->Command1_Click();
+        } else {
+            r.form.form2()->Command2_Click();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!r.form.pollTickRunning(), 10000);
+        QCOMPARE(r.port.PortOpen(), reconnect);
+        QCOMPARE(r.port.CommPort(), reconnect ? 5 : 1);
+    }
+
     void disconnectedPortIsNotReopened()
     {
         Run r;
-        r.form.Command3_Click();
+        r.startByHand();
         r.form.form2()->Command2_Click();
         r.form.PollTickCount = 3599;
         r.form.Timer1_Timer();
@@ -169,7 +199,7 @@ private slots:
         Run r;
         r.port.registers[{1, 0}] = 2205;
         setUpSlot(r.form, 1, 1, QStringLiteral("A"), QStringLiteral("1"));
-        r.form.Command3_Click();
+        r.startByHand();
         QSignalSpy ticks(r.form.pollingCycle(), &PollingCycle::finished);
         r.form.Timer1_Timer();
         QVERIFY(ticks.wait(10000));
@@ -198,7 +228,7 @@ private slots:
         Run r;
         r.port.registers[{1, 0}] = 5;
         setUpSlot(r.form, 1, 1, QStringLiteral("B"));
-        r.form.Command3_Click();
+        r.startByHand();
         r.form.Timer1_Timer();
         QVERIFY(r.form.pollTickRunning());
         QTest::mouseClick(r.form.form3()->Command1, Qt::LeftButton);
@@ -215,7 +245,7 @@ private slots:
         Run r;
         for (int k = 1; k <= 3; ++k)
             setUpSlot(r.form, k, k, QStringLiteral("A"));
-        r.form.Command3_Click();
+        r.startByHand();
         QSignalSpy ticks(r.form.pollingCycle(), &PollingCycle::finished);
         r.form.Timer1_Timer();
         r.form.form2()->Command2_Click();

@@ -81,6 +81,17 @@ private slots:
         QCOMPARE(r.form.form2()->Text2->text(), r.folder + QStringLiteral(".txt"));
     }
 
+    void relativeFolderLiesInTheProgramFolder()
+    {
+        Rec r;
+        r.form.form2()->Text1->setText(QStringLiteral("rel/"));
+        r.check()->setChecked(true);
+        r.form.RecordLine = QStringLiteral("x");
+        r.second();
+        QCOMPARE(r.form.form2()->Text2->text(), QStringLiteral("rel/2025-03-06-1405.txt"));
+        QCOMPARE(r.dir.read(QStringLiteral("rel/2025-03-06-1405.txt")), QByteArray("x\r\n"));
+    }
+
     void beforeTheFirstTickLinesAreEmpty()
     {
         Rec r(2);
@@ -237,8 +248,8 @@ private slots:
         QVERIFY(QFile::remove(path));
         QVERIFY(QDir().mkdir(path));
         r.second();
-        QVERIFY(r.form.LabelNotice->text().contains(QStringLiteral("Cannot write")));
-        QVERIFY(r.form.form3()->notice().contains(QStringLiteral("Cannot write")));
+        QVERIFY(r.form.LabelNotice->text().contains(QStringLiteral("cannot write")));
+        QVERIFY(r.form.form3()->notice().contains(QStringLiteral("cannot write")));
         QVERIFY(QDir().rmdir(path));
         r.second();
         QVERIFY(r.form.LabelNotice->text().isEmpty());

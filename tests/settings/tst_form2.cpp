@@ -101,6 +101,42 @@ private slots:
         QVERIFY(!f.Command3->isEnabled());
     }
 
+    void noEntryChosenNeverOpensAnEarlierPort()
+    {
+        TestFolder dir;
+        SocatPair line(dir.path());
+        QVERIFY(line.start());
+        QVERIFY(dir.mapComPort(1, line.endA()));
+        ManualClock clock;
+        Form1 f(dir.path(), clock);
+        f.Form_Load();
+        Form2 *f2 = f.form2();
+        f2->Command1_Click();
+        QVERIFY(f.MSComm1->PortOpen());
+        f2->Combo1->setCurrentIndex(-1);
+        f2->Command1_Click();
+        QVERIFY(!f.MSComm1->PortOpen());
+        QCOMPARE(f2->Shape1->color(), Form2::LampOff);
+        QVERIFY(!f.Command3->isEnabled());
+    }
+
+    void typedTextIsTakenAsTyped()
+    {
+        TestFolder dir;
+        ManualClock clock;
+        Form1 f(dir.path(), clock);
+        Form2 *f2 = f.form2();
+        f2->Combo2->lineEdit()->clear();
+        QTest::keyClicks(f2->Combo2->lineEdit(), QStringLiteral("96"));
+        QTest::keyClick(f2->Combo2->lineEdit(), Qt::Key_Return);
+        QCOMPARE(f2->settingsText(), QStringLiteral("96,N,8,1"));
+        // In the port list only the position counts, and typing does not move it.
+        f2->Combo1->lineEdit()->clear();
+        QTest::keyClicks(f2->Combo1->lineEdit(), QStringLiteral("COM5"));
+        QTest::keyClick(f2->Combo1->lineEdit(), Qt::Key_Return);
+        QCOMPARE(f2->portNumber(), 1);
+    }
+
     void leaveWhileConnectedKeepsThePortInUse()
     {
         TestFolder dir;

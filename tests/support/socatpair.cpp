@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 
 namespace kelmar::test {
@@ -23,7 +25,11 @@ bool SocatPair::start()
 {
     QFile::remove(m_endA);
     QFile::remove(m_endB);
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // socat's messages would keep the test runner's output open if the test
+    // died, and socat must die with the test in any case.
+    m_process.setStandardErrorFile(QProcess::nullDevice());
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + m_endA,
                                               QStringLiteral("pty,raw,echo=0,link=") + m_endB});
     if (!m_process.waitForStarted(10000))
