@@ -79,10 +79,7 @@ bool SystemSerialPort::setPortOpen(bool open)
     m_port.setPortName(path);
     if (!m_port.open(QIODevice::ReadWrite))
         return false;
-    if (!lockExclusive() || !m_port.setBaudRate(m_settings->baud) ||
-        !m_port.setDataBits(QSerialPort::DataBits(m_settings->dataBits)) ||
-        !m_port.setParity(toQt(m_settings->parity)) ||
-        !m_port.setStopBits(toQt(m_settings->stopBits)) ||
+    if (!lockExclusive() || !applySettings() ||
         !m_port.setFlowControl(QSerialPort::NoFlowControl)) {
         m_port.close();
         return false;
@@ -123,13 +120,15 @@ bool SystemSerialPort::setSettings(const QString &settings)
     m_settings = parseSerialSettings(settings);
     if (!m_settings)
         return false;
-    if (PortOpen()) {
-        return m_port.setBaudRate(m_settings->baud) &&
-               m_port.setDataBits(QSerialPort::DataBits(m_settings->dataBits)) &&
-               m_port.setParity(toQt(m_settings->parity)) &&
-               m_port.setStopBits(toQt(m_settings->stopBits));
-    }
-    return true;
+    return !PortOpen() || applySettings();
+}
+
+bool SystemSerialPort::applySettings()
+{
+    return m_port.setBaudRate(m_settings->baud) &&
+           m_port.setDataBits(QSerialPort::DataBits(m_settings->dataBits)) &&
+           m_port.setParity(toQt(m_settings->parity)) &&
+           m_port.setStopBits(toQt(m_settings->stopBits));
 }
 
 bool SystemSerialPort::Output(const QByteArray &bytes)

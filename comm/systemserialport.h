@@ -35,6 +35,7 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void closeLostPort();
     bool lockExclusive();
+    bool applySettings();
 
     QString m_programDir;
     QSerialPort m_port;
