@@ -14,10 +14,34 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <memory>
 
 using namespace kelmar;
 using kelmar::test::SocatPair;
 using kelmar::test::TestFolder;
+
+namespace {
+
+// A program folder whose port `number` is one end of a socat pair, and the
+// main window started from it.
+struct Line
+{
+    TestFolder dir;
+    SocatPair pair{dir.path()};
+    ManualClock clock;
+    std::unique_ptr<Form1> form;
+
+    bool start(int number)
+    {
+        if (!pair.start() || !dir.mapComPort(number, pair.endA()))
+            return false;
+        form = std::make_unique<Form1>(dir.path(), clock);
+        form->Form_Load();
+        return true;
+    }
+};
+
+} // namespace
 
 // The host settings window against a real pseudo-terminal pair mapped as a
 // COM port of the program folder.
@@ -27,13 +51,9 @@ class TstForm2 : public QObject
 private slots:
     void connectTurnsLampGreenAndEnables()
     {
-        TestFolder dir;
-        SocatPair line(dir.path());
-        QVERIFY(line.start());
-        QVERIFY(dir.mapComPort(3, line.endA()));
-        ManualClock clock;
-        Form1 f(dir.path(), clock);
-        f.Form_Load();
+        Line l;
+        QVERIFY(l.start(3));
+        Form1 &f = *l.form;
         Form2 *f2 = f.form2();
         f2->Combo1->setCurrentIndex(2);
         f2->Combo2->setCurrentIndex(0);
@@ -82,15 +102,11 @@ private slots:
         QFETCH(int, mappedPort);
         QFETCH(int, chosenIndex);
         QFETCH(QString, baud);
-        TestFolder dir;
-        SocatPair line(dir.path());
-        QVERIFY(line.start());
-        QVERIFY(dir.mapComPort(mappedPort, line.endA()));
+        Line l;
+        QVERIFY(l.start(mappedPort));
         // Port 5 is mapped to a device that does not exist.
-        QVERIFY(dir.mapComPort(5, dir.file(QStringLiteral("nothing-here"))));
-        ManualClock clock;
-        Form1 f(dir.path(), clock);
-        f.Form_Load();
+        QVERIFY(l.dir.mapComPort(5, l.dir.file(QStringLiteral("nothing-here"))));
+        Form1 &f = *l.form;
         Form2 *f2 = f.form2();
         f2->Combo1->setCurrentIndex(chosenIndex);
         f2->Combo2->setEditText(baud);
@@ -103,13 +119,9 @@ private slots:
 
     void noEntryChosenNeverOpensAnEarlierPort()
     {
-        TestFolder dir;
-        SocatPair line(dir.path());
-        QVERIFY(line.start());
-        QVERIFY(dir.mapComPort(1, line.endA()));
-        ManualClock clock;
-        Form1 f(dir.path(), clock);
-        f.Form_Load();
+        Line l;
+        QVERIFY(l.start(1));
+        Form1 &f = *l.form;
         Form2 *f2 = f.form2();
         f2->Command1_Click();
         QVERIFY(f.MSComm1->PortOpen());
@@ -139,13 +151,9 @@ private slots:
 
     void leaveWhileConnectedKeepsThePortInUse()
     {
-        TestFolder dir;
-        SocatPair line(dir.path());
-        QVERIFY(line.start());
-        QVERIFY(dir.mapComPort(1, line.endA()));
-        ManualClock clock;
-        Form1 f(dir.path(), clock);
-        f.Form_Load();
+        Line l;
+        QVERIFY(l.start(1));
+        Form1 &f = *l.form;
         Form2 *f2 = f.form2();
         f2->Command1_Click();
         QVERIFY(f.MSComm1->PortOpen());
@@ -153,7 +161,7 @@ private slots:
         f2->Command3_Click();
         QVERIFY(f.MSComm1->PortOpen());
         QCOMPARE(f.MSComm1->CommPort(), 1);
-        QVERIFY(dir.read(QStringLiteral("setup.ini")).startsWith(" 7 \r\n"));
+        QVERIFY(l.dir.read(QStringLiteral("setup.ini")).startsWith(" 7 \r\n"));
     }
 
     void twoProgramsNeverHoldOnePort()
