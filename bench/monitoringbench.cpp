@@ -15,7 +15,7 @@
 #include "serialport.h"
 #include "socatpair.h"
 #include "testfolder.h"
-#include "vbtimer.h"
+#include "intervaltimer.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -95,7 +95,7 @@ int main(int argc, char *argv[])
     QElapsedTimer run;
     run.start();
     QList<qint64> lineTimes;
-    QObject::connect(f.Timer3, &VbTimer::timeout, [&] { lineTimes << run.elapsed(); });
+    QObject::connect(f.Timer3, &IntervalTimer::timeout, [&] { lineTimes << run.elapsed(); });
     const double cpuStart = test::processCpuSeconds();
     QTest::qWait(seconds * 1000 + 500);
     const double wall = run.elapsed() / 1000.0;

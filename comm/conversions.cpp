@@ -1,6 +1,6 @@
 #include "conversions.h"
 
-#include "vbval.h"
+#include "numbertext.h"
 
 #include <limits>
 

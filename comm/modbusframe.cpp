@@ -1,7 +1,7 @@
 #include "modbusframe.h"
 
 #include "conversions.h"
-#include "vbval.h"
+#include "numbertext.h"
 
 namespace kelmar {
 

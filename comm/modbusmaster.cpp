@@ -74,8 +74,11 @@ void ModbusMaster::onTimer()
     }
     const int count = m_port.InBufferCount();
     const QByteArray reply = count > 0 ? m_port.Input() : QByteArray();
-    const QString reading = replyReading(m_request, reply);
-    if (checkReply(m_request, reply).status == ReplyStatus::Ok) {
+    ModbusReading reading;
+    reading.check = checkReply(m_request, reply);
+    if (reading.check.status == ReplyStatus::Ok)
+        reading.value = replyReading(m_request, reply).toLongLong();
+    if (reading.check.status == ReplyStatus::Ok) {
         m_failedShape.clear();
     } else {
         m_failedShape = shapeOf(m_request);
@@ -84,7 +87,7 @@ void ModbusMaster::onTimer()
     finish(reading);
 }
 
-void ModbusMaster::finish(const QString &reading)
+void ModbusMaster::finish(const ModbusReading &reading)
 {
     // The line is free before anyone hears of the result, so that the
     // callback may start the next transaction at once.

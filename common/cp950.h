@@ -4,7 +4,8 @@
 #include <QString>
 
 // The settings file, the meter table and the record files are written in
-// code page 950 (Big5), the code page of the systems the program is made for.
+// code page 950 (Big5), so that files written by the operator's Traditional
+// Chinese desktops and by this program read the same everywhere.
 namespace kelmar {
 
 // Bytes that are not valid CP950 become U+FFFD, one per bad byte, so a

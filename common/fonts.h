@@ -5,9 +5,9 @@
 
 namespace kelmar {
 
-// The faces the windows were designed with. Where they are missing (any
-// machine but a Traditional Chinese Windows desktop) the substitutes set up
-// by installFontSubstitutions() are used.
+// The faces the windows are laid out for. Where they are missing (most
+// machines outside a Traditional Chinese desktop) the substitutes set up by
+// installFontSubstitutions() are used.
 inline const QString FontKai = QStringLiteral("標楷體");    // regular script, titles
 inline const QString FontMing = QStringLiteral("新細明體"); // Ming, buttons
 inline const QString FontArial = QStringLiteral("Arial");

@@ -4,8 +4,8 @@
 
 namespace kelmar {
 
-// Window geometry is designed in twips; the screens it was made for have
-// 15 twips to the pixel.
+// Window geometry is kept in twips (1/1440 inch), so the tables read in the
+// units the layouts were drawn in; our screens have 15 twips to the pixel.
 constexpr int TwipsPerPixel = 15;
 
 constexpr int px(int twips)

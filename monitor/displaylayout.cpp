@@ -1,7 +1,7 @@
 #include "displaylayout.h"
 
 #include "twips.h"
-#include "vbval.h"
+#include "numbertext.h"
 
 #include <QDir>
 #include <QFileInfo>

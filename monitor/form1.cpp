@@ -13,8 +13,8 @@
 #include "startdisplay.h"
 #include "systemserialport.h"
 #include "twips.h"
-#include "vbtimer.h"
-#include "vbval.h"
+#include "intervaltimer.h"
+#include "numbertext.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -107,12 +107,12 @@ Form1::Form1(const QString &programDir, Clock &clock, SerialPort *port, QWidget 
         MSComm1 = m_ownPort.get();
     }
 
-    Timer1 = new VbTimer(TimerMs, false, this);
-    Timer2 = new VbTimer(TimerMs, true, this);
-    Timer3 = new VbTimer(TimerMs, true, this);
-    connect(Timer1, &VbTimer::timeout, this, &Form1::Timer1_Timer);
-    connect(Timer2, &VbTimer::timeout, this, &Form1::Timer2_Timer);
-    connect(Timer3, &VbTimer::timeout, this, &Form1::Timer3_Timer);
+    Timer1 = new IntervalTimer(TimerMs, false, this);
+    Timer2 = new IntervalTimer(TimerMs, true, this);
+    Timer3 = new IntervalTimer(TimerMs, true, this);
+    connect(Timer1, &IntervalTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Timer2, &IntervalTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(Timer3, &IntervalTimer::timeout, this, &Form1::Timer3_Timer);
 
     connect(MSComm1, &SerialPort::portLost, this, [this] { m_portLost = true; });
     m_master = new ModbusMaster(*MSComm1, this);

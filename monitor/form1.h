@@ -19,7 +19,7 @@ class Form2;
 class Form3;
 class Form4;
 class SerialPort;
-class VbTimer;
+class IntervalTimer;
 
 // The main window: start-up from setup.ini, the buttons that open the other
 // windows, the start button, and the timers that poll, record and keep the
@@ -64,9 +64,9 @@ public:
     QLabel *Label2;
     QLabel *Label4;
     QLabel *LabelNotice; // problems the operator should see, without a modal box
-    VbTimer *Timer1;     // polling
-    VbTimer *Timer2;     // clock
-    VbTimer *Timer3;     // record
+    IntervalTimer *Timer1;     // polling
+    IntervalTimer *Timer2;     // clock
+    IntervalTimer *Timer3;     // record
     SerialPort *MSComm1;
 
     // Values kept for the life of the program.

@@ -2,7 +2,7 @@
 
 #include "cp950.h"
 #include "serialsettings.h"
-#include "vbval.h"
+#include "numbertext.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -6,7 +6,7 @@
 #include "serialport.h"
 #include "setupini.h"
 #include "testfolder.h"
-#include "vbtimer.h"
+#include "intervaltimer.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -7,7 +7,7 @@
 #include "serialport.h"
 #include "socatpair.h"
 #include "testfolder.h"
-#include "vbtimer.h"
+#include "intervaltimer.h"
 
 #include <QCheckBox>
 #include <QComboBox>

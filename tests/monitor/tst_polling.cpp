@@ -6,7 +6,7 @@
 #include "form4.h"
 #include "pollingcycle.h"
 #include "testfolder.h"
-#include "vbtimer.h"
+#include "intervaltimer.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,7 +4,7 @@
 #include "form2.h"
 #include "form3.h"
 #include "testfolder.h"
-#include "vbtimer.h"
+#include "intervaltimer.h"
 
 #include <QCheckBox>
 #include <QDir>

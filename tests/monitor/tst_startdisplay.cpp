@@ -6,7 +6,7 @@
 #include "meterpanel.h"
 #include "startdisplay.h"
 #include "testfolder.h"
-#include "vbtimer.h"
+#include "intervaltimer.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "vbval.h"
+#include "numbertext.h"
 
 #include <QTest>
 
@@ -63,4 +63,4 @@ private slots:
 };
 
 QTEST_APPLESS_MAIN(TstVbVal)
-#include "tst_vbval.moc"
+#include "tst_numbertext.moc"

@@ -1,23 +1,23 @@
-#include "vbtimer.h"
+#include "intervaltimer.h"
 
 namespace kelmar {
 
-VbTimer::VbTimer(int intervalMs, bool enabled, QObject *parent)
+IntervalTimer::IntervalTimer(int intervalMs, bool enabled, QObject *parent)
     : QObject(parent), m_interval(1000), m_enabled(enabled)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &VbTimer::timeout);
+    connect(&m_timer, &QTimer::timeout, this, &IntervalTimer::timeout);
     setInterval(intervalMs);
     apply();
 }
 
-void VbTimer::setEnabled(bool on)
+void IntervalTimer::setEnabled(bool on)
 {
     m_enabled = on;
     apply();
 }
 
-bool VbTimer::setInterval(int ms)
+bool IntervalTimer::setInterval(int ms)
 {
     if (ms < 0 || ms > MaxInterval)
         return false;
@@ -26,7 +26,7 @@ bool VbTimer::setInterval(int ms)
     return true;
 }
 
-void VbTimer::apply()
+void IntervalTimer::apply()
 {
     // Re-enabling restarts the period, as switching the timer on again does.
     m_timer.stop();

@@ -1,4 +1,4 @@
-#include "vbval.h"
+#include "numbertext.h"
 
 #include <cmath>
 #include <limits>

@@ -5,17 +5,18 @@
 
 namespace kelmar {
 
-// An event-loop timer with the enabled/interval pair of the window toolkit
-// the program was designed for: an interval of 0 never fires, even when the
-// timer is enabled (a plain QTimer would fire on every loop pass), and an
-// interval the timer cannot take (negative, above 65535) is refused.
-class VbTimer : public QObject
+// An event-loop timer switched by an enabled flag and an interval, as the
+// monitoring timers are set from setup.ini: an interval of 0 never fires,
+// even when the timer is enabled (a plain QTimer would fire on every loop
+// pass), and an interval outside 0 to 65535 ms is refused, so a bad line 6
+// cannot make polling run flat out.
+class IntervalTimer : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int MaxInterval = 65535;
 
-    explicit VbTimer(int intervalMs = 1000, bool enabled = false, QObject *parent = nullptr);
+    explicit IntervalTimer(int intervalMs = 1000, bool enabled = false, QObject *parent = nullptr);
 
     bool enabled() const { return m_enabled; }
     void setEnabled(bool on);

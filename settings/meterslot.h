@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace kelmar {
+
+// One meter slot as the operator set it up in the meter setup window. Never
+// saved: every start of the program begins with all slots off and empty.
+struct MeterSlot
+{
+    bool enabled = false;         // MSCKk: the slot is polled
+    std::optional<int> slaveId;   // MSk item 0: chosen from the ID list
+    std::optional<int> decimals;  // MSk item 1: chosen decimal places
+    // MSk items 2 to 6: the chosen model's row of the meter table, as it
+    // stands there (four hexadecimal digits each; "A" or "B").
+    QString register1;
+    QString count1;
+    QString register2;
+    QString count2;
+    QString flag;
+    QString title; // Textk: shown above the slot's picture
+
+    // Only a model flagged "B" (exactly) has a second reading.
+    bool hasSecondValue() const { return flag == QStringLiteral("B"); }
+};
+
+} // namespace kelmar
