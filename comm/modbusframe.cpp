@@ -100,33 +100,137 @@ ReplyCheck checkReply(const QByteArray &request, const QByteArray &reply)
     return {ReplyStatus::Ok};
 }
 
-QString decodeRegisters(const QByteArray &data)
+qint64 decodeRegisters(const QByteArray &data)
 {
-    // Bits most significant first, four per hexadecimal digit.
-    const QByteArray hex = data.left(8).toHex();
-    QString bits;
-    bits.reserve(hex.size() * 4);
-    for (const char digit : hex) {
-        const int value = digit <= '9' ? digit - '0' : digit - 'a' + 10; // toHex writes a-f
-        bits += Ten_To_2(value).value_or(QString()).rightJustified(4, u'0');
-    }
-    if (bits.isEmpty())
-        return QStringLiteral("0");
-    if (bits.at(0) == u'1') {
-        // Negative: the magnitude is the flipped bits plus one, at most 2^63.
-        QString flipped = bits;
-        for (QChar &c : flipped)
-            c = c == u'1' ? u'0' : u'1';
-        return u'-' + QString::number(B_to_10(flipped).value_or(0) + 1);
-    }
-    return QString::number(B_to_10(bits).value_or(0));
+    const QByteArray bytes = data.left(8);
+    if (bytes.isEmpty())
+        return 0;
+    quint64 bits = 0;
+    for (const char c : bytes)
+        bits = (bits << 8) | quint8(c);
+    // Sign extension: the first bit of the data is the sign bit.
+    const int width = int(bytes.size()) * 8;
+    if (width < 64 && (bits >> (width - 1)) & 1u)
+        bits |= ~quint64(0) << width;
+    return qint64(bits); // two's complement, as every supported compiler converts
+}
+
+std::optional<qint64> replyValue(const QByteArray &request, const QByteArray &reply)
+{
+    if (checkReply(request, reply).status != ReplyStatus::Ok)
+        return std::nullopt;
+    return decodeRegisters(reply.mid(3, byteAt(reply, 2)));
 }
 
 QString replyReading(const QByteArray &request, const QByteArray &reply)
 {
-    if (checkReply(request, reply).status != ReplyStatus::Ok)
-        return {};
-    return decodeRegisters(reply.mid(3, byteAt(reply, 2)));
+    const std::optional<qint64> value = replyValue(request, reply);
+    return value ? QString::number(*value) : QString();
+}
+
+namespace {
+
+// Reply frames end in a CRC over everything before it, low byte first.
+bool crcFits(const QByteArray &bytes, qsizetype offset, qsizetype length)
+{
+    if (length < 3 || offset + length > bytes.size())
+        return false;
+    const quint16 crc = crc16(bytes.mid(offset, length - 2));
+    return byteAt(bytes, offset + length - 2) == (crc & 0xFF) &&
+           byteAt(bytes, offset + length - 1) == (crc >> 8);
+}
+
+// Highest address a slave may have; 0 is the broadcast, which no one answers.
+constexpr int LastSlaveAddress = 247;
+
+int rank(ReplyStatus s)
+{
+    switch (s) {
+    case ReplyStatus::NoReply:
+        return 0;
+    case ReplyStatus::Noise:
+    case ReplyStatus::TooLong:
+        return 1;
+    case ReplyStatus::Short:
+        return 2;
+    case ReplyStatus::WrongSlave:
+        return 3;
+    case ReplyStatus::WrongFunction:
+    case ReplyStatus::BadByteCount:
+        return 4;
+    case ReplyStatus::BadCrc:
+        return 5;
+    case ReplyStatus::Exception:
+        return 6;
+    case ReplyStatus::Ok:
+        return 7;
+    }
+    return 0;
+}
+
+} // namespace
+
+FrameSearch findReply(const QByteArray &request, const QByteArray &bytes)
+{
+    const quint8 slave = byteAt(request, 0);
+    const quint8 function = byteAt(request, 1);
+    const quint8 exceptionFunction = function | 0x80;
+    const int dataBytes = 2 * requestedCount(request);
+    const qsizetype size = bytes.size();
+
+    // The reply itself, wherever it lies: noise or another slave's frame
+    // before it must not cost this reading.
+    for (qsizetype i = 0; i + 5 <= size; ++i) {
+        if (byteAt(bytes, i) != slave)
+            continue;
+        const quint8 f = byteAt(bytes, i + 1);
+        if (f == exceptionFunction && crcFits(bytes, i, 5))
+            return {FrameFind::Whole, i, 5, {ReplyStatus::Exception, byteAt(bytes, i + 2)}};
+        if (f == function && dataBytes <= 255 && byteAt(bytes, i + 2) == dataBytes &&
+            crcFits(bytes, i, 5 + dataBytes))
+            return {FrameFind::Whole, i, 5 + dataBytes, {ReplyStatus::Ok}};
+    }
+
+    if (size == 0)
+        return {FrameFind::NeedMore, 0, 0, {ReplyStatus::NoReply}};
+    const quint8 address = byteAt(bytes, 0);
+    if ((address == 0 || address > LastSlaveAddress) && address != slave)
+        return {FrameFind::Skip, 0, 1, {ReplyStatus::Noise}};
+    if (size < 2)
+        return {FrameFind::NeedMore, 0, 0, {ReplyStatus::Short}};
+    const quint8 f = byteAt(bytes, 1);
+    // Frame lengths this master can tell from a header: exception replies,
+    // and the replies with a byte count (reads of coils, inputs, registers).
+    const bool exception = f & 0x80;
+    const bool counted = f == function || (f >= 1 && f <= 4);
+    if (!exception && !counted)
+        return {FrameFind::Skip, 0, 1, {ReplyStatus::Noise}};
+    if (!exception && size < 3)
+        return {FrameFind::NeedMore, 0, 0, {ReplyStatus::Short}};
+    const qsizetype length = exception ? 5 : 5 + byteAt(bytes, 2);
+    if (size < length)
+        return {FrameFind::NeedMore, 0, 0, {ReplyStatus::Short}};
+
+    const bool replyShape = address == slave &&
+                            (exception ? f == exceptionFunction : byteAt(bytes, 2) == dataBytes);
+    if (!crcFits(bytes, 0, length)) {
+        // A corrupted reply is skipped whole, so that its remains are not
+        // judged as frames of their own; anything else may be noise that
+        // only looks like a header, and goes one byte at a time.
+        if (replyShape && f == (exception ? exceptionFunction : function))
+            return {FrameFind::Skip, 0, length, {ReplyStatus::BadCrc}};
+        return {FrameFind::Skip, 0, 1, {ReplyStatus::Noise}};
+    }
+    if (address != slave)
+        return {FrameFind::Skip, 0, length, {ReplyStatus::WrongSlave}};
+    if (exception || f != function)
+        return {FrameFind::Skip, 0, length, {ReplyStatus::WrongFunction}};
+    return {FrameFind::Skip, 0, length, {ReplyStatus::BadByteCount}};
+}
+
+ReplyCheck moreTelling(const ReplyCheck &a, const ReplyCheck &b)
+{
+    return rank(b.status) > rank(a.status) ? b : a;
 }
 
 } // namespace kelmar

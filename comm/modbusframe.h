@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 
 namespace kelmar {
 
@@ -46,6 +47,7 @@ enum class ReplyStatus {
     WrongFunction, // another function code than the request's
     BadByteCount,  // the byte count is not twice the requested register count
     Exception,     // a Modbus exception reply; exceptionCode says which
+    Noise,         // bytes that cannot start a reply frame
 };
 
 struct ReplyCheck
@@ -65,14 +67,47 @@ struct ReplyCheck
 // answer the request's slave, function and register count.
 ReplyCheck checkReply(const QByteArray &request, const QByteArray &reply);
 
-// Register data, high byte first, as one big-endian two's-complement integer
-// in decimal: "-" and the magnitude for negative values, every digit, no
-// exponent. Only the first eight bytes (four registers) count; no bytes
-// give "0".
-QString decodeRegisters(const QByteArray &data);
+// Register data, high byte first, as one big-endian two's-complement
+// integer: 16 bits per register, sign-extended from the first bit. Only the
+// first eight bytes (four registers) count; no bytes give 0.
+qint64 decodeRegisters(const QByteArray &data);
 
-// The reading text of a reply: its decoded registers when the check passes,
-// otherwise the empty text.
+// The value of a reply when its check passes, otherwise nothing.
+std::optional<qint64> replyValue(const QByteArray &request, const QByteArray &reply);
+
+// The reading text of a reply: its decoded registers in decimal when the
+// check passes ("-" first when negative), otherwise the empty text.
 QString replyReading(const QByteArray &request, const QByteArray &reply);
+
+// Where the reply to `request` stands in the bytes received so far.
+enum class FrameFind {
+    Whole,    // the reply frame (Ok or Exception) is at offset, length bytes long
+    NeedMore, // no reply yet; more bytes may complete one
+    Skip,     // the first length bytes are not the reply; check says what they were
+};
+
+struct FrameSearch
+{
+    FrameFind find = FrameFind::NeedMore;
+    qsizetype offset = 0;
+    qsizetype length = 0;
+    // Whole: Ok or Exception. Skip: why the bytes are not the reply.
+    // NeedMore: NoReply for no bytes, Short for the start of a frame.
+    ReplyCheck check;
+};
+
+// Looks for the reply to `request` in `bytes`: a whole frame with a good CRC
+// from the request's slave, either the normal reply of 5 + 2n bytes for n
+// registers or the 5-byte exception reply to the request's function, is
+// taken wherever it lies. Otherwise the front is judged: a whole valid frame
+// of another slave or shape (a late reply) is skipped as one, so is a frame
+// of the reply's shape with a bad CRC; a byte that cannot start a frame is
+// skipped alone; the start of a frame waits for more bytes.
+FrameSearch findReply(const QByteArray &request, const QByteArray &bytes);
+
+// Of two reasons for a missing value, the one that tells more about the line:
+// nothing < noise < a partial frame < another slave's frame < another shape
+// < a corrupted reply < an exception.
+ReplyCheck moreTelling(const ReplyCheck &a, const ReplyCheck &b);
 
 } // namespace kelmar

@@ -24,14 +24,18 @@ struct ModbusReading
     QString text() const { return value ? QString::number(*value) : QString(); }
 };
 
-// One Modbus read transaction at a time on a serial line: the request goes
-// out, the line is left alone for ReplyWaitMs while the event loop runs, then
-// the receive count is looked at once and what arrived is read once, checked
-// against the request and decoded.
+// One Modbus read transaction at a time on a serial line: after at least
+// 3.5 character times of silence on the line the request goes out, bytes are
+// read as they arrive, and the transaction ends as soon as the reply frame
+// for the request is whole (a normal or an exception reply), or after
+// ReplyWaitMs without one. Frames for other requests and noise are skipped
+// within the wait. Everything runs from the event loop: the port's readyRead
+// and one single-shot timer.
 class ModbusMaster : public QObject
 {
     Q_OBJECT
 public:
+    // The longest wait for a reply.
     static constexpr int ReplyWaitMs = 200;
     // After a request got no valid reply, a request of the same shape (same
     // slave, function and register count) is held back until the failed one
@@ -49,25 +53,39 @@ public:
                 const QString &B3_1, const QString &B3_2, Done done);
     bool busy() const { return m_state != State::Idle; }
 
+    // 3.5 character times at the port's baud rate and framing ("9600,N,8,1":
+    // 10 bits a character), in nanoseconds; 9600,N,8,1 when the text does not
+    // parse.
+    static qint64 interFrameGapNs(const QString &settings);
+
 signals:
     void finished(const kelmar::ModbusReading &reading);
 
 private:
-    enum class State { Idle, HeldBack, WaitingForReply };
+    enum class State { Idle, HeldBack, Silence, WaitingForReply };
 
     void onTimer();
+    void onReadyRead();
+    void sendWhenFree();
     void send();
+    // Reads what the port holds; true when bytes came.
+    bool take();
+    void search();
     void finish(const ModbusReading &reading);
 
     SerialPort &m_port;
     State m_state = State::Idle;
     QTimer m_timer;
-    QElapsedTimer m_sent; // monotonic: the time of day never enters a wait
+    QElapsedTimer m_clock; // monotonic: the time of day never enters a wait
+    qint64 m_sentNs = 0;
+    qint64 m_lineBusyUntilNs = 0; // the end of the last frame seen on or sent to the line
     QByteArray m_request;
+    QByteArray m_received; // this transaction's bytes not yet judged
+    ReplyCheck m_seen;     // the most telling of what was skipped
     Done m_done;
     // The last request that got no valid reply, and when it went out.
     QByteArray m_failedShape;
-    QElapsedTimer m_failedSent;
+    qint64 m_failedSentNs = 0;
 };
 
 } // namespace kelmar

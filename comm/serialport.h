@@ -42,6 +42,9 @@ public:
     virtual void discardInput() { Input(); }
 
 signals:
+    // New bytes have arrived. Emitted from the event loop, never from inside
+    // a call of the port's own operations.
+    void readyRead();
     // The device went away under an open port (adapter unplugged); the port
     // has been closed.
     void portLost();

@@ -46,6 +46,10 @@ SystemSerialPort::SystemSerialPort(const QString &programDir, QObject *parent)
     : SerialPort(parent), m_programDir(programDir)
 {
     connect(&m_port, &QSerialPort::errorOccurred, this, &SystemSerialPort::onError);
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        if (PortOpen())
+            emit readyRead();
+    });
 }
 
 SystemSerialPort::~SystemSerialPort()

@@ -7,6 +7,11 @@ namespace kelmar {
 
 double leadingNumber(const QString &text)
 {
+    return finiteLeadingNumber(text).value_or(0.0);
+}
+
+std::optional<double> finiteLeadingNumber(const QString &text)
+{
     QString kept;
     kept.reserve(text.size());
     int i = 0;
@@ -55,7 +60,9 @@ double leadingNumber(const QString &text)
     }
     bool ok = false;
     const double v = kept.toDouble(&ok);
-    return ok && std::isfinite(v) ? v : 0.0;
+    if (ok && std::isfinite(v))
+        return v;
+    return std::nullopt;
 }
 
 std::optional<double> wholeNumber(const QString &text)

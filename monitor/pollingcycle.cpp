@@ -8,7 +8,6 @@
 namespace kelmar {
 
 namespace {
-constexpr int SlotCount = 6;
 const QString ReadHoldingRegisters = QStringLiteral("3");
 } // namespace
 
@@ -17,28 +16,48 @@ PollingCycle::PollingCycle(Hooks hooks, Clock &clock, QObject *parent)
 {
 }
 
+QString PollingCycle::slaveText(const MeterSlot &slot)
+{
+    return slot.slaveId ? QString::number(*slot.slaveId) : QString();
+}
+
 bool PollingCycle::tick()
 {
     if (m_running)
         return false;
     m_running = true;
     m_slot = 0;
+    m_read = {};
+    m_failedSlaves.clear();
     step();
     return true;
 }
 
-// Moves on to the next enabled slot, or ends the tick after slot 6.
+// Moves on to the next enabled slot, or ends the tick after the last one.
 void PollingCycle::step()
 {
     while (++m_slot <= SlotCount) {
-        if (m_hooks.slot(m_slot).enabled) {
-            reading(0);
-            return;
+        const MeterSlot s = m_hooks.slot(m_slot);
+        if (!s.enabled)
+            continue;
+        reading(0);
+        return;
+    }
+    finishTick();
+}
+
+void PollingCycle::finishTick()
+{
+    // A value that was not read in this tick (a slot switched off, the
+    // second value of a one-value model) must not stand as if measured.
+    QStringList captions;
+    for (int k = 1; k <= SlotCount; ++k) {
+        for (int item = 0; item < ItemsPerSlot; ++item) {
+            if (!m_read[k - 1][item] && !m_hooks.readLabel(k, item).isEmpty())
+                m_hooks.writeLabel(k, item, QString());
+            captions << m_hooks.readLabel(k, item);
         }
     }
-    QStringList captions;
-    for (int k = 1; k <= SlotCount; ++k)
-        captions << m_hooks.readLabel(k, 0) << m_hooks.readLabel(k, 1);
     const QString line = buildRecordLine(recordTimeText(m_clock.now()), captions);
     m_running = false;
     emit finished(line);
@@ -46,26 +65,43 @@ void PollingCycle::step()
 
 void PollingCycle::reading(int item)
 {
-    const SlotSettings s = m_hooks.slot(m_slot);
+    const MeterSlot s = m_hooks.slot(m_slot);
+    const QString id = slaveText(s);
+    if (m_failedSlaves.count(id)) {
+        m_read[m_slot - 1][item] = true;
+        m_hooks.writeLabel(m_slot, item, QString());
+        if (item == 0 && s.hasSecondValue())
+            reading(1);
+        else
+            step();
+        return;
+    }
     const QString &reg = item == 0 ? s.register1 : s.register2;
     const QString &count = item == 0 ? s.count1 : s.count2;
     QPointer<PollingCycle> self(this);
-    const bool started =
-        m_hooks.transact(s.id, ReadHoldingRegisters, reg.mid(0, 2), reg.mid(2, 2), count.mid(0, 2),
-                         count.mid(2, 2), [self, item](const QString &text) {
-                             if (self)
-                                 self->readingDone(item, text);
-                         });
+    const bool started = m_hooks.transact(id, ReadHoldingRegisters, reg.mid(0, 2), reg.mid(2, 2),
+                                          count.mid(0, 2), count.mid(2, 2),
+                                          [self, item](const ModbusReading &r) {
+                                              if (self)
+                                                  self->readingDone(item, r);
+                                          });
     if (!started)
-        readingDone(item, QString());
+        readingDone(item, ModbusReading{});
 }
 
-void PollingCycle::readingDone(int item, const QString &text)
+void PollingCycle::readingDone(int item, const ModbusReading &r)
 {
-    if (const auto shown = formatReading(text, m_hooks.divisor(m_slot)))
+    const MeterSlot s = m_hooks.slot(m_slot);
+    if (m_hooks.transactionDone)
+        m_hooks.transactionDone(m_slot, item, r);
+    if (!r.ok())
+        m_failedSlaves.insert(slaveText(s));
+    m_read[m_slot - 1][item] = true;
+    if (const auto shown = formatReading(r.text(), m_hooks.divisor(m_slot)))
         m_hooks.writeLabel(m_slot, item, *shown);
-    // The flag is read again now: it may have changed during the transaction.
-    if (item == 0 && m_hooks.slot(m_slot).flag == QStringLiteral("B"))
+    // The model is looked at again now: it may have changed during the
+    // transaction.
+    if (item == 0 && s.hasSecondValue())
         reading(1);
     else
         step();

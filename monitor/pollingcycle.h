@@ -1,30 +1,29 @@
 #pragma once
 
+#include "meterline.h"
+#include "meterslot.h"
+#include "modbusmaster.h"
+
 #include <QObject>
 #include <QString>
+#include <array>
 #include <functional>
+#include <set>
 
 namespace kelmar {
 
 class Clock;
 
-// One slot's settings as the meter setup window holds them at this moment.
-struct SlotSettings
-{
-    bool enabled = false;
-    QString id;        // slave ID, decimal
-    QString register1; // four hex digits
-    QString count1;
-    QString register2;
-    QString count2;
-    QString flag; // "B" (exactly) gives a second reading
-};
-
-// One polling tick over the six slots: for each enabled slot the first
-// reading, and the second when the model flag is "B", each through one
-// Modbus transaction; every reading is scaled and written to its value label
-// as soon as it arrives. When the last slot is done the record line (time and
-// the twelve captions) is handed over in one piece.
+// One polling tick over the slots: for each enabled slot the first
+// reading, and the second when the model has one, each through one Modbus
+// transaction; every reading is scaled and shown as soon as it arrives.
+// When the last slot is done, every value that was not read in this tick is
+// emptied, and the record line (time and the twelve values) is handed over
+// in one piece.
+//
+// After a transaction with a slave fails, that slave gets no further request
+// in the same tick: a late reply to the failed request would otherwise pass
+// every check of the next one and show another register's value.
 //
 // The cycle is asynchronous: tick() starts it and returns, the transactions
 // run from the event loop. Slot settings and divisors are read afresh at
@@ -33,7 +32,7 @@ class PollingCycle : public QObject
 {
     Q_OBJECT
 public:
-    using Done = std::function<void(const QString &reading)>;
+    using Done = ModbusMaster::Done;
     struct Hooks
     {
         // Starts one transaction (slave ID, function, start high, start low,
@@ -41,10 +40,14 @@ public:
         std::function<bool(const QString &, const QString &, const QString &, const QString &,
                            const QString &, const QString &, Done)>
             transact;
-        std::function<SlotSettings(int slot)> slot;
+        std::function<MeterSlot(int slot)> slot;
         std::function<double(int slot)> divisor;
         std::function<void(int slot, int item, const QString &text)> writeLabel;
         std::function<QString(int slot, int item)> readLabel;
+        // Told of every transaction's outcome (optional); a request that was
+        // not sent because its slave failed earlier in the tick is no
+        // transaction.
+        std::function<void(int slot, int item, const ModbusReading &)> transactionDone;
     };
 
     PollingCycle(Hooks hooks, Clock &clock, QObject *parent = nullptr);
@@ -53,18 +56,25 @@ public:
     bool tick();
     bool running() const { return m_running; }
 
+    // The slave ID as the request carries it: the decimal text of the
+    // chosen ID, empty (slave 0) when none was chosen.
+    static QString slaveText(const MeterSlot &slot);
+
 signals:
     void finished(const QString &recordLine);
 
 private:
     void step();
     void reading(int item);
-    void readingDone(int item, const QString &text);
+    void readingDone(int item, const ModbusReading &r);
+    void finishTick();
 
     Hooks m_hooks;
     Clock &m_clock;
     bool m_running = false;
-    int m_slot = 0; // 1 to 6 while running
+    int m_slot = 0; // 1 to SlotCount while running
+    std::array<std::array<bool, ItemsPerSlot>, SlotCount> m_read{};
+    std::set<QString> m_failedSlaves; // this tick's
 };
 
 } // namespace kelmar

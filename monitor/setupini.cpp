@@ -2,7 +2,10 @@
 
 #include "cp950.h"
 #include "serialsettings.h"
+#include "intervaltimer.h"
+#include "meterline.h"
 #include "numbertext.h"
+#include "smallfile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -30,50 +33,56 @@ std::optional<QString> lineOfText(const QString &text, int n)
 
 std::optional<QString> GetLine(const QString &Fileme, int SLine)
 {
-    QFile f(Fileme);
-    if (!f.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> bytes = readSmallRegularFile(Fileme);
+    if (!bytes)
         return std::nullopt;
-    const QByteArray bytes = f.readAll();
-    f.close();
-    return lineOfText(decodeCp950(bytes), SLine);
+    return lineOfText(decodeCp950(*bytes), SLine);
 }
 
-StartupSettings readStartupSettings(const std::function<std::optional<QString>(int)> &getLine)
+SetupProblems applySetupLines(SetupFile &file,
+                              const std::function<std::optional<QString>(int)> &getLine)
 {
-    StartupSettings s;
-    s.recordFolder = getLine(4);
+    SetupProblems problems;
+    HostSettings &host = file.host;
+    if (const auto l4 = getLine(4))
+        host.recordFolder = *l4;
 
     if (const auto l1 = getLine(1)) {
         if (const auto v = wholeNumber(*l1)) {
             if (const auto n = roundHalfEven(*v)) {
-                const int pos = *n - 1;
-                if (pos >= -1 && pos < 10)
-                    s.portIndex = pos;
+                if (*n >= FirstPortNumber - 1 && *n <= LastPortNumber)
+                    host.portNumber = *n;
             }
         }
     }
     if (const auto l2 = getLine(2)) {
-        const int i = OfferedBaudRates.indexOf(*l2);
-        if (i >= 0)
-            s.baudIndex = i;
+        if (OfferedBaudRates.contains(*l2))
+            host.baud = *l2;
     }
     if (const auto l3 = getLine(3)) {
-        const int i = OfferedProtocols.indexOf(*l3);
-        if (i >= 0)
-            s.protocolIndex = i;
+        if (OfferedProtocols.contains(*l3))
+            host.protocol = *l3;
     }
     if (const auto l5 = getLine(5)) {
-        if (*l5 == ModeSmall)
-            s.largeMode = false;
-        else if (*l5 == ModeLarge)
-            s.largeMode = true;
+        problems.screenSizeGiven = *l5 == ModeSmall || *l5 == ModeLarge;
+        if (problems.screenSizeGiven)
+            host.largeScreen = *l5 == ModeLarge;
     }
-    if (const auto l6 = getLine(6))
-        s.pollIntervalMs = roundHalfEven(leadingNumber(*l6));
-    s.extension = getLine(8);
-    s.title = getLine(9);
-    s.recordSeconds = getLine(10);
-    return s;
+    if (const auto l6 = getLine(6)) {
+        const auto v = finiteLeadingNumber(*l6);
+        const auto ms = v ? roundHalfEven(*v) : std::nullopt;
+        if (ms && *ms >= 0 && *ms <= IntervalTimer::MaxInterval)
+            file.pollIntervalMs = *ms;
+        else
+            problems.refusedPollInterval = *l6;
+    }
+    if (const auto l8 = getLine(8))
+        file.extension = *l8;
+    if (const auto l9 = getLine(9))
+        file.title = *l9;
+    if (const auto l10 = getLine(10))
+        file.recordSeconds = *l10;
+    return problems;
 }
 
 QString numberField(int n)
@@ -82,13 +91,13 @@ QString numberField(int n)
            QStringLiteral(" ");
 }
 
-QByteArray renderSetupIni(const SetupValues &v)
+QByteArray renderSetupIni(const SetupFile &v)
 {
-    const QString lines[] = {numberField(v.portNumber),
-                             v.baud,
-                             v.protocol,
-                             v.recordFolder,
-                             v.mode,
+    const QString lines[] = {numberField(v.host.portNumber),
+                             v.host.baud,
+                             v.host.protocol,
+                             v.host.recordFolder,
+                             v.host.largeScreen ? ModeLarge : ModeSmall,
                              numberField(v.pollIntervalMs),
                              QStringLiteral("Reserved"),
                              v.extension,
@@ -100,7 +109,7 @@ QByteArray renderSetupIni(const SetupValues &v)
     return out;
 }
 
-bool saveSetupIni(const QString &path, const SetupValues &values)
+bool saveSetupIni(const QString &path, const SetupFile &values)
 {
     QSaveFile f(path);
     // Unbuffered, so that a short write (a full disk) shows in the count: a

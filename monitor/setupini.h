@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hostsettings.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -16,8 +18,13 @@ namespace kelmar {
 inline const QString SetupIniName = QStringLiteral("setup.ini");
 inline const QString ModeSmall = QStringLiteral("800X600");
 inline const QString ModeLarge = QStringLiteral("1024X768");
-inline const QString ModeSmallCode = QStringLiteral("1"); // OP_D
+// The screen-size codes the start button lays the display out for.
+inline const QString ModeSmallCode = QStringLiteral("1");
 inline const QString ModeLargeCode = QStringLiteral("2");
+inline QString screenCode(bool largeScreen)
+{
+    return largeScreen ? ModeLargeCode : ModeSmallCode;
+}
 
 // Line n (from 1) of a text. A line ends at CR LF or at a lone CR; a lone LF
 // does not end a line and the last line needs no line end. No such line
@@ -25,50 +32,50 @@ inline const QString ModeLargeCode = QStringLiteral("2");
 std::optional<QString> lineOfText(const QString &text, int n);
 
 // Line SLine of the file Fileme, read afresh (code page 950). A missing
-// file or line gives no result.
+// file or line gives no result, and so does anything but a regular file of
+// a sane size: a pipe or a device in its place must not hang start-up or
+// fill the memory.
 std::optional<QString> GetLine(const QString &Fileme, int SLine);
 
-// What start-up takes from the file. Each entry is absent when its line is
-// missing or holds nothing the field accepts, and the field then keeps its
-// value; every line is judged on its own.
-struct StartupSettings
+// Everything setup.ini holds. No window edits lines 6, 8, 9 and 10: they
+// come from the file and go back to it unchanged.
+struct SetupFile
 {
-    std::optional<QString> recordFolder;  // line 4
-    std::optional<int> portIndex;         // line 1: list position, -1 (no entry) to 9
-    std::optional<int> baudIndex;         // line 2
-    std::optional<int> protocolIndex;     // line 3
-    std::optional<bool> largeMode;        // line 5: false 800X600, true 1024X768
-    std::optional<int> pollIntervalMs;    // line 6, not yet checked against the timer
-    std::optional<QString> extension;     // line 8
-    std::optional<QString> title;         // line 9
-    std::optional<QString> recordSeconds; // line 10, the text
+    HostSettings host;
+    // What a program without a setup.ini saves: the placeholders its
+    // fields always started with.
+    int pollIntervalMs = 1000;                       // line 6
+    QString extension = QStringLiteral("Text2");     // line 8, of the record files
+    QString title = QStringLiteral("Kelmar");        // line 9, of the main window
+    QString recordSeconds = QStringLiteral("Text4"); // line 10, the record interval
 };
 
-StartupSettings readStartupSettings(const std::function<std::optional<QString>(int)> &getLine);
-
-// Everything a save writes.
-struct SetupValues
+// What start-up found besides the values.
+struct SetupProblems
 {
-    int portNumber = 1;
-    QString baud = QStringLiteral("9600");
-    QString protocol = QStringLiteral("N,8,1");
-    QString recordFolder;
-    QString mode = ModeSmall;
-    int pollIntervalMs = 1000;
-    QString extension;
-    QString title;
-    QString recordSeconds;
+    // Line 5 named a screen size, which the start button then lays out for.
+    bool screenSizeGiven = false;
+    // Line 6 holds a value the polling timer cannot take (negative, above
+    // 65535 ms, too large to read): the interval keeps its value.
+    std::optional<QString> refusedPollInterval;
 };
+
+// Start-up: every line that is present and holds what its field accepts
+// replaces that field; any other line leaves its field as it was, each line
+// judged on its own. Lines 1 to 3 take only a listed port, baud rate and
+// framing, line 5 only "800X600" or "1024X768".
+SetupProblems applySetupLines(SetupFile &file,
+                              const std::function<std::optional<QString>(int)> &getLine);
 
 // A number as the file holds it: a blank in place of a plus sign, the
 // digits, a trailing blank (" 3 ", "-1 ").
 QString numberField(int n);
 
 // The whole file, encoded, each line ended by CR LF.
-QByteArray renderSetupIni(const SetupValues &values);
+QByteArray renderSetupIni(const SetupFile &file);
 
 // Replaces the file whole or not at all: a failed or interrupted write
 // leaves the old file as it was. Returns whether the new file is in place.
-bool saveSetupIni(const QString &path, const SetupValues &values);
+bool saveSetupIni(const QString &path, const SetupFile &file);
 
 } // namespace kelmar

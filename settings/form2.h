@@ -1,5 +1,8 @@
 #pragma once
 
+#include "hostsettings.h"
+
+#include <QColor>
 #include <QWidget>
 
 class QCheckBox;
@@ -16,8 +19,8 @@ class Lamp;
 class SerialPort;
 
 // The host settings window: port, line settings, connection, recording
-// switch, record folder and display size. Its controls hold the settings;
-// other windows read them directly.
+// switch, record folder and display size. It edits the host settings that
+// it is given and hands them back; it opens and closes the port itself.
 class Form2 : public QWidget
 {
     Q_OBJECT
@@ -26,6 +29,43 @@ public:
     static inline const QColor LampOff{255, 0, 0};
 
     explicit Form2(SerialPort &port, QWidget *parent = nullptr);
+
+    // The settings as the controls show them, and the other way round.
+    HostSettings hostSettings() const;
+    void setHostSettings(const HostSettings &settings);
+
+    // The port number that Connect and Leave hand to the port: list position + 1.
+    int portNumber() const;
+    // The settings text that Connect hands to the port: baud + "," + framing.
+    QString settingsText() const;
+
+    bool isConnected() const { return m_connected; }
+    bool isRecording() const;
+    // The line was lost under the connection (red) or opened again (green);
+    // the connection itself, the record switch and the start button stay.
+    void setLineLost(bool lost);
+    QColor lampColor() const;
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+
+signals:
+    // The operator changed a setting; hostSettings() has the new values.
+    void hostSettingsEdited();
+    // The lamp changed to green (true) or red by connect or disconnect; the
+    // main window's start button follows it.
+    void connectionChanged(bool connected);
+    // The record switch was turned on or off.
+    void recordingSwitched(bool on);
+    // Leave was pressed: the settings are to be saved (before the window hides).
+    void leaveRequested();
+
+private:
+    void setConnected(bool on);
+
+    SerialPort &m_port;
+    bool m_connected = false;
 
     QGroupBox *Frame1;
     QLabel *Label1;
@@ -44,28 +84,6 @@ public:
     QPushButton *Command2; // disconnect
     Lamp *Shape1;          // connection lamp
     QPushButton *Command3; // save and leave
-    QLineEdit *Text2;      // path of the current record file, never seen
-
-    // The port number that Connect and Leave hand to the port: list position + 1.
-    int portNumber() const;
-    // The settings text that Connect hands to the port: baud + "," + framing.
-    QString settingsText() const;
-
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-
-signals:
-    // The lamp changed to green (true) or red; the main window's start
-    // button follows it.
-    void connectionChanged(bool connected);
-    // Leave was pressed: the settings are to be saved (before the window hides).
-    void leaveRequested();
-
-private:
-    void setConnected(bool on);
-
-    SerialPort &m_port;
 };
 
 } // namespace kelmar

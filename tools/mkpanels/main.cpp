@@ -1,9 +1,12 @@
-// Writes the two model pictures that ship in dist/logo. The drawing is the
-// display window's own, so the pictures and the built-in panel match.
+// Writes the two model pictures that ship in dist/logo, or the program's
+// icon at the given sizes. The drawing is the display window's own, so the
+// pictures, the icon and the built-in panel match.
 #include "fonts.h"
 #include "meterpanel.h"
+#include "panelicon.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QTextStream>
@@ -24,6 +27,23 @@ constexpr Output Outputs[] = {
 };
 
 constexpr int JpegQuality = 92;
+constexpr int LargestIcon = 1024;
+
+bool write(const QImage &image, const QString &path, const char *format, QTextStream &err)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        err << "cannot create the folder of " << path << "\n";
+        return false;
+    }
+    QImageWriter writer(path, format);
+    if (qstrcmp(format, "jpeg") == 0)
+        writer.setQuality(JpegQuality);
+    if (!writer.write(image)) {
+        err << path << ": " << writer.errorString() << "\n";
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -32,25 +52,32 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     installFontSubstitutions();
     QTextStream err(stderr);
-    const QStringList args = app.arguments();
-    if (args.size() != 2) {
-        err << "usage: kelmar_mkpanels <folder>\n";
+    QStringList args = app.arguments();
+    args.removeFirst();
+    const bool icons = !args.isEmpty() && args.first() == QStringLiteral("--icons");
+    if (icons)
+        args.removeFirst();
+    if (args.isEmpty() || (!icons && args.size() != 1) || (icons && args.size() < 2)) {
+        err << "usage: kelmar_mkpanels <folder>\n"
+               "       kelmar_mkpanels --icons <folder> <size>...\n";
         return 2;
     }
-    const QDir dir(args[1]);
-    if (!QDir().mkpath(dir.path())) {
-        err << "cannot create " << dir.path() << "\n";
-        return 1;
-    }
+    const QDir dir(args.takeFirst());
     int failures = 0;
-    for (const Output &o : Outputs) {
-        const QString path = dir.filePath(QString::fromLatin1(o.file));
-        QImageWriter writer(path, "jpeg");
-        writer.setQuality(JpegQuality);
-        if (!writer.write(drawMeterPanel(o.kind))) {
-            err << path << ": " << writer.errorString() << "\n";
-            ++failures;
+    if (icons) {
+        for (const QString &arg : args) {
+            bool ok = false;
+            const int size = arg.toInt(&ok);
+            if (!ok || size < 1 || size > LargestIcon) {
+                err << "not an icon size: " << arg << "\n";
+                return 2;
+            }
+            failures += !write(drawPanelIcon(size), dir.filePath(panelIconPath(size)), "png", err);
         }
+    } else {
+        for (const Output &o : Outputs)
+            failures += !write(drawMeterPanel(o.kind), dir.filePath(QString::fromLatin1(o.file)),
+                               "jpeg", err);
     }
     return failures == 0 ? 0 : 1;
 }
