@@ -1,6 +1,7 @@
 #include "modbusmaster.h"
 
 #include "modbusframe.h"
+#include "serialsettings.h"
 
 #include <QPointer>
 
@@ -8,19 +9,65 @@ namespace kelmar {
 
 namespace {
 
+constexpr qint64 NsPerMs = 1000000;
+
 // Slave, function and register count: what a reply is checked against.
 QByteArray shapeOf(const QByteArray &request)
 {
     return request.left(2) + request.mid(4, 2);
 }
 
+// A wait in whole milliseconds that is never shorter than asked.
+int msCovering(qint64 ns)
+{
+    return int(std::max<qint64>(0, (ns + NsPerMs - 1) / NsPerMs));
+}
+
+// Bits of one character on the line, counted in halves for 1.5 stop bits:
+// start bit, data bits, parity bit if any, stop bits.
+int halfBitsPerCharacter(const SerialSettings &s)
+{
+    int stop = 2;
+    if (s.stopBits == StopBits::OneAndHalf)
+        stop = 3;
+    else if (s.stopBits == StopBits::Two)
+        stop = 4;
+    return 2 * (1 + s.dataBits) + (s.parity == Parity::None ? 0 : 2) + stop;
+}
+
+SerialSettings settingsOf(const QString &text)
+{
+    return parseSerialSettings(text).value_or(SerialSettings{});
+}
+
+// The time `characters` take on the line, rounded up.
+qint64 wireNs(const SerialSettings &s, qint64 characters)
+{
+    const qint64 halfBits = characters * halfBitsPerCharacter(s);
+    const qint64 perSecond = 2 * qint64(s.baud);
+    return (halfBits * 1000000000 + perSecond - 1) / perSecond;
+}
+
 } // namespace
+
+qint64 ModbusMaster::interFrameGapNs(const QString &settings)
+{
+    const SerialSettings s = settingsOf(settings);
+    // 3.5 characters = 7 half characters.
+    const qint64 halfBits = 7 * qint64(halfBitsPerCharacter(s));
+    const qint64 perSecond = 4 * qint64(s.baud);
+    return (halfBits * 1000000000 + perSecond - 1) / perSecond;
+}
 
 ModbusMaster::ModbusMaster(SerialPort &port, QObject *parent) : QObject(parent), m_port(port)
 {
+    m_clock.start();
+    // Nothing has been on the line yet.
+    m_lineBusyUntilNs = -1000 * NsPerMs;
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &ModbusMaster::onTimer);
+    connect(&m_port, &SerialPort::readyRead, this, &ModbusMaster::onReadyRead);
 }
 
 bool ModbusMaster::MODBUS(const QString &B1, const QString &B_1, const QString &B2_1,
@@ -30,16 +77,34 @@ bool ModbusMaster::MODBUS(const QString &B1, const QString &B_1, const QString &
         return false;
     m_done = std::move(done);
     m_request = buildRequest(B1, B_1, B2_1, B2_2, B3_1, B3_2);
+    m_received.clear();
+    m_seen = {ReplyStatus::NoReply};
 
-    const qint64 sinceFailed =
-        m_failedSent.isValid() ? m_failedSent.nsecsElapsed() / 1000000 : qint64(LateReplyMs);
-    if (shapeOf(m_request) == m_failedShape && sinceFailed < LateReplyMs) {
+    const qint64 sinceFailed = m_clock.nsecsElapsed() - m_failedSentNs;
+    if (shapeOf(m_request) == m_failedShape && sinceFailed < LateReplyMs * NsPerMs) {
         m_state = State::HeldBack;
-        m_timer.start(int(LateReplyMs - sinceFailed));
+        m_timer.start(msCovering(LateReplyMs * NsPerMs - sinceFailed));
     } else {
-        send();
+        sendWhenFree();
     }
     return true;
+}
+
+void ModbusMaster::sendWhenFree()
+{
+    // Bytes that came while no request was out only mark the line as busy.
+    take();
+    m_received.clear();
+    // A request must follow the end of the last frame on the line by at
+    // least 3.5 characters of silence, or the meters take both as one frame.
+    const qint64 freeAt = m_lineBusyUntilNs + interFrameGapNs(m_port.Settings());
+    const qint64 now = m_clock.nsecsElapsed();
+    if (now < freeAt) {
+        m_state = State::Silence;
+        m_timer.start(msCovering(freeAt - now));
+        return;
+    }
+    send();
 }
 
 void ModbusMaster::send()
@@ -47,43 +112,98 @@ void ModbusMaster::send()
     // Whatever is waiting now is left over from an earlier, late reply; read
     // as the start of this reply it would show another meter's value.
     m_port.discardInput();
+    m_received.clear();
     // A closed or broken port refuses the write; the wait and the empty
-    // result follow all the same, so every transaction takes its full time.
+    // result follow all the same.
     m_port.Output(m_request);
-    m_sent.start();
+    m_sentNs = m_clock.nsecsElapsed();
+    m_lineBusyUntilNs = m_sentNs + wireNs(settingsOf(m_port.Settings()), m_request.size());
     m_state = State::WaitingForReply;
     m_timer.start(ReplyWaitMs);
 }
 
+bool ModbusMaster::take()
+{
+    if (m_port.InBufferCount() <= 0)
+        return false;
+    const QByteArray bytes = m_port.Input();
+    if (bytes.isEmpty())
+        return false;
+    m_received += bytes;
+    m_lineBusyUntilNs = m_clock.nsecsElapsed();
+    return true;
+}
+
+void ModbusMaster::onReadyRead()
+{
+    if (m_state == State::WaitingForReply) {
+        if (take())
+            search();
+        return;
+    }
+    // Not ours to read: dropped, but the line counts as busy until now. A
+    // pending silence runs on from its old end and looks again then.
+    take();
+    m_received.clear();
+}
+
+bool ModbusMaster::search()
+{
+    for (;;) {
+        const FrameSearch found = findReply(m_request, m_received);
+        switch (found.find) {
+        case FrameFind::Whole: {
+            ModbusReading reading;
+            reading.check = found.check;
+            if (found.check.status == ReplyStatus::Ok)
+                reading.value = decodeRegisters(m_received.mid(found.offset + 3, found.length - 5));
+            // An exception is the reply too: nothing late can follow it.
+            m_failedShape.clear();
+            finish(reading);
+            return true;
+        }
+        case FrameFind::Skip:
+            m_seen = moreTelling(m_seen, found.check);
+            m_received.remove(0, found.length);
+            break;
+        case FrameFind::NeedMore:
+            return false;
+        }
+    }
+}
+
 void ModbusMaster::onTimer()
 {
-    if (m_state == State::HeldBack) {
-        if (m_failedSent.nsecsElapsed() / 1000000 < LateReplyMs) {
-            m_timer.start(int(LateReplyMs - m_failedSent.nsecsElapsed() / 1000000));
+    const qint64 now = m_clock.nsecsElapsed();
+    switch (m_state) {
+    case State::Idle:
+        return;
+    case State::HeldBack:
+        if (now - m_failedSentNs < LateReplyMs * NsPerMs) {
+            m_timer.start(msCovering(LateReplyMs * NsPerMs - (now - m_failedSentNs)));
             return;
         }
-        send();
+        sendWhenFree();
         return;
+    case State::Silence:
+        sendWhenFree();
+        return;
+    case State::WaitingForReply:
+        break;
     }
     // Timers may fire a little early; the reply gets its full time on the
-    // monotonic clock before the one look at the line.
-    const qint64 elapsedMs = m_sent.nsecsElapsed() / 1000000;
-    if (elapsedMs < ReplyWaitMs) {
-        m_timer.start(int(ReplyWaitMs - elapsedMs));
+    // monotonic clock.
+    if (now - m_sentNs < ReplyWaitMs * NsPerMs) {
+        m_timer.start(msCovering(ReplyWaitMs * NsPerMs - (now - m_sentNs)));
         return;
     }
-    const int count = m_port.InBufferCount();
-    const QByteArray reply = count > 0 ? m_port.Input() : QByteArray();
+    // Bytes whose notification has not been handled yet still count.
+    if (take() && search())
+        return; // the callback may have started the next transaction
     ModbusReading reading;
-    reading.check = checkReply(m_request, reply);
-    if (reading.check.status == ReplyStatus::Ok)
-        reading.value = replyReading(m_request, reply).toLongLong();
-    if (reading.check.status == ReplyStatus::Ok) {
-        m_failedShape.clear();
-    } else {
-        m_failedShape = shapeOf(m_request);
-        m_failedSent = m_sent;
-    }
+    reading.check = moreTelling(m_seen, findReply(m_request, m_received).check);
+    m_failedShape = shapeOf(m_request);
+    m_failedSentNs = m_sentNs;
     finish(reading);
 }
 
@@ -91,6 +211,8 @@ void ModbusMaster::finish(const ModbusReading &reading)
 {
     // The line is free before anyone hears of the result, so that the
     // callback may start the next transaction at once.
+    m_timer.stop();
+    m_received.clear();
     Done done = std::move(m_done);
     m_done = nullptr;
     m_state = State::Idle;

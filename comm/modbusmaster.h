@@ -70,7 +70,8 @@ private:
     void send();
     // Reads what the port holds; true when bytes came.
     bool take();
-    void search();
+    // Judges the bytes received; true when the transaction has ended.
+    bool search();
     void finish(const ModbusReading &reading);
 
     SerialPort &m_port;

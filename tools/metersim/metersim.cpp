@@ -41,7 +41,8 @@ void onStopSignal(int)
     g_stop = 1;
 }
 
-enum class Fault { None, Silent, Exception, BadCrc, Late, Short, Garbage, OtherSlave };
+enum class Fault { None, Silent, Exception, BadCrc, Late, Short, Garbage, OtherSlave, Split };
+constexpr int DefaultSplitMs = 50;
 
 struct Slave
 {
@@ -52,11 +53,14 @@ struct Slave
     bool demo = false;
 };
 
+// A reply waiting for its time: either bytes of our own or, when `bytes`
+// is empty, libmodbus's reply to `request`.
 struct PendingReply
 {
     Clock::time_point due;
     int slave;
     Bytes request;
+    Bytes bytes;
 };
 
 struct Options
@@ -65,7 +69,27 @@ struct Options
     int baud = 9600;
     char parity = 'N';
     bool verbose = false;
+    // Replies held back for their time on the wire, as a real line paces
+    // them; socat hands every byte over at once.
+    bool paced = false;
+    double turnaroundMs = -1; // the meter's pause before replying; -1: 3.5 characters
 };
+
+// Time of `characters` on the line: start bit, 8 data bits, parity bit if
+// any, one stop bit.
+std::chrono::nanoseconds wireTime(const Options &o, size_t characters)
+{
+    const long long bits = 10 + (o.parity == 'N' ? 0 : 1);
+    return std::chrono::nanoseconds(static_cast<long long>(characters) * bits * 1000000000LL /
+                                    o.baud);
+}
+
+std::chrono::nanoseconds turnaround(const Options &o)
+{
+    if (o.turnaroundMs >= 0)
+        return std::chrono::nanoseconds(static_cast<long long>(o.turnaroundMs * 1e6));
+    return wireTime(o, 7) / 2; // 3.5 characters
+}
 
 uint16_t crc16(const uint8_t *bytes, size_t n)
 {
@@ -187,10 +211,14 @@ public:
 
     void sendDueReplies(Clock::time_point now)
     {
+        // In order of queueing, so that the two parts of a split reply keep
+        // theirs.
         for (auto it = m_pending.begin(); it != m_pending.end();) {
             if (it->due <= now) {
                 const auto slave = m_slaves.find(it->slave);
-                if (slave != m_slaves.end())
+                if (!it->bytes.empty())
+                    write(it->bytes);
+                else if (slave != m_slaves.end())
                     modbus_reply(m_ctx, it->request.data(), int(it->request.size()),
                                  slave->second.map);
                 it = m_pending.erase(it);
@@ -255,6 +283,27 @@ private:
         }
     }
 
+    // Sends `reply` (libmodbus's reply to the request when empty) now or,
+    // paced, once its bytes and the request's would have crossed the wire;
+    // `extra` more on top. Returns when it goes out.
+    Clock::time_point reply(int slave, const Bytes &request, const Bytes &reply,
+                            Clock::duration extra, size_t replyLength)
+    {
+        Clock::duration delay = extra;
+        if (m_options.paced)
+            delay += wireTime(m_options, request.size() + replyLength) + turnaround(m_options);
+        const Clock::time_point now = Clock::now();
+        if (delay <= Clock::duration::zero()) {
+            if (reply.empty())
+                modbus_reply(m_ctx, request.data(), int(request.size()), m_slaves.at(slave).map);
+            else
+                write(reply);
+            return now;
+        }
+        m_pending.push_back({now + delay, slave, request, reply});
+        return now + delay;
+    }
+
     void answer(const Bytes &request)
     {
         const int id = request[0];
@@ -266,50 +315,56 @@ private:
         if (id == 0 || found == m_slaves.end())
             return;
         Slave &slave = found->second;
-        const int length = int(request.size());
-        switch (slave.fault) {
-        case Fault::None:
-            modbus_reply(m_ctx, request.data(), length, slave.map);
+        if (slave.fault == Fault::Silent)
             return;
-        case Fault::Silent:
+        if (slave.fault == Fault::Exception) {
+            Bytes frame{uint8_t(id), uint8_t(request[1] | 0x80), uint8_t(slave.faultArg)};
+            appendCrc(frame);
+            reply(id, request, frame, {}, frame.size());
             return;
-        case Fault::Exception:
-            modbus_reply_exception(m_ctx, request.data(), unsigned(slave.faultArg));
-            return;
-        case Fault::Late:
-            m_pending.push_back(
-                {Clock::now() + std::chrono::milliseconds(slave.faultArg), id, request});
-            return;
-        default:
-            break;
         }
-        Bytes reply = registerReply(slave, request);
-        if (reply.empty()) {
-            modbus_reply(m_ctx, request.data(), length, slave.map);
+        Bytes frame = registerReply(slave, request);
+        // What libmodbus answers to a request this simulator does not build
+        // by hand is an exception reply, five bytes.
+        const size_t libmodbusLength = 5;
+        const std::chrono::milliseconds late(slave.fault == Fault::Late ? slave.faultArg : 0);
+        if (frame.empty()) {
+            reply(id, request, {}, late, libmodbusLength);
             return;
         }
         switch (slave.fault) {
         case Fault::BadCrc:
-            reply.back() ^= 0xFF;
+            frame.back() ^= 0xFF;
             break;
         case Fault::Short:
             // The last data byte and the CRC never arrive.
-            reply.resize(reply.size() - 3);
+            frame.resize(frame.size() - 3);
             break;
         case Fault::Garbage: {
             const Bytes noise{0xFF, 0x00, 0x55};
-            reply.insert(reply.begin(), noise.begin(), noise.end());
+            frame.insert(frame.begin(), noise.begin(), noise.end());
             break;
         }
         case Fault::OtherSlave:
-            reply.resize(reply.size() - 2);
-            reply[0] = uint8_t(slave.faultArg);
-            appendCrc(reply);
+            frame.resize(frame.size() - 2);
+            frame[0] = uint8_t(slave.faultArg);
+            appendCrc(frame);
             break;
+        case Fault::Split: {
+            // Two parts with a pause between them, as a slow or busy
+            // converter may deliver them.
+            const size_t half = frame.size() / 2;
+            const Bytes first(frame.begin(), frame.begin() + long(half));
+            const Bytes second(frame.begin() + long(half), frame.end());
+            const Clock::time_point sent = reply(id, request, first, {}, frame.size());
+            m_pending.push_back(
+                {sent + std::chrono::milliseconds(slave.faultArg), id, request, second});
+            return;
+        }
         default:
             break;
         }
-        write(reply);
+        reply(id, request, frame, late, frame.size());
     }
 
     const Options &m_options;
@@ -352,6 +407,7 @@ void usage(std::FILE *out)
 {
     std::fprintf(
         out, "usage: kelmar_metersim --device PATH [--baud N] [--parity N|E|O] [--verbose]\n"
+             "                       [--paced [--turnaround MS]]\n"
              "                       [--demo] [--slave ID [--reg ADDR=VALUE[/N]]... "
              "[--fault MODE]]...\n"
              "                       [--fault ID:MODE]...\n"
@@ -360,7 +416,11 @@ void usage(std::FILE *out)
              "  --reg ADDR=VALUE[/N]  VALUE (decimal, may be negative, or 0x hex) in N\n"
              "                        registers (default 1) from ADDR, high word first\n"
              "  --fault MODE          silent | exception[=CODE] | badcrc | late[=MS] | short |\n"
-             "                        garbage | otherslave[=ID]\n"
+             "                        garbage | otherslave[=ID] | split[=MS]\n"
+             "  --paced               hold every reply back for the time the request and the\n"
+             "                        reply take on the wire at --baud, plus the turnaround\n"
+             "  --turnaround MS       the meter's pause before it replies (default 3.5\n"
+             "                        characters); fractions allowed\n"
              "  --demo                six meters, addresses 1 to 6, readings that change\n"
              "Prints \"ready\" on standard output once the device is open; ends on SIGTERM or\n"
              "SIGINT.\n");
@@ -414,6 +474,10 @@ bool parseFault(const std::string &text, Slave &slave)
         slave.fault = Fault::Short;
     } else if (mode == "garbage") {
         slave.fault = Fault::Garbage;
+    } else if (mode == "split") {
+        slave.fault = Fault::Split;
+        slave.faultArg = arg < 0 ? DefaultSplitMs : int(arg);
+        return slave.faultArg >= 0;
     } else if (mode == "otherslave") {
         slave.fault = Fault::OtherSlave;
         slave.faultArg = arg < 0 ? (slave.id % 247) + 1 : int(arg);
@@ -481,6 +545,16 @@ int main(int argc, char **argv)
             return 0;
         } else if (arg == "--verbose") {
             options.verbose = true;
+        } else if (arg == "--paced") {
+            options.paced = true;
+        } else if (arg == "--turnaround") {
+            char *end = nullptr;
+            ok = next(value);
+            if (ok) {
+                options.turnaroundMs = std::strtod(value.c_str(), &end);
+                ok = end && *end == '\0' && !value.empty() && options.turnaroundMs >= 0 &&
+                     options.turnaroundMs < 60000;
+            }
         } else if (arg == "--demo") {
             demo = true;
         } else if (arg == "--device") {

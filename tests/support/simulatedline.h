@@ -24,6 +24,16 @@ public:
     // The simulator of this build, or an empty text when it was not built.
     static QString simulatorPath();
 
+    // Before start(): the simulator paces the line as real wires do, holding
+    // each reply back for the time the request's and the reply's bytes take
+    // at the line's baud rate, plus the meter's turnaround (by default 3.5
+    // characters). Without it socat hands bytes over at once.
+    void setPaced(bool paced, double turnaroundMs = -1)
+    {
+        m_paced = paced;
+        m_turnaroundMs = turnaroundMs;
+    }
+
     // Starts socat, the simulator with these arguments (the device is added)
     // and opens the port with `settings`. On failure `error` says why.
     bool start(const QStringList &simulatorArgs, QString *error,
@@ -38,6 +48,8 @@ public:
     const TestFolder &folder() const { return m_folder; }
 
 private:
+    bool m_paced = false;
+    double m_turnaroundMs = -1;
     TestFolder m_folder;
     std::unique_ptr<SocatPair> m_pair;
     QProcess m_simulator;

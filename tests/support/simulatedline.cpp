@@ -51,8 +51,17 @@ bool SimulatedLine::start(const QStringList &simulatorArgs, QString *error, cons
     // The simulator must not outlive a test that dies.
     m_simulator.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_simulator.setReadChannel(QProcess::StandardOutput);
-    m_simulator.start(simulatorPath(),
-                      QStringList{QStringLiteral("--device"), m_pair->endA()} + simulatorArgs);
+    QStringList args{QStringLiteral("--device"), m_pair->endA()};
+    if (m_paced) {
+        // The simulator paces with the host's baud rate and parity.
+        const QStringList parts = settings.split(u',');
+        args << QStringLiteral("--paced") << QStringLiteral("--baud") << parts.value(0);
+        if (parts.size() > 1)
+            args << QStringLiteral("--parity") << parts[1];
+        if (m_turnaroundMs >= 0)
+            args << QStringLiteral("--turnaround") << QString::number(m_turnaroundMs);
+    }
+    m_simulator.start(simulatorPath(), args + simulatorArgs);
     // The simulator says "ready" once its end of the line is open.
     for (int waited = 0; !m_simulator.canReadLine(); waited += 20) {
         if (m_simulator.state() == QProcess::NotRunning || waited > 10000)
