@@ -3,6 +3,7 @@
 KELMAR_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
+  libqcustomplot-dev
   libmodbus-dev socat
   clang libclang-rt-14-dev
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2

@@ -1,0 +1,462 @@
+#include "recordreader.h"
+
+#include "cp950.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+namespace kelmar {
+
+namespace {
+
+constexpr double Gap = std::numeric_limits<double>::quiet_NaN();
+// A record line is under 300 bytes; a longer run without a line end is
+// binary data, not a line still being written.
+constexpr qsizetype MaxLineBytes = 64 * 1024;
+// Bad lines reported one by one per file; the rest are only counted.
+constexpr qint64 MaxLineIssues = 20;
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseSensitive;
+#endif
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int twoDigits(const char *p)
+{
+    return (p[0] - '0') * 10 + (p[1] - '0');
+}
+
+// "hh:mm:ss"; the colons stand for the system's time separator, so any one
+// character that is not a digit is taken.
+QTime parseTimeField(QByteArrayView f)
+{
+    if (f.size() != 8)
+        return {};
+    const char *p = f.data();
+    if (!isDigit(p[0]) || !isDigit(p[1]) || !isDigit(p[3]) || !isDigit(p[4]) || !isDigit(p[6]) ||
+        !isDigit(p[7]) || isDigit(p[2]) || isDigit(p[5]))
+        return {};
+    const int h = twoDigits(p), m = twoDigits(p + 3), s = twoDigits(p + 6);
+    if (h > 23 || m > 59 || s > 59)
+        return {};
+    return QTime(h, m, s);
+}
+
+// Empty, or "-"? digits ("." digits)?; nothing else (no exponent, no
+// blanks, no decimal comma), so a damaged field is not read as a number.
+bool parseValueField(QByteArrayView f, double &value)
+{
+    if (f.isEmpty()) {
+        value = Gap;
+        return true;
+    }
+    const char *p = f.data();
+    const char *end = p + f.size();
+    const char *q = p;
+    if (*q == '-')
+        ++q;
+    int digits = 0;
+    while (q < end && isDigit(*q)) {
+        ++q;
+        ++digits;
+    }
+    if (q < end && *q == '.') {
+        ++q;
+        while (q < end && isDigit(*q)) {
+            ++q;
+            ++digits;
+        }
+    }
+    if (q != end || digits == 0)
+        return false;
+    // from_chars ignores the C locale, unlike strtod.
+    const auto r = std::from_chars(p, end, value);
+    return r.ec == std::errc() && r.ptr == end && std::isfinite(value);
+}
+
+QString excerpt(QByteArrayView line)
+{
+    constexpr qsizetype Shown = 60;
+    QString text = decodeCp950(line.first(std::min(line.size(), Shown)).toByteArray());
+    text.replace(u'\t', u' ');
+    if (line.size() > Shown)
+        text += QStringLiteral("…");
+    return text;
+}
+
+RecordIssue fileIssue(const QString &path, const QString &text)
+{
+    return RecordIssue{path, 0, text};
+}
+
+} // namespace
+
+// --- RecordSeries ---------------------------------------------------------
+
+void RecordSeries::clear()
+{
+    times.clear();
+    for (auto &v : values)
+        v.clear();
+}
+
+void RecordSeries::reserve(int n)
+{
+    times.reserve(n);
+    for (auto &v : values)
+        v.reserve(n);
+}
+
+void RecordSeries::append(double time, const std::array<double, RecordValueCount> &row)
+{
+    times.append(time);
+    for (int i = 0; i < RecordValueCount; ++i)
+        values[size_t(i)].append(row[size_t(i)]);
+}
+
+void RecordSeries::append(const RecordSeries &other)
+{
+    times += other.times;
+    for (int i = 0; i < RecordValueCount; ++i)
+        values[size_t(i)] += other.values[size_t(i)];
+}
+
+void RecordSeries::sortByTime()
+{
+    if (std::is_sorted(times.cbegin(), times.cend()))
+        return;
+    QVector<int> order(times.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [this](int a, int b) { return times[a] < times[b]; });
+    auto permute = [&order](const QVector<double> &in) {
+        QVector<double> out;
+        out.reserve(in.size());
+        for (int i : order)
+            out.append(in[i]);
+        return out;
+    };
+    times = permute(times);
+    for (auto &v : values)
+        v = permute(v);
+}
+
+int RecordSeries::lowerBound(double time) const
+{
+    return int(std::lower_bound(times.cbegin(), times.cend(), time) - times.cbegin());
+}
+
+// --- Lines and names ------------------------------------------------------
+
+ParsedLine parseRecordLine(QByteArrayView line)
+{
+    ParsedLine r;
+    if (line.isEmpty()) {
+        // Recording before the first polling tick writes empty lines.
+        r.status = LineStatus::Empty;
+        return r;
+    }
+    qsizetype start = 0;
+    int field = 0;
+    for (;;) {
+        const qsizetype tab = line.indexOf('\t', start);
+        const QByteArrayView f = line.sliced(start, (tab < 0 ? line.size() : tab) - start);
+        if (field == 0) {
+            r.time = parseTimeField(f);
+            if (!r.time.isValid())
+                return r;
+        } else if (field > RecordValueCount || !parseValueField(f, r.values[size_t(field - 1)])) {
+            return r;
+        }
+        ++field;
+        if (tab < 0)
+            break;
+        start = tab + 1;
+    }
+    if (field != RecordValueCount + 1)
+        return r; // a cut line
+    r.status = LineStatus::Ok;
+    return r;
+}
+
+QDateTime parseRecordStamp(QStringView stamp)
+{
+    if (stamp.size() != 15)
+        return {};
+    QDateTime t = QDateTime::fromString(stamp.toString(), QStringLiteral("yyyy-MM-dd-HHmm"));
+    return t.isValid() ? t : QDateTime();
+}
+
+QDateTime recordFileStart(const QString &path)
+{
+    static const QRegularExpression re(QStringLiteral("\\d{4}-\\d{2}-\\d{2}-\\d{4}"));
+    const QString name = QFileInfo(path).fileName();
+    QDateTime found;
+    auto it = re.globalMatch(name);
+    while (it.hasNext())
+        found = parseRecordStamp(it.next().capturedView());
+    return found;
+}
+
+RecordListing listRecordFiles(const QString &prefix, const QString &extension)
+{
+    RecordListing r;
+    qsizetype cut = prefix.lastIndexOf(u'/');
+#ifdef Q_OS_WIN
+    cut = std::max(cut, prefix.lastIndexOf(u'\\'));
+#endif
+    const QString folder = cut < 0 ? QStringLiteral(".") : prefix.left(cut + 1);
+    const QString namePrefix = prefix.mid(cut + 1);
+    const QDir dir(folder);
+    if (!QFileInfo(folder).isDir()) {
+        r.folderMissing = true;
+        r.issues.append(fileIssue(folder, QStringLiteral("記錄資料夾不存在 (record folder missing)")));
+        return r;
+    }
+    const QString suffix = u'.' + extension;
+    const qsizetype nameLength = namePrefix.size() + 15 + suffix.size();
+    const QStringList names =
+        dir.entryList(QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (name.size() != nameLength || !name.startsWith(namePrefix, FileNameCase) ||
+            !name.endsWith(suffix, FileNameCase))
+            continue;
+        const QString path = dir.filePath(name);
+        const QDateTime start = parseRecordStamp(QStringView(name).mid(namePrefix.size(), 15));
+        if (!start.isValid()) {
+            // Unrelated files that merely share the length, prefix and extension.
+            continue;
+        }
+        if (!QFileInfo(path).isFile()) {
+            r.issues.append(fileIssue(path, QStringLiteral("不是一般檔案 (not a regular file)")));
+            continue;
+        }
+        r.files.append({path, start});
+    }
+    std::sort(r.files.begin(), r.files.end(), [](const RecordFileEntry &a, const RecordFileEntry &b) {
+        return a.start != b.start ? a.start < b.start : a.path < b.path;
+    });
+    return r;
+}
+
+// --- RecordParser ---------------------------------------------------------
+
+RecordParser::RecordParser(const QString &path, const QDateTime &fileStart)
+    : m_path(path), m_start(fileStart)
+{
+}
+
+void RecordParser::feed(QByteArrayView bytes, RecordSeries &out, QList<RecordIssue> &issues)
+{
+    qsizetype i = 0;
+    if (m_afterCr && !bytes.isEmpty() && bytes[0] == '\n')
+        i = 1; // the LF of a CR LF split between two reads
+    m_afterCr = false;
+    qsizetype lineStart = i;
+    for (; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        const QByteArrayView piece = bytes.sliced(lineStart, i - lineStart);
+        if (m_pending.isEmpty()) {
+            takeLine(piece, out, issues);
+        } else {
+            m_pending.append(piece);
+            takeLine(m_pending, out, issues);
+            m_pending.clear();
+        }
+        if (c == '\r') {
+            if (i + 1 < bytes.size()) {
+                if (bytes[i + 1] == '\n')
+                    ++i;
+            } else {
+                m_afterCr = true;
+            }
+        }
+        lineStart = i + 1;
+    }
+    m_pending.append(bytes.sliced(lineStart));
+    if (m_pending.size() > MaxLineBytes) {
+        takeLine(m_pending, out, issues); // reported as a bad line, then dropped
+        m_pending.clear();
+    }
+}
+
+void RecordParser::finish(RecordSeries &out, QList<RecordIssue> &issues)
+{
+    if (!m_pending.isEmpty())
+        takeLine(m_pending, out, issues);
+    m_pending.clear();
+    m_afterCr = false;
+}
+
+void RecordParser::takeLine(QByteArrayView line, RecordSeries &out, QList<RecordIssue> &issues)
+{
+    ++m_lineNumber;
+    const ParsedLine p = parseRecordLine(line);
+    if (p.status == LineStatus::Empty)
+        return;
+    if (p.status == LineStatus::Malformed) {
+        ++m_bad;
+        if (m_bad <= MaxLineIssues)
+            issues.append({m_path, m_lineNumber,
+                           QStringLiteral("第 %1 行不完整或格式不符，已略過 (line %1 cut or "
+                                          "malformed, skipped): %2")
+                               .arg(m_lineNumber)
+                               .arg(excerpt(line))});
+        return;
+    }
+    ++m_good;
+    // A time before the file's start lies on the next day: the file crossed midnight.
+    const QDate date = m_start.date().addDays(p.time < m_start.time() ? 1 : 0);
+    const QDateTime t(date, p.time);
+    out.append(double(t.toMSecsSinceEpoch()) / 1000.0, p.values);
+}
+
+// --- Whole files and growing files ----------------------------------------
+
+namespace {
+
+// Regular files of a sane size only: a FIFO would block the reader, a huge
+// file would exhaust memory.
+bool checkReadable(const QString &path, QList<RecordIssue> &issues)
+{
+    const QFileInfo fi(path);
+    if (!fi.exists()) {
+        issues.append(fileIssue(path, QStringLiteral("找不到檔案 (file missing)")));
+        return false;
+    }
+    if (!fi.isFile()) {
+        issues.append(fileIssue(path, QStringLiteral("不是一般檔案 (not a regular file)")));
+        return false;
+    }
+    if (fi.size() > MaxRecordFileBytes) {
+        issues.append(fileIssue(path, QStringLiteral("檔案過大，不是記錄檔 (file too large for a "
+                                                     "record file)")));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+RecordFileData readRecordFile(const QString &path, const QDateTime &start)
+{
+    RecordFileData r;
+    if (!checkReadable(path, r.issues))
+        return r;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.isSequential()) {
+        r.issues.append(fileIssue(path, QStringLiteral("無法讀取 (cannot read)")));
+        return r;
+    }
+    const QByteArray bytes = f.read(MaxRecordFileBytes);
+    RecordParser parser(path, start);
+    QList<RecordIssue> lineIssues;
+    r.series.reserve(int(bytes.count('\n') + 1));
+    parser.feed(bytes, r.series, lineIssues);
+    parser.finish(r.series, lineIssues);
+    if (parser.goodLines() == 0 && parser.badLines() > 0) {
+        r.issues.append(fileIssue(path, QStringLiteral("不是記錄檔，%1 行無法讀取 (not a record "
+                                                       "file, %1 unreadable lines)")
+                                            .arg(parser.badLines())));
+        return r;
+    }
+    r.issues += lineIssues;
+    if (parser.badLines() > MaxLineIssues)
+        r.issues.append(fileIssue(path, QStringLiteral("另有 %1 行略過 (%1 more lines skipped)")
+                                            .arg(parser.badLines() - MaxLineIssues)));
+    return r;
+}
+
+RecordFollower::RecordFollower(const QString &path)
+    : m_path(path), m_start(recordFileStart(path)), m_parser(path, m_start)
+{
+}
+
+RecordFollower::Step RecordFollower::readMore()
+{
+    Step step;
+    if (!m_start.isValid()) {
+        if (!m_reportedMissing)
+            step.issues.append(fileIssue(m_path, QStringLiteral("檔名沒有日期時間 (file name has "
+                                                                "no date and time)")));
+        m_reportedMissing = true;
+        return step;
+    }
+    const QFileInfo fi(m_path);
+    if (!fi.exists()) {
+        // Recording creates the file a moment later; say it once.
+        if (!m_reportedMissing)
+            checkReadable(m_path, step.issues);
+        m_reportedMissing = true;
+        return step;
+    }
+    if (!checkReadable(m_path, step.issues))
+        return step;
+    m_reportedMissing = false;
+    QFile f(m_path);
+    if (!f.open(QIODevice::ReadOnly) || f.isSequential()) {
+        step.issues.append(fileIssue(m_path, QStringLiteral("無法讀取 (cannot read)")));
+        return step;
+    }
+    const qint64 size = f.size();
+    if (size < m_offset) {
+        // Switching recording off and on within one minute empties the file.
+        step.restarted = true;
+        m_offset = 0;
+        m_parser = RecordParser(m_path, m_start);
+    }
+    if (size == m_offset || !f.seek(m_offset))
+        return step;
+    const QByteArray bytes = f.read(size - m_offset);
+    m_offset += bytes.size();
+    m_parser.feed(bytes, step.samples, step.issues);
+    return step;
+}
+
+RecordSeries withTimeBreaks(const RecordSeries &s)
+{
+    const int n = s.size();
+    if (n < 3)
+        return s;
+    QVector<double> steps;
+    steps.reserve(n - 1);
+    for (int i = 1; i < n; ++i)
+        if (s.times[i] > s.times[i - 1])
+            steps.append(s.times[i] - s.times[i - 1]);
+    if (steps.isEmpty())
+        return s;
+    auto mid = steps.begin() + steps.size() / 2;
+    std::nth_element(steps.begin(), mid, steps.end());
+    const double usual = *mid;
+    const double limit = std::max(3 * usual, usual + 2.0);
+    RecordSeries r;
+    r.reserve(n + 16);
+    std::array<double, RecordValueCount> row{};
+    std::array<double, RecordValueCount> gapRow;
+    gapRow.fill(Gap);
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && s.times[i] - s.times[i - 1] > limit)
+            r.append((s.times[i] + s.times[i - 1]) / 2, gapRow);
+        for (int k = 0; k < RecordValueCount; ++k)
+            row[size_t(k)] = s.values[size_t(k)][i];
+        r.append(s.times[i], row);
+    }
+    return r;
+}
+
+} // namespace kelmar

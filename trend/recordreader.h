@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVector>
+#include <array>
+
+// Reading record files back: file names, record lines, whole files and a
+// file that is still growing. No widgets, no threads of its own: every
+// routine here may run on a worker thread.
+namespace kelmar {
+
+// Values in one record line: slot 1 value 1, slot 1 value 2, ... slot 6 value 2.
+constexpr int RecordSlotCount = 6;
+constexpr int RecordValuesPerSlot = 2;
+constexpr int RecordValueCount = RecordSlotCount * RecordValuesPerSlot;
+
+// Files larger than this are not record files (an hour at one line per
+// second is about 1 MB); reading them could exhaust memory.
+constexpr qint64 MaxRecordFileBytes = 64 * 1024 * 1024;
+
+// Samples column by column, the layout the plot takes: times in seconds since
+// the epoch, values NaN where the field was empty (a gap, never a zero).
+struct RecordSeries
+{
+    QVector<double> times;
+    std::array<QVector<double>, RecordValueCount> values;
+
+    int size() const { return int(times.size()); }
+    bool isEmpty() const { return times.isEmpty(); }
+    void clear();
+    void reserve(int n);
+    void append(double time, const std::array<double, RecordValueCount> &row);
+    void append(const RecordSeries &other);
+    // Sorts by time, keeping the order of equal times (files joined out of order).
+    void sortByTime();
+    // Index of the first sample at or after the time.
+    int lowerBound(double time) const;
+};
+
+// Something the reader skipped, for the window's notice.
+struct RecordIssue
+{
+    QString file;    // full path
+    qint64 line = 0; // 1-based line number; 0 when it concerns the whole file
+    QString text;    // bilingual (Chinese and English) description
+};
+
+enum class LineStatus { Ok, Empty, Malformed };
+
+struct ParsedLine
+{
+    LineStatus status = LineStatus::Malformed;
+    QTime time;
+    std::array<double, RecordValueCount> values{};
+};
+
+// One line without its line end: "hh:mm:ss" then twelve TAB-separated fields,
+// each empty or a decimal number with '.' ("123.45", "-5"), whatever the locale.
+ParsedLine parseRecordLine(QByteArrayView line);
+
+// "yyyy-MM-dd-HHmm" as local time, or an invalid date-time.
+QDateTime parseRecordStamp(QStringView stamp);
+// The start of a record file from the last stamp in its name, or invalid.
+QDateTime recordFileStart(const QString &path);
+
+struct RecordFileEntry
+{
+    QString path;
+    QDateTime start;
+};
+
+struct RecordListing
+{
+    QList<RecordFileEntry> files; // ordered by start, then by name
+    QList<RecordIssue> issues;
+    bool folderMissing = false;
+};
+
+// The record files of a folder text used as a path prefix ("/var/tmp/" or
+// "/var/tmp/rec"): prefix + "yyyy-MM-dd-HHmm" + "." + extension.
+RecordListing listRecordFiles(const QString &prefix, const QString &extension);
+
+// Splits bytes into lines (CR LF, LF alone or CR alone) and parses them,
+// keeping a line whose end has not arrived yet for the next feed.
+class RecordParser
+{
+public:
+    RecordParser() = default;
+    RecordParser(const QString &path, const QDateTime &fileStart);
+
+    void feed(QByteArrayView bytes, RecordSeries &out, QList<RecordIssue> &issues);
+    // The file is complete: a last line without line end counts too.
+    void finish(RecordSeries &out, QList<RecordIssue> &issues);
+
+    qint64 goodLines() const { return m_good; }
+    qint64 badLines() const { return m_bad; }
+
+private:
+    void takeLine(QByteArrayView line, RecordSeries &out, QList<RecordIssue> &issues);
+
+    QString m_path;
+    QDateTime m_start;
+    QByteArray m_pending;
+    bool m_afterCr = false;
+    qint64 m_lineNumber = 0;
+    qint64 m_good = 0;
+    qint64 m_bad = 0;
+};
+
+// A whole record file. A file with no valid line but some bad ones is
+// reported once as not a record file instead of line by line.
+struct RecordFileData
+{
+    RecordSeries series;
+    QList<RecordIssue> issues;
+};
+RecordFileData readRecordFile(const QString &path, const QDateTime &start);
+
+// Follows the file being written: every readMore() reads only the bytes
+// appended since the last call. Copyable, so a worker can read on a copy.
+class RecordFollower
+{
+public:
+    RecordFollower() = default;
+    explicit RecordFollower(const QString &path);
+
+    struct Step
+    {
+        RecordSeries samples;
+        QList<RecordIssue> issues;
+        // The file was found shorter than already read (emptied and begun
+        // again): what was read before is void.
+        bool restarted = false;
+    };
+    Step readMore();
+
+    QString path() const { return m_path; }
+    qint64 offset() const { return m_offset; }
+
+private:
+    QString m_path;
+    QDateTime m_start;
+    qint64 m_offset = 0;
+    RecordParser m_parser;
+    bool m_reportedMissing = false;
+};
+
+// Display data with a break (a row of NaN) wherever the time between two
+// samples is much longer than the usual step: the curve must not bridge the
+// hours when recording was off.
+RecordSeries withTimeBreaks(const RecordSeries &s);
+
+} // namespace kelmar
