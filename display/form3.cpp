@@ -2,14 +2,18 @@
 
 #include "fonts.h"
 #include "meterpanel.h"
+#include "noticeband.h"
+#include "readinglabel.h"
 
 #include <QCloseEvent>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 namespace kelmar {
 
@@ -34,50 +38,71 @@ struct SlotPlaces
 // the rest stays as here.
 constexpr int ClientWidth = 800;
 constexpr int ClientHeight = 600;
-constexpr SlotPlaces SlotTable[6] = {
+constexpr std::array<SlotPlaces, SlotCount> SlotTable{{
     {{24, 56, 366, 143}, {24, 24, 281, 33}, {64, 64, 317, 57}, {230, 125, 151, 47}, 39.75, 39.75},
     {{408, 56, 366, 143}, {408, 24, 281, 33}, {448, 64, 317, 57}, {614, 125, 151, 47}, 60, 32.25},
     {{24, 232, 366, 143}, {24, 200, 281, 33}, {64, 240, 317, 57}, {230, 301, 151, 47}, 60, 60},
     {{408, 232, 366, 143}, {408, 200, 281, 33}, {448, 240, 317, 57}, {614, 301, 151, 47}, 60, 60},
     {{24, 408, 366, 143}, {24, 376, 281, 33}, {64, 416, 317, 57}, {230, 477, 151, 47}, 60, 60},
     {{408, 408, 366, 143}, {408, 376, 281, 33}, {448, 416, 317, 57}, {614, 477, 151, 47}, 60, 60},
-};
+}};
 constexpr Place Label13Place{0, 0, 241, 25};
 constexpr Place Label14Place{168, 0, 121, 25};
 constexpr Place Command1Place{24, 552, 753, 35};
 constexpr Place Text1Place{8, 864, 49, 33}; // below the visible area
-// Problem reports sit right of the clock and the recording indicator, above
-// the titles of the right-hand column, at the same place in both sizes.
-constexpr Place NoticePlace{300, 0, 492, 24};
+// A slot's status mark, relative to its title: on the title line right of
+// the title label, above the right end of the picture, so it moves with
+// the slot and covers neither the title nor the readings.
+constexpr Place StatusOffset{285, 4, 81, 25};
+// The problem line fills the band right of the clock and the recording
+// indicator, down to the first slot title, with this much clear space
+// around it.
+constexpr int NoticeGap = 6;
 
 const QColor Background(25, 43, 81);
 const QColor ValueText(255, 0, 0);
-const QColor ValueField(0, 0, 0);
+const QColor ValueBackground(0, 0, 0);
 const QColor GreyText(180, 180, 180);
 const QColor RecordText(255, 0, 0);
 const QColor NoticeText(255, 220, 60);
+const QColor StatusText(0, 0, 0);
+const QColor StatusField(255, 176, 0); // amber: a meter that did not answer well
 
 constexpr double TitlePoints = 20.25;
 constexpr double ClockPoints = 14.25;
 constexpr double ExitPoints = 24;
-constexpr double NoticePoints = 9;
+constexpr double StatusPoints = 12;
+constexpr int NoticePixels = 16; // read from a step back, whatever the screen's DPI
+
+const QString RecordCaption = QStringLiteral("RECORD");
 
 QRect rectOf(const Place &p)
 {
     return QRect(p.left, p.top, p.width, p.height);
 }
 
-QLabel *label(QWidget *parent, const Place &p, const QFont &font, const QColor &text,
-              Qt::Alignment align)
+template <typename L = QLabel>
+L *label(QWidget *parent, const QString &name, const Place &p, const QFont &font,
+         const QColor &text, Qt::Alignment align)
 {
-    auto *l = new QLabel(parent);
+    auto *l = new L(parent);
+    l->setObjectName(name);
     l->setGeometry(rectOf(p));
     l->setFont(font);
     l->setAlignment(align);
+    l->setTextFormat(Qt::PlainText);
     QPalette pal = l->palette();
     pal.setColor(QPalette::WindowText, text);
     l->setPalette(pal);
     return l;
+}
+
+void fill(QWidget *w, const QColor &colour)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, colour);
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
 }
 
 } // namespace
@@ -94,44 +119,70 @@ Form3::Form3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindow
     // Creation order is drawing order: pictures first, readings above them,
     // the Exit button above everything.
     const QPixmap panel = defaultPicture();
-    for (int k = 0; k < 6; ++k) {
-        m_images[k] = new QLabel(this);
-        m_images[k]->setGeometry(rectOf(SlotTable[k].picture));
-        m_images[k]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        m_images[k]->setPixmap(panel);
+    for (int k = 1; k <= SlotCount; ++k) {
+        QLabel *image = new QLabel(this);
+        image->setObjectName(QStringLiteral("Image%1").arg(k));
+        image->setGeometry(rectOf(SlotTable[k - 1].picture));
+        image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        image->setPixmap(panel);
+        m_images[k - 1] = image;
     }
-    for (int k = 0; k < 6; ++k)
-        m_titles[k] = label(this, SlotTable[k].title, designFont(FontKai, TitlePoints, true),
-                            GreyText, Qt::AlignLeft | Qt::AlignVCenter);
-    for (int k = 0; k < 6; ++k) {
-        const Place places[2] = {SlotTable[k].value0, SlotTable[k].value1};
-        const double points[2] = {SlotTable[k].points0, SlotTable[k].points1};
-        for (int item = 0; item < 2; ++item) {
-            QLabel *v = label(this, places[item], designFont(FontArial, points[item], true),
-                              ValueText, Qt::AlignCenter);
-            QPalette vp = v->palette();
-            vp.setColor(QPalette::Window, ValueField);
-            v->setPalette(vp);
-            v->setAutoFillBackground(true);
-            m_values[k][item] = v;
+    for (int k = 1; k <= SlotCount; ++k) {
+        const SlotPlaces &s = SlotTable[k - 1];
+        m_titles[k - 1] = label(this, QStringLiteral("Label%1").arg(SlotCount + k), s.title,
+                                designFont(FontKai, TitlePoints, true), GreyText,
+                                Qt::AlignLeft | Qt::AlignVCenter);
+        QLabel *status =
+            label(this, QStringLiteral("Status%1").arg(k),
+                  Place{s.title.left + StatusOffset.left, s.title.top + StatusOffset.top,
+                        StatusOffset.width, StatusOffset.height},
+                  designFont(FontMing, StatusPoints, true), StatusText, Qt::AlignCenter);
+        fill(status, StatusField);
+        status->hide();
+        m_status[k - 1] = status;
+    }
+    for (int k = 1; k <= SlotCount; ++k) {
+        const SlotPlaces &s = SlotTable[k - 1];
+        const Place places[ItemsPerSlot] = {s.value0, s.value1};
+        const double points[ItemsPerSlot] = {s.points0, s.points1};
+        for (int item = 0; item < ItemsPerSlot; ++item) {
+            ReadingLabel *v = label<ReadingLabel>(
+                this, QStringLiteral("Label%1_%2").arg(k).arg(item), places[item],
+                designFont(FontArial, points[item], true), ValueText, Qt::AlignCenter);
+            fill(v, ValueBackground);
+            m_values[k - 1][item] = v;
         }
     }
-    Label13 = label(this, Label13Place, designFont(FontArial, ClockPoints, true), GreyText,
-                    Qt::AlignLeft | Qt::AlignVCenter);
-    Label14 = label(this, Label14Place, designFont(FontArial, ClockPoints, true), RecordText,
+    Label13 =
+        label(this, QStringLiteral("Label13"), Label13Place,
+              designFont(FontArial, ClockPoints, true), GreyText, Qt::AlignLeft | Qt::AlignVCenter);
+    Label14 = label(this, QStringLiteral("Label14"), Label14Place,
+                    designFont(FontArial, ClockPoints, true), RecordText,
                     Qt::AlignRight | Qt::AlignVCenter);
-    m_notice = label(this, NoticePlace, designFont(FontArial, NoticePoints, true), NoticeText,
-                     Qt::AlignRight | Qt::AlignVCenter);
+    QFont noticeFont = designFont(FontArial, ClockPoints, true);
+    noticeFont.setPixelSize(NoticePixels);
+    m_notice = label<NoticeBand>(this, QStringLiteral("Notice"), Place{}, noticeFont, NoticeText,
+                                 Qt::AlignLeft | Qt::AlignTop);
 
+    // The focus box keeps the keyboard away from Exit, so a stray key does
+    // not end the run. It is read-only and no Tab stop: nothing typed into
+    // the invisible box is kept or used.
     Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(rectOf(Text1Place));
+    Text1->setReadOnly(true);
+    Text1->setFocusPolicy(Qt::ClickFocus);
+    Text1->setContextMenuPolicy(Qt::NoContextMenu);
+    Text1->setAcceptDrops(false);
     Command1 = new QPushButton(QStringLiteral("Exit"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(rectOf(Command1Place));
     Command1->setFont(designFont(FontArial, ExitPoints, true));
     Command1->raise();
     setFocusProxy(Text1);
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
 
+    placeNotice();
     centreOnScreen();
 }
 
@@ -141,6 +192,98 @@ QPixmap Form3::defaultPicture()
     return QPixmap::fromImage(panel);
 }
 
+void Form3::setReading(int k, int item, const QString &text)
+{
+    if (isSlot(k) && isItem(item))
+        m_values[k - 1][item]->setReading(text);
+}
+
+QString Form3::reading(int k, int item) const
+{
+    return isSlot(k) && isItem(item) ? m_values[k - 1][item]->text() : QString();
+}
+
+void Form3::setTitle(int k, const QString &text)
+{
+    if (!isSlot(k))
+        return;
+    QLabel *t = m_titles[k - 1];
+    m_titleTexts[k - 1] = text;
+    t->setText(QFontMetrics(t->font()).elidedText(text, Qt::ElideRight, t->contentsRect().width()));
+}
+
+QString Form3::title(int k) const
+{
+    return isSlot(k) ? m_titleTexts[k - 1] : QString();
+}
+
+void Form3::setSlotStatus(int k, const QString &text)
+{
+    if (!isSlot(k))
+        return;
+    QLabel *s = m_status[k - 1];
+    s->setText(QFontMetrics(s->font()).elidedText(text, Qt::ElideRight, s->contentsRect().width()));
+    s->setToolTip(text);
+    s->setVisible(!text.isEmpty());
+}
+
+QString Form3::slotStatus(int k) const
+{
+    return isSlot(k) ? m_status[k - 1]->toolTip() : QString();
+}
+
+void Form3::setClock(const QString &text)
+{
+    Label13->setText(text);
+}
+
+void Form3::setRecording(bool on)
+{
+    Label14->setText(on ? RecordCaption : QString());
+}
+
+void Form3::setNotice(const QString &text)
+{
+    m_notice->setNotice(text);
+}
+
+QString Form3::notice() const
+{
+    return m_notice->notice();
+}
+
+void Form3::clearReadings()
+{
+    for (int k = 1; k <= SlotCount; ++k)
+        for (int item = 0; item < ItemsPerSlot; ++item)
+            setReading(k, item, QString());
+}
+
+void Form3::applyLayout(const DisplayPlan &plan)
+{
+    resize(plan.windowSize);
+    // Meant to cover a screen of the chosen size exactly; on another screen
+    // it stays centred.
+    centreOnScreen();
+    for (int k = 1; k <= SlotCount; ++k)
+        m_images[k - 1]->move(plan.slotPlans[k - 1].picture);
+    for (int k = 1; k <= SlotCount; ++k) {
+        const QPoint title = plan.slotPlans[k - 1].title;
+        m_titles[k - 1]->move(title);
+        m_status[k - 1]->move(title + QPoint(StatusOffset.left, StatusOffset.top));
+    }
+    for (int k = 1; k <= SlotCount; ++k) {
+        const SlotPlan &s = plan.slotPlans[k - 1];
+        if (s.keep)
+            continue;
+        setPicture(k, s.image);
+        placeValue(k, 0, s.item0);
+        placeValue(k, 1, s.item1);
+    }
+    Command1->move(plan.exitButton);
+    placeNotice();
+}
+
 void Form3::setPicture(int k, const QPixmap &picture)
 {
     QLabel *box = m_images[k - 1];
@@ -148,8 +291,32 @@ void Form3::setPicture(int k, const QPixmap &picture)
         box->clear();
         return;
     }
+    // At the picture's own size, top left corner in place.
     box->setPixmap(picture);
     box->resize(picture.size());
+}
+
+void Form3::placeValue(int k, int item, const std::optional<ValueField> &field)
+{
+    ReadingLabel *l = m_values[k - 1][item];
+    if (!field) {
+        l->hide();
+        return;
+    }
+    l->setGeometry(field->rect);
+    QFont f = l->font();
+    f.setPointSizeF(field->points);
+    l->setFont(f);
+    l->show();
+}
+
+void Form3::placeNotice()
+{
+    int top = height();
+    for (int k = 0; k < SlotCount; ++k)
+        top = std::min({top, m_titles[k]->y(), m_status[k]->y(), m_images[k]->y()});
+    const int left = std::max(Label13->geometry().right(), Label14->geometry().right()) + NoticeGap;
+    m_notice->setGeometry(QRect(QPoint(left, 0), QPoint(width() - NoticeGap, top - NoticeGap)));
 }
 
 void Form3::centreOnScreen()
@@ -161,25 +328,17 @@ void Form3::centreOnScreen()
     move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
 }
 
-void Form3::setNotice(const QString &text)
-{
-    m_noticeText = text;
-    // One line: several reports stand side by side.
-    m_notice->setText(text.split(u'\n').join(QStringLiteral("   ")));
-}
-
-QString Form3::notice() const
-{
-    return m_noticeText;
-}
-
 void Form3::Command1_Click()
 {
-    for (auto &slot : m_values)
-        for (QLabel *l : slot)
-            l->clear();
+    clearReadings();
     hide();
     emit exited();
+}
+
+void Form3::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeNotice();
 }
 
 void Form3::changeEvent(QEvent *event)

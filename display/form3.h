@@ -1,7 +1,12 @@
 #pragma once
 
+#include "displayplan.h"
+#include "meterline.h"
+
 #include <QPixmap>
+#include <QString>
 #include <QWidget>
+#include <array>
 
 class QLabel;
 class QLineEdit;
@@ -9,61 +14,87 @@ class QPushButton;
 
 namespace kelmar {
 
+class NoticeBand;
+class ReadingLabel;
+
 // The frameless information display window: six meter slots, each a front
-// panel picture with its title and one or two readings in large red digits,
-// the clock and the recording indicator. Other windows write its labels;
-// it has no logic of its own beyond activation and Exit.
+// panel picture with its title, a status mark and one or two readings in
+// large red digits, the clock, the recording indicator and a problem line.
+// A view: the working state lives elsewhere and is handed in through the
+// setters below; its controls are its own.
+//
+// Controls carry object names for tests: "Label<k>_<item>" value fields,
+// "Label7" ... "Label12" titles, "Image<k>" pictures, "Status<k>" status
+// marks, "Label13" clock, "Label14" recording indicator, "Notice" problem
+// line, "Command1" Exit, "Text1" focus box.
 class Form3 : public QWidget
 {
     Q_OBJECT
 public:
     explicit Form3(QWidget *parent = nullptr);
 
-    // Value label item 0 or 1 of slot k (1 to 6): Label1 ... Label6.
-    QLabel *Label(int k, int item) const { return m_values[k - 1][item]; }
-    // Title of slot k: Label7 ... Label12.
-    QLabel *TitleLabel(int k) const { return m_titles[k - 1]; }
-    // Picture box of slot k: Image1 ... Image6.
-    QLabel *Image(int k) const { return m_images[k - 1]; }
+    // Reading item 0 or 1 of slot k (1 to SlotCount); "" empties the field.
+    // A reading too wide for its field is drawn smaller, never cut.
+    void setReading(int k, int item, const QString &text);
+    QString reading(int k, int item) const;
 
-    QLabel *Label13;       // date and time
-    QLabel *Label14;       // recording indicator
-    QPushButton *Command1; // Exit
-    QLineEdit *Text1;      // keeps the keyboard focus
+    // Slot k's title; a title longer than its line ends in "…".
+    void setTitle(int k, const QString &text);
+    QString title(int k) const;
 
-    // Puts a picture into slot k's picture box at the picture's own size,
-    // top left corner in place; a null picture leaves the box empty.
-    void setPicture(int k, const QPixmap &picture);
+    // How slot k's meter answered last ("無回應", "通訊錯誤", "例外 02");
+    // "" clears the mark.
+    void setSlotStatus(int k, const QString &text);
+    QString slotStatus(int k) const;
+
+    void setClock(const QString &text);
+    // The recording indicator shows "RECORD" or nothing.
+    void setRecording(bool on);
+
+    // Problems for the operator, one report per line; "" when all is well.
+    void setNotice(const QString &text);
+    QString notice() const;
+
+    // Empties every reading, as Exit does.
+    void clearReadings();
+
+    // A start's layout: window size (centred again on its screen), slot
+    // pictures, titles, value fields and the Exit button.
+    void applyLayout(const DisplayPlan &plan);
 
     // The panel every picture box shows until a start lays the slot out.
     static QPixmap defaultPicture();
 
-    // Centres the window on its screen at its present size.
-    void centreOnScreen();
-
-    // A line that tells the operator of a problem (a missing picture, a
-    // record file that cannot be written); empty when all is well.
-    void setNotice(const QString &text);
-    QString notice() const;
-    QLabel *noticeLabel() const { return m_notice; }
-
-    void Command1_Click();
-
-signals:
-    // Exit has cleared the readings and hidden the window; the main window
-    // stops its polling and record timers.
+Q_SIGNALS:
+    // Exit (or a close request from the system) has cleared the readings
+    // and hidden the window; polling and recording stop.
     void exited();
 
 protected:
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    QLabel *m_values[6][2];
-    QLabel *m_titles[6];
-    QLabel *m_images[6];
-    QLabel *m_notice;
-    QString m_noticeText;
+    void Command1_Click(); // Exit
+    void centreOnScreen();
+    void setPicture(int k, const QPixmap &picture);
+    void placeValue(int k, int item, const std::optional<ValueField> &field);
+    void placeNotice();
+    static bool isSlot(int k) { return k >= 1 && k <= SlotCount; }
+    static bool isItem(int item) { return item >= 0 && item < ItemsPerSlot; }
+
+    // Label1 ... Label6 items 0 and 1, Label7 ... Label12, Image1 ... Image6.
+    std::array<std::array<ReadingLabel *, ItemsPerSlot>, SlotCount> m_values{};
+    std::array<QLabel *, SlotCount> m_titles{};
+    std::array<QString, SlotCount> m_titleTexts; // whole, before eliding
+    std::array<QLabel *, SlotCount> m_status{};
+    std::array<QLabel *, SlotCount> m_images{};
+    QLabel *Label13 = nullptr; // date and time
+    QLabel *Label14 = nullptr; // recording indicator
+    NoticeBand *m_notice = nullptr;
+    QLineEdit *Text1 = nullptr;      // keeps the keyboard focus, holds nothing
+    QPushButton *Command1 = nullptr; // Exit
 };
 
 } // namespace kelmar

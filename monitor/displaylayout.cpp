@@ -1,7 +1,7 @@
 #include "displaylayout.h"
 
-#include "twips.h"
 #include "numbertext.h"
+#include "twips.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,6 +28,7 @@ constexpr ScreenLayout Screens[] = {
     {"2", 15360, 11520, {144, 136}, {144, 637}},
 };
 
+constexpr int Columns = 2;
 constexpr int ColumnPitch = 384;
 constexpr int RowPitch = 176;
 constexpr QPoint TitleOffset{0, -32};
@@ -72,8 +73,8 @@ QSize displayWindowSize(ScreenSize s)
 
 QPoint slotOrigin(ScreenSize s, int k)
 {
-    const int column = (k - 1) % 2;
-    const int row = (k - 1) / 2;
+    const int column = (k - 1) % Columns;
+    const int row = (k - 1) / Columns;
     return layoutOf(s).firstSlot + QPoint(ColumnPitch * column, RowPitch * row);
 }
 
@@ -155,9 +156,14 @@ double meterDivisor(const QString &decimals)
         if (v == places)
             return Divisors[places];
     }
-    if (v > 4)
+    if (v > double(Divisors.size() - 1))
         return Divisors.back();
     return v;
+}
+
+double meterDivisor(std::optional<int> decimals)
+{
+    return meterDivisor(decimals ? QString::number(*decimals) : QString());
 }
 
 } // namespace kelmar

@@ -20,7 +20,7 @@ std::optional<ScreenSize> screenSizeFromCode(const QString &OP_D);
 // The window's outer size: set in twips, 15 twips to the pixel.
 QSize displayWindowSize(ScreenSize s);
 
-// Top left corner of slot k's picture (k from 1 to 6): two columns, three rows.
+// Top left corner of slot k's picture (k from 1 to SlotCount): two columns, three rows.
 QPoint slotOrigin(ScreenSize s, int k);
 QPoint titlePosition(ScreenSize s, int k);
 QPoint exitButtonPosition(ScreenSize s);
@@ -58,5 +58,8 @@ QString findPathIgnoringCase(const QString &base, const QString &relative);
 // (negative, or a fraction such as 2.5) is its own divisor. A text that does
 // not begin with a number reads as 0.
 double meterDivisor(const QString &decimals);
+// The same for decimal places chosen from a list; none chosen reads as the
+// empty text.
+double meterDivisor(std::optional<int> decimals);
 
 } // namespace kelmar

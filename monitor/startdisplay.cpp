@@ -1,32 +1,17 @@
 #include "startdisplay.h"
 
 #include "displaylayout.h"
+#include "displayplan.h"
 #include "form3.h"
-#include "form4.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QImageReader>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMap>
 #include <QPixmap>
-#include <QPushButton>
 
 namespace kelmar {
 
 namespace {
-
-constexpr int DecimalsItem = 1;
-constexpr int FlagItem = 6;
-
-void placeValue(QLabel *label, const ValuePlace &p)
-{
-    label->setGeometry(p.rect);
-    QFont f = label->font();
-    f.setPointSizeF(p.points);
-    label->setFont(f);
-}
 
 // The pictures of one press, each read from its file once.
 class PictureLoader
@@ -61,58 +46,49 @@ private:
     QStringList m_missing;
 };
 
+ValueField field(const ValuePlace &p)
+{
+    return {p.rect, p.points};
+}
+
 } // namespace
 
-StartLayoutResult layOutDisplay(Form3 &display, Form4 &meters, const QString &OP_D,
-                                const QString &programDir)
+StartLayoutResult layOutDisplay(Form3 &display, const std::array<MeterSlot, SlotCount> &meterSlots,
+                                const QString &OP_D, const QString &programDir)
 {
     StartLayoutResult result;
     PictureLoader pictures(programDir);
 
     if (const std::optional<ScreenSize> size = screenSizeFromCode(OP_D)) {
-        display.resize(displayWindowSize(*size));
-        // Meant to cover a screen of the chosen size exactly; on another
-        // screen it stays centred as it was when created.
-        display.centreOnScreen();
-        for (int k = 1; k <= 6; ++k)
-            display.Image(k)->move(slotOrigin(*size, k));
-        for (int k = 1; k <= 6; ++k)
-            display.TitleLabel(k)->move(titlePosition(*size, k));
-
-        for (int k = 1; k <= 6; ++k) {
-            const SlotAction action =
-                slotAction(meters.MSCK(k)->isChecked(), meters.MS(k, FlagItem)->text());
-            QLabel *item0 = display.Label(k, 0);
-            QLabel *item1 = display.Label(k, 1);
-            const QPoint origin = slotOrigin(*size, k);
+        DisplayPlan plan;
+        plan.windowSize = displayWindowSize(*size);
+        plan.exitButton = exitButtonPosition(*size);
+        for (int k = 1; k <= SlotCount; ++k) {
+            const MeterSlot &slot = meterSlots[k - 1];
+            SlotPlan &s = plan.slotPlans[k - 1];
+            s.picture = slotOrigin(*size, k);
+            s.title = titlePosition(*size, k);
+            const SlotAction action = slotAction(slot.enabled, slot.flag);
             switch (action) {
             case SlotAction::Clear:
-                display.setPicture(k, QPixmap());
-                item0->hide();
-                item1->hide();
-                break;
+                break; // no picture, both fields hidden
             case SlotAction::ModelA:
-                display.setPicture(k, pictures.picture(action));
-                item1->hide();
-                item0->show();
-                placeValue(item0, valuePlace(action, 0, origin));
-                break;
             case SlotAction::ModelB:
-                display.setPicture(k, pictures.picture(action));
-                item1->show();
-                item0->show();
-                placeValue(item0, valuePlace(action, 0, origin));
-                placeValue(item1, valuePlace(action, 1, origin));
+                s.image = pictures.picture(action);
+                s.item0 = field(valuePlace(action, 0, s.picture));
+                if (action == SlotAction::ModelB)
+                    s.item1 = field(valuePlace(action, 1, s.picture));
                 break;
             case SlotAction::LeaveAsIs:
+                s.keep = true;
                 break;
             }
         }
-        display.Command1->move(exitButtonPosition(*size));
+        display.applyLayout(plan);
     }
 
-    for (int k = 1; k <= 6; ++k)
-        result.divisors[k - 1] = meterDivisor(meters.MS(k, DecimalsItem)->text());
+    for (int k = 1; k <= SlotCount; ++k)
+        result.divisors[k - 1] = meterDivisor(meterSlots[k - 1].decimals);
     result.missingPictures = pictures.missing();
     return result;
 }

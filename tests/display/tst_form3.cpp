@@ -13,22 +13,25 @@ using namespace kelmar;
 
 namespace {
 
-QWidget *control(Form3 &f, const QString &name)
+template <typename W = QWidget> W *control(const Form3 &f, const QString &name)
 {
-    if (name == QLatin1String("Label13"))
-        return f.Label13;
-    if (name == QLatin1String("Label14"))
-        return f.Label14;
-    if (name == QLatin1String("Command1"))
-        return f.Command1;
-    if (name == QLatin1String("Text1"))
-        return f.Text1;
-    const int k = name.mid(name.size() - 1).toInt();
-    if (name.startsWith(QLatin1String("Image")))
-        return f.Image(k);
-    if (name.startsWith(QLatin1String("Title")))
-        return f.TitleLabel(k);
-    return f.Label(k, name.startsWith(QLatin1String("Value0")) ? 0 : 1);
+    W *w = f.findChild<W *>(name);
+    if (!w)
+        qFatal("no control %s", qPrintable(name));
+    return w;
+}
+
+QLabel *value(const Form3 &f, int k, int item)
+{
+    return control<QLabel>(f, QStringLiteral("Label%1_%2").arg(k).arg(item));
+}
+QLabel *title(const Form3 &f, int k)
+{
+    return control<QLabel>(f, QStringLiteral("Label%1").arg(6 + k));
+}
+QLabel *image(const Form3 &f, int k)
+{
+    return control<QLabel>(f, QStringLiteral("Image%1").arg(k));
 }
 
 QColor textColour(const QWidget *w)
@@ -89,11 +92,11 @@ private slots:
             QTest::addRow("Image%d", k)
                 << QStringLiteral("Image%1").arg(k) << QRect(picture[k - 1], QSize(366, 143));
             QTest::addRow("Label%d", 6 + k)
-                << QStringLiteral("Title%1").arg(k) << QRect(title[k - 1], QSize(281, 33));
+                << QStringLiteral("Label%1").arg(6 + k) << QRect(title[k - 1], QSize(281, 33));
             QTest::addRow("Label%d item 0", k)
-                << QStringLiteral("Value0 %1").arg(k) << QRect(item0[k - 1], QSize(317, 57));
+                << QStringLiteral("Label%1_0").arg(k) << QRect(item0[k - 1], QSize(317, 57));
             QTest::addRow("Label%d item 1", k)
-                << QStringLiteral("Value1 %1").arg(k) << QRect(item1[k - 1], QSize(151, 47));
+                << QStringLiteral("Label%1_1").arg(k) << QRect(item1[k - 1], QSize(151, 47));
         }
     }
     void initialGeometry()
@@ -126,7 +129,7 @@ private slots:
         Form3 f(&owner);
         const double points[2] = {points0, points1};
         for (int item = 0; item < 2; ++item) {
-            QLabel *l = f.Label(k, item);
+            QLabel *l = value(f, k, item);
             QCOMPARE(l->font().pointSizeF(), points[item]);
             QCOMPARE(l->font().family(), QStringLiteral("Arial"));
             QVERIFY(l->font().bold());
@@ -145,7 +148,7 @@ private slots:
         QWidget owner;
         Form3 f(&owner);
         for (int k = 1; k <= 6; ++k) {
-            QLabel *t = f.TitleLabel(k);
+            QLabel *t = title(f, k);
             QCOMPARE(t->font().family(), QStringLiteral("標楷體"));
             QCOMPARE(t->font().pointSizeF(), 20.25);
             QVERIFY(t->font().bold());
@@ -154,21 +157,21 @@ private slots:
             QVERIFY(t->alignment() & Qt::AlignLeft);
             QVERIFY(t->text().isEmpty());
         }
-        QCOMPARE(f.Label13->font().family(), QStringLiteral("Arial"));
-        QCOMPARE(f.Label13->font().pointSizeF(), 14.25);
-        QVERIFY(f.Label13->font().bold());
-        QCOMPARE(textColour(f.Label13), QColor(180, 180, 180));
-        QVERIFY(f.Label13->alignment() & Qt::AlignLeft);
-        QCOMPARE(f.Label14->font().pointSizeF(), 14.25);
-        QVERIFY(f.Label14->font().bold());
-        QCOMPARE(textColour(f.Label14), QColor(255, 0, 0));
-        QVERIFY(f.Label14->alignment() & Qt::AlignRight);
-        QVERIFY(!f.Label13->autoFillBackground());
-        QVERIFY(!f.Label14->autoFillBackground());
-        QCOMPARE(f.Command1->text(), QStringLiteral("Exit"));
-        QCOMPARE(f.Command1->font().family(), QStringLiteral("Arial"));
-        QCOMPARE(f.Command1->font().pointSizeF(), 24.0);
-        QVERIFY(f.Command1->font().bold());
+        QCOMPARE(control<QLabel>(f, "Label13")->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(control<QLabel>(f, "Label13")->font().pointSizeF(), 14.25);
+        QVERIFY(control<QLabel>(f, "Label13")->font().bold());
+        QCOMPARE(textColour(control<QLabel>(f, "Label13")), QColor(180, 180, 180));
+        QVERIFY(control<QLabel>(f, "Label13")->alignment() & Qt::AlignLeft);
+        QCOMPARE(control<QLabel>(f, "Label14")->font().pointSizeF(), 14.25);
+        QVERIFY(control<QLabel>(f, "Label14")->font().bold());
+        QCOMPARE(textColour(control<QLabel>(f, "Label14")), QColor(255, 0, 0));
+        QVERIFY(control<QLabel>(f, "Label14")->alignment() & Qt::AlignRight);
+        QVERIFY(!control<QLabel>(f, "Label13")->autoFillBackground());
+        QVERIFY(!control<QLabel>(f, "Label14")->autoFillBackground());
+        QCOMPARE(control<QPushButton>(f, "Command1")->text(), QStringLiteral("Exit"));
+        QCOMPARE(control<QPushButton>(f, "Command1")->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(control<QPushButton>(f, "Command1")->font().pointSizeF(), 24.0);
+        QVERIFY(control<QPushButton>(f, "Command1")->font().bold());
     }
 
     void defaultPictures()
@@ -177,7 +180,7 @@ private slots:
         Form3 f(&owner);
         const QImage panel = drawMeterPanel(PanelKind::Neutral);
         for (int k = 1; k <= 6; ++k) {
-            const QPixmap p = f.Image(k)->pixmap();
+            const QPixmap p = image(f, k)->pixmap();
             QCOMPARE(p.size(), QSize(366, 143));
             QCOMPARE(p.toImage().convertToFormat(panel.format()), panel);
         }
@@ -190,40 +193,42 @@ private slots:
         const QObjectList order = f.children();
         auto at = [&order](QObject *o) { return order.indexOf(o); };
         for (int k = 1; k <= 6; ++k) {
-            QVERIFY(at(f.Label(k, 0)) > at(f.Image(k)));
-            QVERIFY(at(f.Label(k, 1)) > at(f.Image(k)));
+            QVERIFY(at(value(f, k, 0)) > at(image(f, k)));
+            QVERIFY(at(value(f, k, 1)) > at(image(f, k)));
         }
         // The Exit button lies above everything.
-        QCOMPARE(f.childAt(f.Command1->geometry().center()), f.Command1);
+        QCOMPARE(f.childAt(control<QPushButton>(f, "Command1")->geometry().center()),
+                 control<QPushButton>(f, "Command1"));
         QWidget *last = nullptr;
         for (QObject *o : order)
             if (o->isWidgetType())
                 last = static_cast<QWidget *>(o);
-        QCOMPARE(last, f.Command1);
+        QCOMPARE(last, control<QPushButton>(f, "Command1"));
     }
 
-    // The problem line stays clear of every control the layout knows, in
-    // both screen sizes (the large layout moves the titles further down).
+    // The problem line stays clear of the clock, the recording indicator,
+    // the titles and the pictures (both sizes: tst_startdisplay).
     void noticeKeepsClear()
     {
         QWidget owner;
         Form3 f(&owner);
         f.setNotice(QStringLiteral("Picture missing: a\nRecord file: b"));
         QCOMPARE(f.notice(), QStringLiteral("Picture missing: a\nRecord file: b"));
-        const QRect n = f.noticeLabel()->geometry();
-        QVERIFY(n.left() >= 300);
+        QLabel *notice = control<QLabel>(f, "Notice");
+        const QRect n = notice->geometry();
+        QVERIFY(n.left() > control<QLabel>(f, "Label14")->geometry().right());
         QVERIFY(n.bottom() < 24);
         QVERIFY(n.right() < 800);
-        QVERIFY(!n.intersects(f.Label13->geometry()));
-        QVERIFY(!n.intersects(f.Label14->geometry()));
+        QVERIFY(!n.intersects(control<QLabel>(f, "Label13")->geometry()));
+        QVERIFY(!n.intersects(control<QLabel>(f, "Label14")->geometry()));
         for (int k = 1; k <= 6; ++k) {
-            QVERIFY(!n.intersects(f.TitleLabel(k)->geometry()));
-            QVERIFY(!n.intersects(f.Image(k)->geometry()));
+            QVERIFY(!n.intersects(title(f, k)->geometry()));
+            QVERIFY(!n.intersects(image(f, k)->geometry()));
         }
-        QVERIFY(!f.noticeLabel()->text().contains(u'\n'));
+        QVERIFY(notice->text().startsWith(QStringLiteral("Picture missing: a")));
         f.setNotice(QString());
         QVERIFY(f.notice().isEmpty());
-        QVERIFY(f.noticeLabel()->text().isEmpty());
+        QVERIFY(notice->text().isEmpty());
     }
 
     void exitClearsReadingsOnly()
@@ -233,24 +238,25 @@ private slots:
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         for (int k = 1; k <= 6; ++k) {
-            f.Label(k, 0)->setText(QStringLiteral("12.3"));
-            f.Label(k, 1)->setText(QStringLiteral("4.56"));
-            f.TitleLabel(k)->setText(QStringLiteral("儀表%1").arg(k));
+            f.setReading(k, 0, QStringLiteral("12.3"));
+            f.setReading(k, 1, QStringLiteral("4.56"));
+            f.setTitle(k, QStringLiteral("儀表%1").arg(k));
         }
-        f.Label13->setText(QStringLiteral("2025-03-06  14:05:00"));
-        f.Label14->setText(QStringLiteral("RECORD"));
+        f.setClock(QStringLiteral("2025-03-06  14:05:00"));
+        f.setRecording(true);
         QSignalSpy exited(&f, &Form3::exited);
-        QTest::mouseClick(f.Command1, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(f, "Command1"), Qt::LeftButton);
         QCOMPARE(exited.count(), 1);
         QVERIFY(!f.isVisible());
         for (int k = 1; k <= 6; ++k) {
-            QVERIFY(f.Label(k, 0)->text().isEmpty());
-            QVERIFY(f.Label(k, 1)->text().isEmpty());
-            QCOMPARE(f.TitleLabel(k)->text(), QStringLiteral("儀表%1").arg(k));
-            QVERIFY(!f.Image(k)->pixmap().isNull());
+            QVERIFY(f.reading(k, 0).isEmpty());
+            QVERIFY(value(f, k, 0)->text().isEmpty());
+            QVERIFY(f.reading(k, 1).isEmpty());
+            QCOMPARE(title(f, k)->text(), QStringLiteral("儀表%1").arg(k));
+            QVERIFY(!image(f, k)->pixmap().isNull());
         }
-        QCOMPARE(f.Label13->text(), QStringLiteral("2025-03-06  14:05:00"));
-        QCOMPARE(f.Label14->text(), QStringLiteral("RECORD"));
+        QCOMPARE(control<QLabel>(f, "Label13")->text(), QStringLiteral("2025-03-06  14:05:00"));
+        QCOMPARE(control<QLabel>(f, "Label14")->text(), QStringLiteral("RECORD"));
     }
 
     void closeRequestEndsTheRunLikeExit()
@@ -259,12 +265,12 @@ private slots:
         Form3 f(&owner);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        f.Label(2, 0)->setText(QStringLiteral("1"));
+        f.setReading(2, 0, QStringLiteral("1"));
         QSignalSpy exited(&f, &Form3::exited);
         f.close();
         QCOMPARE(exited.count(), 1);
         QVERIFY(!f.isVisible());
-        QVERIFY(f.Label(2, 0)->text().isEmpty());
+        QVERIFY(f.reading(2, 0).isEmpty());
         // Closing a hidden window is no second Exit.
         f.close();
         QCOMPARE(exited.count(), 1);
@@ -281,16 +287,16 @@ private slots:
         f.show();
         f.activateWindow();
         QTRY_VERIFY_WITH_TIMEOUT(f.isActiveWindow(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), f.Text1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), control(f, "Text1"), 10000);
 
-        f.Command1->setFocus();
-        QCOMPARE(QApplication::focusWidget(), f.Command1);
+        control<QPushButton>(f, "Command1")->setFocus();
+        QCOMPARE(QApplication::focusWidget(), control<QPushButton>(f, "Command1"));
         other.show();
         other.activateWindow();
         QTRY_VERIFY_WITH_TIMEOUT(other.isActiveWindow(), 10000);
         f.activateWindow();
         QTRY_VERIFY_WITH_TIMEOUT(f.isActiveWindow(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), f.Text1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), control(f, "Text1"), 10000);
     }
 
     void pictureAtItsOwnSize()
@@ -299,12 +305,22 @@ private slots:
         Form3 f(&owner);
         QPixmap small(120, 40);
         small.fill(Qt::red);
-        f.Image(3)->move(10, 20);
-        f.setPicture(3, small);
-        QCOMPARE(f.Image(3)->geometry(), QRect(10, 20, 120, 40));
-        f.setPicture(3, QPixmap());
-        QVERIFY(f.Image(3)->pixmap().isNull());
-        QCOMPARE(f.Image(3)->pos(), QPoint(10, 20));
+        DisplayPlan plan;
+        plan.windowSize = QSize(800, 600);
+        for (int k = 1; k <= 6; ++k) {
+            plan.slotPlans[k - 1].keep = true;
+            plan.slotPlans[k - 1].picture = image(f, k)->pos();
+            plan.slotPlans[k - 1].title = title(f, k)->pos();
+        }
+        SlotPlan &three = plan.slotPlans[2];
+        three =
+            SlotPlan{QPoint(10, 20), title(f, 3)->pos(), false, small, std::nullopt, std::nullopt};
+        f.applyLayout(plan);
+        QCOMPARE(image(f, 3)->geometry(), QRect(10, 20, 120, 40));
+        three.image = QPixmap();
+        f.applyLayout(plan);
+        QVERIFY(image(f, 3)->pixmap().isNull());
+        QCOMPARE(image(f, 3)->pos(), QPoint(10, 20));
     }
 
     // Set KELMAR_GRAB_DIR to keep a picture of the window as first shown.
@@ -312,8 +328,8 @@ private slots:
     {
         QWidget owner;
         Form3 f(&owner);
-        f.Label(1, 0)->setText(QStringLiteral("230.1"));
-        f.Label(1, 1)->setText(QStringLiteral("5.02"));
+        f.setReading(1, 0, QStringLiteral("230.1"));
+        f.setReading(1, 1, QStringLiteral("5.02"));
         const QImage shot = f.grab().toImage();
         QCOMPARE(shot.size(), QSize(800, 600));
         if (const QByteArray out = qgetenv("KELMAR_GRAB_DIR"); !out.isEmpty())

@@ -1,15 +1,10 @@
-#include "clock.h"
 #include "displaylayout.h"
-#include "form1.h"
 #include "form3.h"
-#include "form4.h"
 #include "meterpanel.h"
+#include "meterslot.h"
 #include "startdisplay.h"
 #include "testfolder.h"
-#include "intervaltimer.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,31 +40,49 @@ const SlotRow Large[6] = {
     {{528, 488}, {528, 456}, {550, 496}, {568, 496}, {734, 557}},
 };
 
-// The display and setup windows over a program folder made from dist/.
+template <typename W = QLabel> W *control(const Form3 *f, const QString &name)
+{
+    W *w = f->findChild<W *>(name);
+    if (!w)
+        qFatal("no control %s", qPrintable(name));
+    return w;
+}
+
+// The display window and six meter slots over a program folder made from
+// dist/.
 struct Windows
 {
     TestFolder dir;
     QWidget owner;
     Form3 *display = nullptr;
-    Form4 *meters = nullptr;
+    std::array<MeterSlot, SlotCount> meterSlots;
 
     Windows()
     {
         dir.copyDist();
         display = new Form3(&owner);
-        meters = new Form4(dir.path(), &owner);
     }
-    void setSlot(int k, bool on, const QString &flag, const QString &decimals = QString())
+    void setSlot(int k, bool on, const QString &flag, std::optional<int> decimals = {})
     {
-        meters->MSCK(k)->setChecked(on);
-        meters->MS(k, 6)->setText(flag);
-        meters->MS(k, 1)->setText(decimals);
+        meterSlots[k - 1].enabled = on;
+        meterSlots[k - 1].flag = flag;
+        meterSlots[k - 1].decimals = decimals;
     }
     StartLayoutResult press(const QString &OP_D)
     {
-        return layOutDisplay(*display, *meters, OP_D, dir.path());
+        return layOutDisplay(*display, meterSlots, OP_D, dir.path());
     }
     bool shows(const QWidget *w) const { return w->isVisibleTo(display); }
+    QLabel *image(int k) const { return control(display, QStringLiteral("Image%1").arg(k)); }
+    QLabel *title(int k) const
+    {
+        return control(display, QStringLiteral("Label%1").arg(SlotCount + k));
+    }
+    QLabel *value(int k, int item) const
+    {
+        return control(display, QStringLiteral("Label%1_%2").arg(k).arg(item));
+    }
+    QWidget *exitButton() const { return control<QPushButton>(display, "Command1"); }
 };
 
 double points(const QLabel *l)
@@ -118,15 +131,15 @@ private slots:
         QVERIFY2(r.missingPictures.isEmpty(), qPrintable(r.missingPictures.join(u' ')));
 
         const SlotRow &row = (code == QLatin1String("1") ? Small : Large)[k - 1];
-        QLabel *image = w.display->Image(k);
+        QLabel *image = w.image(k);
         QCOMPARE(image->pos(), row.picture);
         QVERIFY(hasPicture(image));
         QCOMPARE(image->size(), QSize(366, 143));
         QCOMPARE(image->pixmap().size(), QSize(366, 143));
-        QCOMPARE(w.display->TitleLabel(k)->pos(), row.title);
+        QCOMPARE(w.title(k)->pos(), row.title);
 
-        QLabel *item0 = w.display->Label(k, 0);
-        QLabel *item1 = w.display->Label(k, 1);
+        QLabel *item0 = w.value(k, 0);
+        QLabel *item1 = w.value(k, 1);
         QVERIFY(w.shows(item0));
         if (flag == QLatin1String("A")) {
             QCOMPARE(item0->geometry(), QRect(row.a0, QSize(321, 81)));
@@ -145,10 +158,10 @@ private slots:
         for (int other = 1; other <= 6; ++other) {
             if (other == k)
                 continue;
-            QVERIFY(!hasPicture(w.display->Image(other)));
-            QVERIFY(!w.shows(w.display->Label(other, 0)));
-            QVERIFY(!w.shows(w.display->Label(other, 1)));
-            QCOMPARE(w.display->TitleLabel(other)->pos(),
+            QVERIFY(!hasPicture(w.image(other)));
+            QVERIFY(!w.shows(w.value(other, 0)));
+            QVERIFY(!w.shows(w.value(other, 1)));
+            QCOMPARE(w.title(other)->pos(),
                      (code == QLatin1String("1") ? Small : Large)[other - 1].title);
         }
     }
@@ -169,12 +182,12 @@ private slots:
         Windows w;
         w.press(code);
         QCOMPARE(w.display->size(), size);
-        QCOMPARE(w.display->Command1->pos(), exit);
-        QCOMPARE(w.display->Command1->size(), QSize(753, 35));
+        QCOMPARE(w.exitButton()->pos(), exit);
+        QCOMPARE(w.exitButton()->size(), QSize(753, 35));
         // The clock, the recording indicator and the focus box stay put.
-        QCOMPARE(w.display->Label13->geometry(), QRect(0, 0, 241, 25));
-        QCOMPARE(w.display->Label14->geometry(), QRect(168, 0, 121, 25));
-        QCOMPARE(w.display->Text1->geometry(), QRect(8, 864, 49, 33));
+        QCOMPARE(control(w.display, "Label13")->geometry(), QRect(0, 0, 241, 25));
+        QCOMPARE(control(w.display, "Label14")->geometry(), QRect(168, 0, 121, 25));
+        QCOMPARE(control<QLineEdit>(w.display, "Text1")->geometry(), QRect(8, 864, 49, 33));
         // Centred for its new size, so it covers a screen of that size.
         const QRect screen = w.display->screen()->geometry();
         QCOMPARE(w.display->pos(),
@@ -186,15 +199,15 @@ private slots:
     {
         Windows w;
         for (int k = 1; k <= 6; ++k)
-            w.meters->Text(k)->setText(QStringLiteral("title %1").arg(k));
+            w.display->setTitle(k, QStringLiteral("title %1").arg(k));
         w.press(QStringLiteral("2"));
         for (int k = 1; k <= 6; ++k) {
-            QVERIFY(!hasPicture(w.display->Image(k)));
-            QCOMPARE(w.display->Image(k)->pos(), Large[k - 1].picture);
-            QVERIFY(!w.shows(w.display->Label(k, 0)));
-            QVERIFY(!w.shows(w.display->Label(k, 1)));
-            QVERIFY(w.shows(w.display->TitleLabel(k)));
-            QCOMPARE(w.display->TitleLabel(k)->pos(), Large[k - 1].title);
+            QVERIFY(!hasPicture(w.image(k)));
+            QCOMPARE(w.image(k)->pos(), Large[k - 1].picture);
+            QVERIFY(!w.shows(w.value(k, 0)));
+            QVERIFY(!w.shows(w.value(k, 1)));
+            QVERIFY(w.shows(w.title(k)));
+            QCOMPARE(w.title(k)->pos(), Large[k - 1].title);
         }
     }
 
@@ -203,16 +216,16 @@ private slots:
         Windows w;
         w.setSlot(3, true, QStringLiteral("B"));
         w.press(QStringLiteral("1"));
-        QVERIFY(w.shows(w.display->Label(3, 1)));
+        QVERIFY(w.shows(w.value(3, 1)));
         w.setSlot(3, true, QStringLiteral("A"));
         w.press(QStringLiteral("1"));
-        QVERIFY(!w.shows(w.display->Label(3, 1)));
-        QVERIFY(w.shows(w.display->Label(3, 0)));
-        QCOMPARE(w.display->Label(3, 0)->geometry(), QRect(46, 240, 321, 81));
-        QCOMPARE(points(w.display->Label(3, 0)), 60.0);
-        QCOMPARE(w.display->Image(3)->pixmap().toImage(),
+        QVERIFY(!w.shows(w.value(3, 1)));
+        QVERIFY(w.shows(w.value(3, 0)));
+        QCOMPARE(w.value(3, 0)->geometry(), QRect(46, 240, 321, 81));
+        QCOMPARE(points(w.value(3, 0)), 60.0);
+        QCOMPARE(w.image(3)->pixmap().toImage(),
                  QImage(w.dir.file(QStringLiteral("logo/vq2_366.jpg")))
-                     .convertToFormat(w.display->Image(3)->pixmap().toImage().format()));
+                     .convertToFormat(w.image(3)->pixmap().toImage().format()));
     }
 
     void switchedOffLosesPictureAndReadings()
@@ -220,12 +233,12 @@ private slots:
         Windows w;
         w.setSlot(2, true, QStringLiteral("B"));
         w.press(QStringLiteral("1"));
-        QVERIFY(hasPicture(w.display->Image(2)));
+        QVERIFY(hasPicture(w.image(2)));
         w.setSlot(2, false, QStringLiteral("B"));
         w.press(QStringLiteral("1"));
-        QVERIFY(!hasPicture(w.display->Image(2)));
-        QVERIFY(!w.shows(w.display->Label(2, 0)));
-        QVERIFY(!w.shows(w.display->Label(2, 1)));
+        QVERIFY(!hasPicture(w.image(2)));
+        QVERIFY(!w.shows(w.value(2, 0)));
+        QVERIFY(!w.shows(w.value(2, 1)));
     }
 
     void otherFlagLeavesSlot_data()
@@ -242,23 +255,23 @@ private slots:
         // First run: the initial geometry and the built-in picture stand.
         w.setSlot(1, true, flag);
         w.press(QStringLiteral("2"));
-        QCOMPARE(w.display->Image(1)->pos(), QPoint(144, 136)); // pictures move in any case
-        QCOMPARE(w.display->Image(1)->pixmap().toImage(), Form3::defaultPicture().toImage());
-        QCOMPARE(w.display->Label(1, 0)->geometry(), QRect(64, 64, 317, 57));
-        QCOMPARE(w.display->Label(1, 1)->geometry(), QRect(230, 125, 151, 47));
-        QCOMPARE(points(w.display->Label(1, 0)), 39.75);
-        QVERIFY(w.shows(w.display->Label(1, 0)));
-        QVERIFY(w.shows(w.display->Label(1, 1)));
+        QCOMPARE(w.image(1)->pos(), QPoint(144, 136)); // pictures move in any case
+        QCOMPARE(w.image(1)->pixmap().toImage(), Form3::defaultPicture().toImage());
+        QCOMPARE(w.value(1, 0)->geometry(), QRect(64, 64, 317, 57));
+        QCOMPARE(w.value(1, 1)->geometry(), QRect(230, 125, 151, 47));
+        QCOMPARE(points(w.value(1, 0)), 39.75);
+        QVERIFY(w.shows(w.value(1, 0)));
+        QVERIFY(w.shows(w.value(1, 1)));
 
         // A later press keeps what an earlier one laid out.
         w.setSlot(1, true, QStringLiteral("A"));
         w.press(QStringLiteral("1"));
-        const QImage before = w.display->Image(1)->pixmap().toImage();
+        const QImage before = w.image(1)->pixmap().toImage();
         w.setSlot(1, true, flag);
         w.press(QStringLiteral("2"));
-        QCOMPARE(w.display->Image(1)->pixmap().toImage(), before);
-        QCOMPARE(w.display->Label(1, 0)->geometry(), QRect(46, 64, 321, 81));
-        QVERIFY(!w.shows(w.display->Label(1, 1)));
+        QCOMPARE(w.image(1)->pixmap().toImage(), before);
+        QCOMPARE(w.value(1, 0)->geometry(), QRect(46, 64, 321, 81));
+        QVERIFY(!w.shows(w.value(1, 1)));
     }
 
     void invalidScreenCodeLaysOutNothing_data()
@@ -273,15 +286,15 @@ private slots:
         QFETCH(QString, code);
         Windows w;
         for (int k = 1; k <= 6; ++k)
-            w.setSlot(k, k % 2 == 1, QStringLiteral("B"), QString::number(k - 1));
+            w.setSlot(k, k % 2 == 1, QStringLiteral("B"), k - 1);
         const StartLayoutResult r = w.press(code);
         QCOMPARE(w.display->size(), QSize(800, 600));
-        QCOMPARE(w.display->Command1->pos(), QPoint(24, 552));
+        QCOMPARE(w.exitButton()->pos(), QPoint(24, 552));
         for (int k = 1; k <= 6; ++k) {
-            QCOMPARE(w.display->Image(k)->pos(), Small[k - 1].picture);
-            QCOMPARE(w.display->Image(k)->pixmap().toImage(), Form3::defaultPicture().toImage());
-            QVERIFY(w.shows(w.display->Label(k, 0)));
-            QVERIFY(w.shows(w.display->Label(k, 1)));
+            QCOMPARE(w.image(k)->pos(), Small[k - 1].picture);
+            QCOMPARE(w.image(k)->pixmap().toImage(), Form3::defaultPicture().toImage());
+            QVERIFY(w.shows(w.value(k, 0)));
+            QVERIFY(w.shows(w.value(k, 1)));
         }
         // The divisors are computed all the same, for slots off as well.
         const std::array<double, 6> expected{1, 10, 100, 1000, 10000, 10000};
@@ -292,10 +305,12 @@ private slots:
     void divisorsForEverySlot()
     {
         Windows w;
-        const char *decimals[6] = {"2", "4", "7", "2.5", "-1", ""};
+        // Texts such as "2.5" are read in tst_displaylayout; chosen places
+        // are whole numbers or none.
+        const std::optional<int> decimals[6] = {2, 4, 7, std::nullopt, -1, 0};
         for (int k = 1; k <= 6; ++k)
-            w.setSlot(k, k == 1, QStringLiteral("A"), QString::fromLatin1(decimals[k - 1]));
-        const std::array<double, 6> expected{100, 10000, 10000, 2.5, -1, 1};
+            w.setSlot(k, k == 1, QStringLiteral("A"), decimals[k - 1]);
+        const std::array<double, 6> expected{100, 10000, 10000, 1, -1, 1};
         QCOMPARE(w.press(QStringLiteral("1")).divisors, expected);
     }
 
@@ -309,8 +324,8 @@ private slots:
         w.setSlot(2, true, QStringLiteral("B"));
         const StartLayoutResult r = w.press(QStringLiteral("1"));
         QVERIFY(r.missingPictures.isEmpty());
-        QVERIFY(hasPicture(w.display->Image(1)));
-        QVERIFY(hasPicture(w.display->Image(2)));
+        QVERIFY(hasPicture(w.image(1)));
+        QVERIFY(hasPicture(w.image(2)));
     }
 
     void missingPictureIsReported_data()
@@ -330,16 +345,16 @@ private slots:
             QVERIFY(w.dir.write(QStringLiteral("logo/ZRP_366.jpg"), content));
         w.setSlot(1, true, QStringLiteral("B"));
         w.setSlot(4, true, QStringLiteral("B"));
-        w.setSlot(5, true, QStringLiteral("A"), QStringLiteral("1"));
+        w.setSlot(5, true, QStringLiteral("A"), 1);
         const StartLayoutResult r = w.press(QStringLiteral("1"));
         // Named once, though two slots want it; the press runs to the end.
         QCOMPARE(r.missingPictures, QStringList{QDir::toNativeSeparators(zrp)});
-        QVERIFY(!hasPicture(w.display->Image(1)));
-        QVERIFY(!hasPicture(w.display->Image(4)));
-        QVERIFY(hasPicture(w.display->Image(5)));
-        QCOMPARE(w.display->Label(4, 1)->geometry(), QRect(614, 301, 151, 47));
-        QVERIFY(w.shows(w.display->Label(4, 1)));
-        QCOMPARE(w.display->Command1->pos(), QPoint(24, 552));
+        QVERIFY(!hasPicture(w.image(1)));
+        QVERIFY(!hasPicture(w.image(4)));
+        QVERIFY(hasPicture(w.image(5)));
+        QCOMPARE(w.value(4, 1)->geometry(), QRect(614, 301, 151, 47));
+        QVERIFY(w.shows(w.value(4, 1)));
+        QCOMPARE(w.exitButton()->pos(), QPoint(24, 552));
         QCOMPARE(r.divisors[4], 10.0);
     }
 
@@ -348,13 +363,13 @@ private slots:
         Windows w;
         w.setSlot(6, true, QStringLiteral("A"));
         w.press(QStringLiteral("1"));
-        QCOMPARE(w.display->Image(6)->size(), QSize(366, 143));
+        QCOMPARE(w.image(6)->size(), QSize(366, 143));
         QImage other(200, 100, QImage::Format_RGB32);
         other.fill(Qt::darkGreen);
         QVERIFY(other.save(w.dir.file(QStringLiteral("logo/vq2_366.jpg")), "JPG"));
         w.press(QStringLiteral("1"));
         // Shown at its own size, top left corner at the slot origin.
-        QCOMPARE(w.display->Image(6)->geometry(), QRect(408, 408, 200, 100));
+        QCOMPARE(w.image(6)->geometry(), QRect(408, 408, 200, 100));
     }
 
     void panelFieldsLieUnderTheReadings_data()
@@ -393,13 +408,12 @@ private slots:
         const char *flags[6] = {"A", "B", "B", "A", "A", "B"};
         for (int k = 1; k <= 6; ++k) {
             w.setSlot(k, k != 5 || code == QLatin1String("1"), QString::fromLatin1(flags[k - 1]));
-            w.meters->Text(k)->setText(QStringLiteral("第%1號 儀表").arg(k));
-            w.display->TitleLabel(k)->setText(w.meters->Text(k)->text());
-            w.display->Label(k, 0)->setText(QStringLiteral("-123.4"));
-            w.display->Label(k, 1)->setText(QStringLiteral("0.98"));
+            w.display->setTitle(k, QStringLiteral("第%1號 儀表").arg(k));
+            w.display->setReading(k, 0, QStringLiteral("-123.4"));
+            w.display->setReading(k, 1, QStringLiteral("0.98"));
         }
-        w.display->Label13->setText(QStringLiteral("2025-03-06  14:05:00"));
-        w.display->Label14->setText(QStringLiteral("RECORD"));
+        w.display->setClock(QStringLiteral("2025-03-06  14:05:00"));
+        w.display->setRecording(true);
         w.display->setNotice(QStringLiteral("Picture missing: C:\\Kelmar_T\\logo\\x.jpg"));
         w.press(code);
         const QImage shot = w.display->grab().toImage();
@@ -409,7 +423,7 @@ private slots:
         auto dark = [&shot](QPoint p) { return qGray(shot.pixel(p)) < 60; };
         for (int k = 1; k <= 6; ++k) {
             for (int item = 0; item < 2; ++item) {
-                const QLabel *l = w.display->Label(k, item);
+                const QLabel *l = w.value(k, item);
                 if (!w.shows(l))
                     continue;
                 const QRect r = l->geometry().adjusted(-1, -1, 1, 1);
@@ -423,92 +437,6 @@ private slots:
                                                      .arg(p.y())));
             }
         }
-    }
-
-    // The whole start press through the main window.
-    void startThroughMainWindow_data()
-    {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("800X600") << "1" << QSize(800, 600);
-        QTest::newRow("invalid screen code: shown and running all the same")
-            << "x" << QSize(800, 600);
-    }
-    void startThroughMainWindow()
-    {
-        QFETCH(QString, code);
-        QFETCH(QSize, size);
-        TestFolder dir;
-        QVERIFY(dir.copyDist());
-        ManualClock clock;
-        Form1 f(dir.path(), clock);
-        f.OP_D->setText(code);
-        Form4 *m = f.form4();
-        m->MSCK(2)->setChecked(true);
-        // The shipped table: line 3 is ZRP-VA, a two-value model.
-        m->Combo(2)->activated(3);
-        m->I(2)->activated(2);
-        QCOMPARE(m->MS(2, 6)->text(), QStringLiteral("B"));
-        f.PollTickCount = 7;
-        f.RecordTickCount = 9;
-        f.Command3_Click();
-        Form3 *d = f.form3();
-        QVERIFY(d->isVisible());
-        QCOMPARE(d->size(), size);
-        QCOMPARE(f.MeterDivisor[1], 100.0);
-        QCOMPARE(f.PollTickCount, 0);
-        QCOMPARE(f.RecordTickCount, 0);
-        QVERIFY(f.Timer1->enabled());
-        QVERIFY(f.Timer3->enabled());
-        QVERIFY(f.noticeText().isEmpty());
-        if (code == QLatin1String("1")) {
-            QCOMPARE(d->Label(2, 1)->geometry(), QRect(614, 125, 151, 47));
-            QVERIFY(!hasPicture(d->Image(1)));
-        }
-        d->Command1->click();
-        QVERIFY(!d->isVisible());
-        QVERIFY(!f.Timer1->enabled());
-        QVERIFY(!f.Timer3->enabled());
-    }
-
-    void exitAndStartAgain()
-    {
-        TestFolder dir;
-        QVERIFY(dir.copyDist());
-        ManualClock clock;
-        Form1 f(dir.path(), clock);
-        f.OP_D->setText(QStringLiteral("1"));
-        f.form4()->MSCK(1)->setChecked(true);
-        f.form4()->Combo(1)->activated(4);
-        f.Command3_Click();
-        Form3 *d = f.form3();
-        d->Label(1, 0)->setText(QStringLiteral("230.1"));
-        d->Label(1, 1)->setText(QStringLiteral("0.98"));
-        d->Command1->click();
-        f.Command3_Click();
-        QVERIFY(d->isVisible());
-        QVERIFY(d->Label(1, 0)->text().isEmpty());
-        QVERIFY(d->Label(1, 1)->text().isEmpty());
-        d->activateWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(d->isActiveWindow(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), d->Text1, 10000);
-    }
-
-    void missingPictureReachesTheOperator()
-    {
-        TestFolder dir;
-        QVERIFY(dir.copyDist());
-        QVERIFY(QFile::remove(dir.file(QStringLiteral("logo/vq2_366.jpg"))));
-        ManualClock clock;
-        Form1 f(dir.path(), clock);
-        f.OP_D->setText(QStringLiteral("2"));
-        f.form4()->MSCK(6)->setChecked(true);
-        f.form4()->Combo(6)->activated(0); // VQ2-V, model "A"
-        f.Command3_Click();
-        QVERIFY(f.form3()->isVisible());
-        QVERIFY(f.Timer1->enabled());
-        QVERIFY(f.noticeText().contains(QStringLiteral("vq2_366.jpg")));
-        QCOMPARE(f.form3()->notice(), f.noticeText());
     }
 };
 
