@@ -2,10 +2,12 @@
 
 #include <QLocale>
 #include <QTest>
+#include <limits>
 
 using namespace kelmar;
 
 Q_DECLARE_METATYPE(kelmar::ReplyStatus)
+Q_DECLARE_METATYPE(kelmar::FrameFind)
 
 namespace {
 
@@ -155,35 +157,35 @@ private slots:
     void decode_data()
     {
         QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("04 D2") << hex("04D2") << "1234";
-        QTest::newRow("00 00 04 D2") << hex("000004D2") << "1234";
-        QTest::newRow("FF FE") << hex("FFFE") << "-2";
-        QTest::newRow("80 00") << hex("8000") << "-32768";
-        QTest::newRow("7F FF") << hex("7FFF") << "32767";
-        QTest::newRow("00 00") << hex("0000") << "0";
-        QTest::newRow("FF FF") << hex("FFFF") << "-1";
-        QTest::newRow("01 00 00 01: 2^24 + 1 exactly") << hex("01000001") << "16777217";
-        QTest::newRow("FF FF FF FF") << hex("FFFFFFFF") << "-1";
-        QTest::newRow("80 00 00 00") << hex("80000000") << "-2147483648";
+        QTest::addColumn<qint64>("value");
+        QTest::newRow("04 D2") << hex("04D2") << qint64(1234);
+        QTest::newRow("00 00 04 D2") << hex("000004D2") << qint64(1234);
+        QTest::newRow("FF FE") << hex("FFFE") << qint64(-2);
+        QTest::newRow("80 00") << hex("8000") << qint64(-32768);
+        QTest::newRow("7F FF") << hex("7FFF") << qint64(32767);
+        QTest::newRow("00 00") << hex("0000") << qint64(0);
+        QTest::newRow("FF FF") << hex("FFFF") << qint64(-1);
+        QTest::newRow("01 00 00 01: 2^24 + 1 exactly") << hex("01000001") << qint64(16777217);
+        QTest::newRow("FF FF FF FF") << hex("FFFFFFFF") << qint64(-1);
+        QTest::newRow("80 00 00 00") << hex("80000000") << Q_INT64_C(-2147483648);
         QTest::newRow("01 23 45 67 89 AB CD EF: every digit")
-            << hex("0123456789ABCDEF") << "81985529216486895";
+            << hex("0123456789ABCDEF") << Q_INT64_C(81985529216486895);
         QTest::newRow("7F FF FF FF FF FF FF FF")
-            << hex("7FFFFFFFFFFFFFFF") << "9223372036854775807";
+            << hex("7FFFFFFFFFFFFFFF") << std::numeric_limits<qint64>::max();
         QTest::newRow("80 00 00 00 00 00 00 00")
-            << hex("8000000000000000") << "-9223372036854775808";
+            << hex("8000000000000000") << std::numeric_limits<qint64>::min();
         QTest::newRow("00 03 8D 7E A4 C6 80 00: 10^15, no exponent")
-            << hex("00038D7EA4C68000") << "1000000000000000";
-        QTest::newRow("FF FF 80 00 00 00: three registers") << hex("FFFF80000000") << "-2147483648";
+            << hex("00038D7EA4C68000") << Q_INT64_C(1000000000000000);
+        QTest::newRow("FF FF 80 00 00 00: three registers") << hex("FFFF80000000") << Q_INT64_C(-2147483648);
         QTest::newRow("five registers: the first four count")
-            << hex("00000000000000FF1234") << "255";
-        QTest::newRow("no registers") << QByteArray() << "0";
+            << hex("00000000000000FF1234") << qint64(255);
+        QTest::newRow("no registers") << QByteArray() << qint64(0);
     }
     void decode()
     {
         QFETCH(QByteArray, data);
-        QFETCH(QString, text);
-        QCOMPARE(decodeRegisters(data), text);
+        QFETCH(qint64, value);
+        QCOMPARE(decodeRegisters(data), value);
     }
 
     void reading_data()
@@ -207,6 +209,87 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(QString, text);
         QCOMPARE(replyReading(request, reply), text);
+    }
+
+    // The reply to "01 03 00 00 00 01" (or to 2 registers) among what
+    // arrived: where it is, or what to skip first and why.
+    void search_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<FrameFind>("find");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<ReplyStatus>("status");
+        const QByteArray one = framed("010300000001");
+        const QByteArray two = framed("010300000002");
+        const QByteArray reply = framed("01030204D2");
+        auto row = [](const QByteArray &request, const QByteArray &bytes, FrameFind find,
+                      int offset, int length, ReplyStatus status) {
+            QTest::newRow(bytes.toHex(' ').constData())
+                << request << bytes << find << offset << length << status;
+        };
+        const FrameFind Whole = FrameFind::Whole, More = FrameFind::NeedMore,
+                        Skip = FrameFind::Skip;
+        row(one, reply, Whole, 0, 7, ReplyStatus::Ok);
+        row(one, reply + framed("0103020005"), Whole, 0, 7, ReplyStatus::Ok);
+        row(one, framed("018302"), Whole, 0, 5, ReplyStatus::Exception);
+        row(one, QByteArray(), More, 0, 0, ReplyStatus::NoReply);
+        row(one, hex("01"), More, 0, 0, ReplyStatus::Short);
+        row(one, reply.left(6), More, 0, 0, ReplyStatus::Short);
+        row(one, hex("0183"), More, 0, 0, ReplyStatus::Short);
+        // Noise and other requests' frames before the reply cost nothing.
+        row(one, hex("FF0055") + reply, Whole, 3, 7, ReplyStatus::Ok);
+        row(one, framed("03030400000001") + reply, Whole, 9, 7, ReplyStatus::Ok);
+        row(one, framed("010304000004D2") + reply, Whole, 9, 7, ReplyStatus::Ok);
+        row(two, framed("0103020005") + framed("010304000004D2"), Whole, 7, 9, ReplyStatus::Ok);
+        row(one, hex("0103") + reply, Whole, 2, 7, ReplyStatus::Ok);
+        // Without the reply behind them, what lies in front is skipped.
+        row(one, hex("FF0055"), Skip, 0, 1, ReplyStatus::Noise);
+        row(one, hex("00"), Skip, 0, 1, ReplyStatus::Noise);
+        row(one, hex("0107"), Skip, 0, 1, ReplyStatus::Noise);
+        row(one, framed("02030204D2"), Skip, 0, 7, ReplyStatus::WrongSlave);
+        row(one, framed("028302") + reply.left(2), Skip, 0, 5, ReplyStatus::WrongSlave);
+        row(one, framed("010304000004D2"), Skip, 0, 9, ReplyStatus::BadByteCount);
+        row(one, framed("01040204D2"), Skip, 0, 7, ReplyStatus::WrongFunction);
+        row(one, framed("018402"), Skip, 0, 5, ReplyStatus::WrongFunction);
+        row(one, hex("01030204D20000"), Skip, 0, 7, ReplyStatus::BadCrc);
+        row(one, hex("0183020000"), Skip, 0, 5, ReplyStatus::BadCrc);
+        row(one, hex("02030204D20000"), Skip, 0, 1, ReplyStatus::Noise);
+        // Another slave's frame still arriving: wait for it.
+        row(one, framed("03030400000001").left(5), More, 0, 0, ReplyStatus::Short);
+        // 200 registers do not fit in one reply; the exception still ends the wait.
+        row(framed("0103000000C8"), framed("018303"), Whole, 0, 5, ReplyStatus::Exception);
+    }
+    void search()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, bytes);
+        QFETCH(FrameFind, find);
+        QFETCH(int, offset);
+        QFETCH(int, length);
+        QFETCH(ReplyStatus, status);
+        const FrameSearch found = findReply(request, bytes);
+        QCOMPARE(found.find, find);
+        QCOMPARE(found.check.status, status);
+        QCOMPARE(int(found.offset), offset);
+        QCOMPARE(int(found.length), length);
+        if (find == FrameFind::Whole)
+            QCOMPARE(checkReply(request, bytes.mid(offset, length)), found.check);
+    }
+
+    void moreTellingOrder()
+    {
+        // From least to most telling; each beats all before it, either way round.
+        const QList<ReplyStatus> order = {ReplyStatus::NoReply,    ReplyStatus::Noise,
+                                          ReplyStatus::Short,      ReplyStatus::WrongSlave,
+                                          ReplyStatus::BadByteCount, ReplyStatus::BadCrc,
+                                          ReplyStatus::Exception};
+        for (int i = 0; i < order.size(); ++i)
+            for (int j = 0; j < i; ++j) {
+                QCOMPARE(moreTelling({order[j]}, {order[i]}).status, order[i]);
+                QCOMPARE(moreTelling({order[i]}, {order[j]}).status, order[i]);
+            }
     }
 };
 

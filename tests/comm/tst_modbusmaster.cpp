@@ -1,4 +1,4 @@
-#include "fakeserialport.h"
+#include "fakemeterport.h"
 #include "modbusframe.h"
 #include "modbusmaster.h"
 
@@ -8,7 +8,9 @@
 #include <QTimer>
 
 using namespace kelmar;
-using kelmar::test::FakeSerialPort;
+using kelmar::test::FakeMeterPort;
+
+Q_DECLARE_METATYPE(kelmar::ReplyStatus)
 
 namespace {
 
@@ -21,7 +23,7 @@ QByteArray framed(const char *hex)
 struct Outcome
 {
     int calls = 0;
-    QString reading;
+    ModbusReading reading;
     qint64 ms = -1;
 };
 
@@ -29,22 +31,29 @@ bool start(ModbusMaster &master, const QStringList &t, Outcome &out)
 {
     QElapsedTimer clock;
     clock.start();
-    return master.MODBUS(t[0], t[1], t[2], t[3], t[4], t[5], [&out, clock](const QString &r) {
-        ++out.calls;
-        out.reading = r;
-        out.ms = clock.elapsed();
-    });
+    return master.MODBUS(t[0], t[1], t[2], t[3], t[4], t[5],
+                         [&out, clock](const ModbusReading &r) {
+                             ++out.calls;
+                             out.reading = r;
+                             out.ms = clock.elapsed();
+                         });
 }
 
 const QStringList Slave1Reg0 = {"1", "3", "00", "00", "00", "01"};
 const QStringList Slave1Reg1 = {"1", "3", "00", "01", "00", "01"};
 const QStringList Slave2Reg0 = {"2", "3", "00", "00", "00", "01"};
 
-// The fake meter answers every request with `reply` after `delayMs`.
-void answerWith(FakeSerialPort &port, const QByteArray &reply, int delayMs = 20)
+// An open fake line whose meter answers every request with `chunks`, the
+// first after `delayMs`, each further one `gapMs` after the one before.
+void answerWith(FakeMeterPort &port, const QList<QByteArray> &chunks, int delayMs = 20,
+                int gapMs = 50)
 {
-    port.onOutput = [&port, reply, delayMs](const QByteArray &) {
-        QTimer::singleShot(delayMs, &port, [&port, reply] { port.arrive(reply); });
+    port.setPortOpen(true);
+    port.onOutput = [&port, chunks, delayMs, gapMs](const QByteArray &) {
+        for (int i = 0; i < chunks.size(); ++i) {
+            const QByteArray chunk = chunks[i];
+            QTimer::singleShot(delayMs + i * gapMs, &port, [&port, chunk] { port.arrive(chunk); });
+        }
     };
 }
 
@@ -54,65 +63,95 @@ class TstModbusMaster : public QObject
 {
     Q_OBJECT
 private slots:
-    void oneLookOneReadAfterTheWait()
+    void requestGoesOutOnce()
     {
-        FakeSerialPort port;
+        FakeMeterPort port;
         ModbusMaster master(port);
-        answerWith(port, framed("01030204D2"));
+        answerWith(port, {framed("01030204D2")});
         Outcome out;
         QVERIFY(start(master, Slave1Reg0, out));
         QCOMPARE(out.calls, 0); // never from inside the call
         QVERIFY(master.busy());
         QTRY_COMPARE_WITH_TIMEOUT(out.calls, 1, 5000);
-        QCOMPARE(out.reading, QStringLiteral("1234"));
-        QVERIFY2(out.ms >= ModbusMaster::ReplyWaitMs, qPrintable(QString::number(out.ms)));
         QVERIFY(!master.busy());
-        QCOMPARE(port.written, QList<QByteArray>{QByteArray::fromHex("010300000001840A")});
-        QCOMPARE(port.calls, (QStringList{"Input", "Output", "InBufferCount", "Input"}));
+        QCOMPARE(out.reading.text(), QStringLiteral("1234"));
+        QCOMPARE(port.requests, QList<QByteArray>{QByteArray::fromHex("010300000001840A")});
     }
 
     void staleBytesAreDropped()
     {
         // A late reply from before lies in the buffer; it is a valid reply
         // to this very request, and still must not be taken for it.
-        FakeSerialPort port;
+        FakeMeterPort port;
+        port.setPortOpen(true);
+        port.onOutput = [](const QByteArray &) {};
         ModbusMaster master(port);
         port.arrive(framed("0103020005"));
         Outcome out;
         QVERIFY(start(master, Slave1Reg0, out));
-        QVERIFY(port.waiting().isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(out.calls, 1, 5000);
-        QCOMPARE(out.reading, QString());
-        // Nothing counted, so nothing read.
-        QCOMPARE(port.calls, (QStringList{"Input", "Output", "InBufferCount"}));
+        QCOMPARE(port.requests.size(), 1);
+        QVERIFY(!out.reading.ok());
+        QCOMPARE(out.reading.check.status, ReplyStatus::NoReply);
     }
 
+    // What arrives for "01 03 00 00 00 01", in chunks 50 ms apart: the
+    // status and value handed back, and whether the transaction ended with
+    // the reply rather than after the whole wait.
     void replies_data()
     {
-        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<ReplyStatus>("status");
+        QTest::addColumn<int>("exceptionCode");
         QTest::addColumn<QString>("reading");
-        QTest::newRow("01 03 02 04 D2") << framed("01030204D2") << "1234";
-        QTest::newRow("01 03 02 FF FE") << framed("010302FFFE") << "-2";
-        QTest::newRow("nothing") << QByteArray() << "";
-        QTest::newRow("short 01 03 02 12") << QByteArray::fromHex("01030212") << "";
-        QTest::newRow("exception 01 83 02") << framed("018302") << "";
-        QTest::newRow("slave 2 answers") << framed("02030204D2") << "";
-        QTest::newRow("bad CRC") << QByteArray::fromHex("01030204D20000") << "";
+        const QByteArray reply = framed("01030204D2");
+        auto row = [](const char *name, QList<QByteArray> chunks, ReplyStatus status,
+                      const char *reading, int code = 0) {
+            QTest::newRow(name) << chunks << status << code << QString::fromLatin1(reading);
+        };
+        row("01 03 02 04 D2", {reply}, ReplyStatus::Ok, "1234");
+        row("01 03 02 FF FE", {framed("010302FFFE")}, ReplyStatus::Ok, "-2");
+        row("01 03 02 | 04 D2 CRC: split", {reply.left(3), reply.mid(3)}, ReplyStatus::Ok, "1234");
+        row("FF 00 55 before the reply", {QByteArray::fromHex("FF0055") + reply}, ReplyStatus::Ok,
+            "1234");
+        row("slave 3's late frame, then the reply", {framed("03030400000001"), reply},
+            ReplyStatus::Ok, "1234");
+        row("a late reply of 2 registers, then the reply", {framed("010304000004D2") + reply},
+            ReplyStatus::Ok, "1234");
+        row("exception 01 83 02", {framed("018302")}, ReplyStatus::Exception, "", 2);
+        row("nothing", {}, ReplyStatus::NoReply, "");
+        row("short 01 03 02 12", {QByteArray::fromHex("01030212")}, ReplyStatus::Short, "");
+        row("slave 2 answers", {framed("02030204D2")}, ReplyStatus::WrongSlave, "");
+        row("bad CRC", {QByteArray::fromHex("01030204D20000")}, ReplyStatus::BadCrc, "");
+        row("noise only", {QByteArray::fromHex("FF00FF")}, ReplyStatus::Noise, "");
+        row("slave 2's frame, then a bad CRC", {framed("02030204D2"), QByteArray::fromHex("01030204D20000")},
+            ReplyStatus::BadCrc, "");
     }
     void replies()
     {
-        QFETCH(QByteArray, reply);
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(ReplyStatus, status);
+        QFETCH(int, exceptionCode);
         QFETCH(QString, reading);
-        FakeSerialPort port;
+        FakeMeterPort port;
         ModbusMaster master(port);
-        answerWith(port, reply);
+        answerWith(port, chunks);
         QSignalSpy finished(&master, &ModbusMaster::finished);
         Outcome out;
         QVERIFY(start(master, Slave1Reg0, out));
         QVERIFY(finished.wait(5000));
         QCOMPARE(out.calls, 1);
-        QCOMPARE(out.reading, reading);
-        QCOMPARE(finished.at(0).at(0).toString(), reading);
+        QCOMPARE(out.reading.check.status, status);
+        QCOMPARE(int(out.reading.check.exceptionCode), exceptionCode);
+        QCOMPARE(out.reading.text(), reading);
+        QCOMPARE(out.reading.ok(), status == ReplyStatus::Ok);
+        QCOMPARE(finished.at(0).at(0).value<ModbusReading>().text(), reading);
+        // A whole reply ends the wait; anything else takes all of it.
+        const bool whole = status == ReplyStatus::Ok || status == ReplyStatus::Exception;
+        if (whole)
+            QVERIFY2(out.ms < ModbusMaster::ReplyWaitMs, qPrintable(QString::number(out.ms)));
+        else
+            QVERIFY2(out.ms >= ModbusMaster::ReplyWaitMs, qPrintable(QString::number(out.ms)));
     }
 
     void brokenPort_data()
@@ -124,9 +163,9 @@ private slots:
     void brokenPort()
     {
         QFETCH(bool, closed);
-        FakeSerialPort port;
+        FakeMeterPort port;
         ModbusMaster master(port);
-        answerWith(port, framed("01030204D2"));
+        answerWith(port, {framed("01030204D2")});
         if (closed)
             port.setPortOpen(false);
         else
@@ -135,21 +174,22 @@ private slots:
         QVERIFY(start(master, Slave1Reg0, out));
         QCOMPARE(out.calls, 0);
         QTRY_COMPARE_WITH_TIMEOUT(out.calls, 1, 5000);
-        QCOMPARE(out.reading, QString());
+        QCOMPARE(out.reading.text(), QString());
+        QCOMPARE(out.reading.check.status, ReplyStatus::NoReply);
         QVERIFY(out.ms >= ModbusMaster::ReplyWaitMs);
     }
 
     void refusesWhileBusy()
     {
-        FakeSerialPort port;
+        FakeMeterPort port;
         ModbusMaster master(port);
-        answerWith(port, framed("01030204D2"));
+        answerWith(port, {framed("01030204D2")});
         Outcome first, second;
         QVERIFY(start(master, Slave1Reg0, first));
         QVERIFY(!start(master, Slave2Reg0, second));
-        QCOMPARE(port.written.size(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(first.calls, 1, 5000);
-        QCOMPARE(first.reading, QStringLiteral("1234"));
+        QCOMPARE(port.requests.size(), 1);
+        QCOMPARE(first.reading.text(), QStringLiteral("1234"));
         // The refused call never answers, not even later.
         Outcome third;
         QVERIFY(start(master, Slave1Reg0, third));
@@ -160,31 +200,33 @@ private slots:
 
     void doneMayStartTheNext()
     {
-        FakeSerialPort port;
+        FakeMeterPort port;
         ModbusMaster master(port);
-        answerWith(port, framed("01030204D2"));
+        answerWith(port, {framed("01030204D2")});
         Outcome second;
         bool accepted = false;
-        QVERIFY(master.MODBUS("1", "3", "00", "00", "00", "01", [&](const QString &) {
+        QVERIFY(master.MODBUS("1", "3", "00", "00", "00", "01", [&](const ModbusReading &) {
             accepted = start(master, Slave1Reg0, second);
         }));
         QTRY_COMPARE_WITH_TIMEOUT(second.calls, 1, 5000);
         QVERIFY(accepted);
-        QCOMPARE(second.reading, QStringLiteral("1234"));
+        QCOMPARE(second.reading.text(), QStringLiteral("1234"));
     }
 
     void destroyedWhilePending()
     {
-        FakeSerialPort port;
+        FakeMeterPort port;
         auto *master = new ModbusMaster(port);
-        answerWith(port, framed("01030204D2"));
+        answerWith(port, {framed("01030204D2")});
         Outcome gone;
         QVERIFY(start(*master, Slave1Reg0, gone));
         delete master;
 
-        // A transaction started later has finished, so the destroyed one's
-        // wait would have run out by now.
-        FakeSerialPort otherPort;
+        // A transaction started later has failed after its whole wait, so
+        // the destroyed one's would have run out by now.
+        FakeMeterPort otherPort;
+        otherPort.setPortOpen(true);
+        otherPort.silent.insert(1);
         ModbusMaster witness(otherPort);
         Outcome later;
         QVERIFY(start(witness, Slave1Reg0, later));
@@ -194,16 +236,17 @@ private slots:
 
     void eventsAreHandledWhileWaiting()
     {
-        FakeSerialPort port;
+        FakeMeterPort port;
+        port.setPortOpen(true);
+        port.silent.insert(1);
         ModbusMaster master(port);
-        answerWith(port, framed("01030204D2"));
         int ticks = 0;
         QTimer tick;
         connect(&tick, &QTimer::timeout, this, [&] { ++ticks; });
         tick.start(20);
         int ticksWhenDone = -1;
         QVERIFY(master.MODBUS("1", "3", "00", "00", "00", "01",
-                              [&](const QString &) { ticksWhenDone = ticks; }));
+                              [&](const ModbusReading &) { ticksWhenDone = ticks; }));
         QTRY_VERIFY_WITH_TIMEOUT(ticksWhenDone >= 0, 5000);
         QVERIFY2(ticksWhenDone >= 1, qPrintable(QString::number(ticksWhenDone)));
     }
@@ -213,7 +256,8 @@ private slots:
         // The meter answers the first request 300 ms late, inside the wait
         // of the next one, which reads another register of the same meter:
         // that late reply passes every check of the next request.
-        FakeSerialPort port;
+        FakeMeterPort port;
+        port.setPortOpen(true);
         ModbusMaster master(port);
         QElapsedTimer line;
         line.start();
@@ -226,10 +270,10 @@ private slots:
         Outcome first, second;
         QVERIFY(start(master, Slave1Reg0, first));
         QTRY_COMPARE_WITH_TIMEOUT(first.calls, 1, 5000);
-        QCOMPARE(first.reading, QString());
+        QCOMPARE(first.reading.check.status, ReplyStatus::NoReply);
         QVERIFY(start(master, Slave1Reg1, second));
         QTRY_COMPARE_WITH_TIMEOUT(second.calls, 1, 5000);
-        QCOMPARE(second.reading, QString()); // not 999
+        QCOMPARE(second.reading.text(), QString()); // not 999
         QCOMPARE(sentAt.size(), 2);
         QVERIFY2(sentAt[1] - sentAt[0] >= ModbusMaster::LateReplyMs,
                  qPrintable(QString::number(sentAt[1] - sentAt[0])));
@@ -237,7 +281,8 @@ private slots:
 
     void otherShapesAreNotHeldBack()
     {
-        FakeSerialPort port;
+        FakeMeterPort port;
+        port.setPortOpen(true);
         ModbusMaster master(port);
         QElapsedTimer line;
         line.start();
@@ -257,6 +302,55 @@ private slots:
         QCOMPARE(sentAt.size(), 2);
         QVERIFY2(sentAt[1] - sentAt[0] < ModbusMaster::LateReplyMs,
                  qPrintable(QString::number(sentAt[1] - sentAt[0])));
+    }
+
+    // 3.5 characters of start, data, parity and stop bits at the baud rate.
+    void interFrameGap_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<qint64>("ns");
+        QTest::newRow("9600,N,8,1: 35 bits") << "9600,N,8,1" << qint64(3645834);
+        QTest::newRow("9600,E,8,1: 38.5 bits") << "9600,E,8,1" << qint64(4010417);
+        QTest::newRow("1200,O,8,2: 42 bits") << "1200,O,8,2" << qint64(35000000);
+        QTest::newRow("19200,N,7,1.5: 33.25 bits") << "19200,N,7,1.5" << qint64(1731771);
+        QTest::newRow("unreadable text: 9600,N,8,1") << "fast" << qint64(3645834);
+    }
+    void interFrameGap()
+    {
+        QFETCH(QString, settings);
+        QFETCH(qint64, ns);
+        QCOMPARE(ModbusMaster::interFrameGapNs(settings), ns);
+    }
+
+    void silenceBeforeTheNextRequest()
+    {
+        // At 1200,O,8,2 the line must be quiet for 35 ms after a reply
+        // before the next request may follow.
+        FakeMeterPort port;
+        port.setSettings(QStringLiteral("1200,O,8,2"));
+        port.setPortOpen(true);
+        ModbusMaster master(port);
+        QElapsedTimer line;
+        line.start();
+        QList<qint64> sentAt;
+        QList<qint64> arrivedAt;
+        port.onOutput = [&](const QByteArray &) {
+            sentAt << line.nsecsElapsed();
+            QTimer::singleShot(5, &port, [&] {
+                arrivedAt << line.nsecsElapsed();
+                port.arrive(framed("01030204D2"));
+            });
+        };
+        Outcome first, second;
+        QVERIFY(master.MODBUS("1", "3", "00", "00", "00", "01", [&](const ModbusReading &r) {
+            first.reading = r;
+            start(master, Slave2Reg0, second);
+        }));
+        QTRY_COMPARE_WITH_TIMEOUT(second.calls, 1, 5000);
+        QVERIFY(first.reading.ok());
+        QCOMPARE(sentAt.size(), 2);
+        QVERIFY2(sentAt[1] - arrivedAt[0] >= ModbusMaster::interFrameGapNs("1200,O,8,2"),
+                 qPrintable(QString::number(sentAt[1] - arrivedAt[0])));
     }
 };
 
