@@ -3,6 +3,7 @@
 #include "choicelist.h"
 
 #include "fonts.h"
+#include "meterline.h"
 #include "lamp.h"
 #include "serialport.h"
 #include "serialsettings.h"
@@ -44,7 +45,6 @@ constexpr TwipsPlace Command1Place{3960, 2880, 1335, 615};
 constexpr TwipsPlace Command2Place{5400, 2880, 1335, 615};
 constexpr TwipsPlace Shape1Place{6840, 2880, 615, 615};
 constexpr TwipsPlace Command3Place{7680, 2880, 1215, 615};
-constexpr TwipsPlace Text2Place{120, 4320, 5895, 375};
 
 constexpr double FontPoints = 12;
 
@@ -59,7 +59,7 @@ Form2::Form2(SerialPort &port, QWidget *parent) : QWidget(parent), m_port(port)
     Frame1 = place(new QGroupBox(QStringLiteral("設定COM 埠"), this), Frame1Place);
     Label1 = place(new QLabel(QStringLiteral("COM 埠"), Frame1), Label1Place);
     QStringList ports;
-    for (int n = 1; n <= 10; ++n)
+    for (int n = FirstPortNumber; n <= LastPortNumber; ++n)
         ports << QStringLiteral("COM%1").arg(n);
     Combo1 = makeChoiceList(Frame1, Combo1Place, ports);
     Label2 = place(new QLabel(QStringLiteral("通訊鮑率"), Frame1), Label2Place);
@@ -83,16 +83,86 @@ Form2::Form2(SerialPort &port, QWidget *parent) : QWidget(parent), m_port(port)
     Shape1 = place(new Lamp(this), Shape1Place);
     Shape1->setColor(LampOff);
     Command3 = place(new QPushButton(QStringLiteral("離開"), this), Command3Place);
-    Text2 = place(new QLineEdit(QStringLiteral("Text2"), this), Text2Place);
+
+    // Tests and the operator's tools find the controls by these names.
+    const std::pair<QObject *, const char *> names[] = {
+        {Frame1, "Frame1"},   {Label1, "Label1"},     {Combo1, "Combo1"},
+        {Label2, "Label2"},   {Combo2, "Combo2"},     {Label3, "Label3"},
+        {Combo3, "Combo3"},   {Frame3, "Frame3"},     {Option1, "Option1"},
+        {Option2, "Option2"}, {Frame2, "Frame2"},     {Text1, "Text1"},
+        {Check1, "Check1"},   {Command1, "Command1"}, {Command2, "Command2"},
+        {Shape1, "Shape1"},   {Command3, "Command3"}};
+    for (const auto &[control, name] : names)
+        control->setObjectName(QLatin1String(name));
 
     // Defaults, before start-up puts the saved settings in.
     Combo1->setCurrentIndex(0);
     Combo2->setCurrentIndex(1);
     Combo3->setCurrentIndex(0);
 
+    auto edited = [this] { emit hostSettingsEdited(); };
+    connect(Combo1, &QComboBox::currentIndexChanged, this, edited);
+    connect(Combo2, &QComboBox::currentTextChanged, this, edited);
+    connect(Combo3, &QComboBox::currentTextChanged, this, edited);
+    connect(Option1, &QRadioButton::toggled, this, edited);
+    connect(Text1, &QLineEdit::textChanged, this, edited);
+    connect(Check1, &QCheckBox::toggled, this, &Form2::recordingSwitched);
+
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+}
+
+HostSettings Form2::hostSettings() const
+{
+    HostSettings h;
+    h.portNumber = portNumber();
+    h.baud = Combo2->currentText();
+    h.protocol = Combo3->currentText();
+    h.recordFolder = Text1->text();
+    h.largeScreen = Option2->isChecked();
+    return h;
+}
+
+namespace {
+
+// An offered entry is chosen from the list; any other text stands in the
+// edit field as if typed.
+void showChoice(QComboBox *list, const QString &text)
+{
+    const int i = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i >= 0)
+        list->setCurrentIndex(i);
+    else
+        list->setEditText(text);
+}
+
+} // namespace
+
+void Form2::setHostSettings(const HostSettings &h)
+{
+    const int position = h.portNumber - FirstPortNumber;
+    Combo1->setCurrentIndex(position >= -1 && position < Combo1->count() ? position : -1);
+    showChoice(Combo2, h.baud);
+    showChoice(Combo3, h.protocol);
+    Text1->setText(h.recordFolder);
+    (h.largeScreen ? Option2 : Option1)->setChecked(true);
+}
+
+bool Form2::isRecording() const
+{
+    return Check1->isChecked();
+}
+
+QColor Form2::lampColor() const
+{
+    return Shape1->color();
+}
+
+void Form2::setLineLost(bool lost)
+{
+    if (m_connected)
+        Shape1->setColor(lost ? LampOff : LampOn);
 }
 
 int Form2::portNumber() const
@@ -122,6 +192,7 @@ void Form2::Command1_Click()
 void Form2::Command2_Click()
 {
     m_port.setPortOpen(false);
+    m_connected = false;
     Shape1->setColor(LampOff);
     Check1->setChecked(false); // runs the recording switch when it was on
     Check1->setEnabled(false);
@@ -136,6 +207,7 @@ void Form2::Command3_Click()
 
 void Form2::setConnected(bool on)
 {
+    m_connected = on;
     Shape1->setColor(on ? LampOn : LampOff);
     Check1->setEnabled(on);
     emit connectionChanged(on);

@@ -5,6 +5,7 @@
 #include "cp950.h"
 #include "fonts.h"
 #include "metertable.h"
+#include "smallfile.h"
 #include "twips.h"
 
 #include <QCheckBox>
@@ -38,11 +39,7 @@ constexpr TwipsPlace ComboCaptionPlace{3240, 120, 2895, 240};
 constexpr TwipsPlace ComboPlace{3240, 360, 2895, 360};
 constexpr TwipsPlace TextCaptionPlace{6240, 120, 4695, 240};
 constexpr TwipsPlace TextPlace{6240, 360, 4695, 375};
-// The hidden items lie right of the frame's width, one after the other.
-constexpr TwipsPlace MSFirst{11055 + 120, 360, 615, 375};
-constexpr int MSPitch = 735;
 constexpr TwipsPlace Command1Place{120, 5880, 11055, 495};
-constexpr TwipsPlace MeterSetupPlace{120, 6720, 11055, 1215};
 
 constexpr int IdCount = 20;
 constexpr int MaxDecimals = 4;
@@ -68,16 +65,11 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
     setFont(designFont(FontMing, WindowPoints));
     setFixedSize(px(ClientWidth), px(ClientHeight));
 
-    // The split is made from the text as read: the text box would turn a
-    // bare LF into a line break of its own.
     const QString table = FileContent(QDir(programDir).filePath(MeterTableName));
-    meter_setup = place(new QPlainTextEdit(this), MeterSetupPlace);
-    meter_setup->setPlainText(table);
-    meter_setup->hide();
-    meter_lines = splitMeterLines(table);
+    m_meterLines = splitMeterLines(table);
 
     QStringList models;
-    for (const MeterEntry &e : meterEntries(meter_lines))
+    for (const MeterEntry &e : meterEntries(m_meterLines))
         models << e.name;
     QStringList ids;
     for (int n = 1; n <= IdCount; ++n)
@@ -86,31 +78,29 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
     for (int n = 0; n <= MaxDecimals; ++n)
         decimals << QString::number(n);
 
-    for (int k = 0; k < 6; ++k) {
+    for (int k = 0; k < SlotCount; ++k) {
         TwipsPlace framePlace = FrameFirst;
         framePlace.top += FramePitch * k;
         QGroupBox *frame = place(new QGroupBox(this), framePlace);
         m_frame[k] = frame;
 
         m_msck[k] = place(new QCheckBox(QStringLiteral("儀表%1").arg(k + 1), frame), MSCKPlace);
+        m_msck[k]->setObjectName(QStringLiteral("MSCK%1").arg(k + 1));
         place(new QLabel(QStringLiteral("儀表ID"), frame), IDCaptionPlace);
         m_id[k] = choiceList(frame, IDPlace, ids);
+        m_id[k]->setObjectName(QStringLiteral("ID%1").arg(k + 1));
         TwipsPlace iCaption = ICaptionPlace;
         if (k == 5)
             iCaption.left = ICaptionLeftSlot6;
         place(new QLabel(QStringLiteral("小數點"), frame), iCaption);
         m_i[k] = choiceList(frame, IPlace, decimals);
+        m_i[k]->setObjectName(QStringLiteral("I%1").arg(k + 1));
         place(new QLabel(QStringLiteral("型號"), frame), ComboCaptionPlace);
         m_combo[k] = choiceList(frame, ComboPlace, models);
+        m_combo[k]->setObjectName(QStringLiteral("Combo%1").arg(k + 1));
         place(new QLabel(QStringLiteral("資訊輸入"), frame), TextCaptionPlace);
         m_text[k] = place(new QLineEdit(frame), TextPlace);
-
-        for (int item = 0; item < 7; ++item) {
-            TwipsPlace p = MSFirst;
-            p.left += MSPitch * item;
-            m_ms[k][item] = place(new QLineEdit(frame), p);
-            m_ms[k][item]->hide();
-        }
+        m_text[k]->setObjectName(QStringLiteral("Text%1").arg(k + 1));
 
         const int slot = k + 1;
         connect(m_combo[k], &QComboBox::activated, this,
@@ -119,13 +109,12 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
                 [this, slot](int index) { chooseId(slot, index); });
         connect(m_i[k], &QComboBox::activated, this,
                 [this, slot](int index) { chooseDecimals(slot, index); });
-        connect(m_text[k], &QLineEdit::textChanged, this, [this, slot](const QString &t) {
-            if (MSCK(slot)->isChecked())
-                emit titleEdited(slot, t);
-        });
+        connect(m_msck[k], &QCheckBox::toggled, this, [this, slot] { emit slotChanged(slot); });
+        connect(m_text[k], &QLineEdit::textChanged, this, [this, slot] { emit slotChanged(slot); });
     }
 
     Command1 = place(new QPushButton(QStringLiteral("離開"), this), Command1Place);
+    Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setFont(designFont(FontMing, ButtonPoints));
     connect(Command1, &QPushButton::clicked, this, &QWidget::hide);
 }
@@ -133,43 +122,53 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
 QString Form4::FileContent(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.exists()) {
+    if (!info.exists() && !info.isSymLink()) {
         QFile created(path);
         created.open(QIODevice::WriteOnly); // a missing table is made empty; failure is ignored
         return {};
     }
-    // Only a plain file is read: a folder or a pipe in its place gives no
-    // models instead of an error or a wait without end.
-    if (!info.isFile())
-        return {};
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return decodeCp950(f.readAll());
+    // Only a regular file of a sane size is read: a folder, a pipe or a
+    // device in its place gives no models instead of a wait without end.
+    const std::optional<QByteArray> bytes = readSmallRegularFile(path);
+    return bytes ? decodeCp950(*bytes) : QString();
+}
+
+MeterSlot Form4::slot(int k) const
+{
+    MeterSlot s = m_chosen[k - 1];
+    s.enabled = m_msck[k - 1]->isChecked();
+    s.title = m_text[k - 1]->text();
+    return s;
 }
 
 void Form4::chooseModel(int k, int index)
 {
-    if (index < 0 || index >= meter_lines.size())
+    if (index < 0 || index >= m_meterLines.size())
         return;
-    const MeterEntry e = meterEntry(meter_lines.at(index));
-    MS(k, 2)->setText(e.register1);
-    MS(k, 3)->setText(e.count1);
-    MS(k, 4)->setText(e.register2);
-    MS(k, 5)->setText(e.count2);
-    MS(k, 6)->setText(e.flag);
+    const MeterEntry e = meterEntry(m_meterLines.at(index));
+    MeterSlot &s = m_chosen[k - 1];
+    s.register1 = e.register1;
+    s.count1 = e.count1;
+    s.register2 = e.register2;
+    s.count2 = e.count2;
+    s.flag = e.flag;
+    emit slotChanged(k);
 }
 
 void Form4::chooseId(int k, int index)
 {
-    if (index >= 0)
-        MS(k, 0)->setText(ID(k)->itemText(index));
+    if (index < 0)
+        return;
+    m_chosen[k - 1].slaveId = m_id[k - 1]->itemText(index).toInt();
+    emit slotChanged(k);
 }
 
 void Form4::chooseDecimals(int k, int index)
 {
-    if (index >= 0)
-        MS(k, 1)->setText(I(k)->itemText(index));
+    if (index < 0)
+        return;
+    m_chosen[k - 1].decimals = m_i[k - 1]->itemText(index).toInt();
+    emit slotChanged(k);
 }
 
 } // namespace kelmar

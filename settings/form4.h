@@ -2,6 +2,10 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <array>
+
+#include "meterline.h"
+#include "meterslot.h"
 
 class QCheckBox;
 class QComboBox;
@@ -14,8 +18,7 @@ class QPushButton;
 namespace kelmar {
 
 // The meter setup window: six slots, each with an enable box, slave ID,
-// decimal places, model and title, and the hidden items that the polling
-// cycle and the start button read. Nothing here is saved; every start of
+// decimal places, model and title. Nothing here is saved; every start of
 // the program begins with all slots off and empty.
 class Form4 : public QWidget
 {
@@ -24,22 +27,17 @@ public:
     // Reads meter.txt from programDir and fills the lists.
     explicit Form4(const QString &programDir, QWidget *parent = nullptr);
 
-    QCheckBox *MSCK(int k) const { return m_msck[k - 1]; }
-    QComboBox *ID(int k) const { return m_id[k - 1]; }
-    QComboBox *I(int k) const { return m_i[k - 1]; }
-    QComboBox *Combo(int k) const { return m_combo[k - 1]; }
-    QLineEdit *Text(int k) const { return m_text[k - 1]; }
-    // Hidden item 0 to 6 of slot k: ID, decimals, register 1, count 1,
-    // register 2, count 2, model flag.
-    QLineEdit *MS(int k, int item) const { return m_ms[k - 1][item]; }
-    QGroupBox *Frame(int k) const { return m_frame[k - 1]; }
+    // Slot k (1 to SlotCount) as the operator set it up. The slave ID,
+    // decimals and model are the last ones chosen from the lists; text typed
+    // into a list's field does not count.
+    MeterSlot slot(int k) const;
 
-    QPushButton *Command1;       // "離開"
-    QPlainTextEdit *meter_setup; // the table text as read, below the visible area
-    QStringList meter_lines;     // the table split at CR LF; entry i is model list line i
+    // The meter table split into lines; entry i is model list line i.
+    const QStringList &meterLines() const { return m_meterLines; }
 
     // The whole content of a file as text from code page 950. A missing file
-    // is created empty; a file that cannot be read gives the empty text.
+    // is created empty; anything but a regular file of a sane size gives the
+    // empty text.
     static QString FileContent(const QString &path);
 
     // The operator's choices, as the lists report them.
@@ -48,17 +46,20 @@ public:
     void chooseDecimals(int k, int index);
 
 signals:
-    // The title of slot k was edited while the slot is enabled.
-    void titleEdited(int k, const QString &text);
+    // Slot k changed: box ticked, a choice made, the title edited.
+    void slotChanged(int k);
 
 private:
-    QGroupBox *m_frame[6];
-    QCheckBox *m_msck[6];
-    QComboBox *m_id[6];
-    QComboBox *m_i[6];
-    QComboBox *m_combo[6];
-    QLineEdit *m_text[6];
-    QLineEdit *m_ms[6][7];
+    QGroupBox *m_frame[SlotCount];
+    QCheckBox *m_msck[SlotCount];   // MSCKk
+    QComboBox *m_id[SlotCount];     // IDk
+    QComboBox *m_i[SlotCount];      // Ik
+    QComboBox *m_combo[SlotCount];  // Combok: model
+    QLineEdit *m_text[SlotCount];   // Textk: title
+    QPushButton *Command1;          // "離開"
+    // What the lists' last choices gave, per slot (MSk).
+    std::array<MeterSlot, SlotCount> m_chosen;
+    QStringList m_meterLines;
 };
 
 } // namespace kelmar

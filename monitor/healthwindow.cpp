@@ -1,0 +1,73 @@
+#include "healthwindow.h"
+
+#include "fonts.h"
+#include "meterline.h"
+#include "meterslot.h"
+#include "session.h"
+
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace kelmar {
+
+namespace {
+
+const char *const Columns[] = {"儀表 (slot)",        "ID",
+                               "傳送 (sent)",        "正常 (good)",
+                               "無回應 (no reply)",  "通訊錯誤 (bad reply)",
+                               "例外 (exception)",   "最後錯誤 (last failure)"};
+constexpr int ColumnCount = int(std::size(Columns));
+constexpr double TablePoints = 10.5;
+constexpr QSize WindowSize(760, 250);
+
+} // namespace
+
+HealthWindow::HealthWindow(QWidget *parent) : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("通訊統計 (line counters)"));
+    setFont(designFont(FontMing, TablePoints));
+    resize(WindowSize);
+    m_table = new QTableWidget(SlotCount, ColumnCount, this);
+    m_table->setObjectName(QStringLiteral("Counters"));
+    QStringList header;
+    for (const char *c : Columns)
+        header << QString::fromUtf8(c);
+    m_table->setHorizontalHeaderLabels(header);
+    m_table->verticalHeader()->hide();
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    for (int r = 0; r < SlotCount; ++r)
+        for (int c = 0; c < ColumnCount; ++c)
+            m_table->setItem(r, c, new QTableWidgetItem);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_table);
+}
+
+void HealthWindow::showHealth(int k, const MeterSlot &slot, const SlotHealth &h)
+{
+    const QString failure =
+        h.lastFailure.isEmpty()
+            ? QString()
+            : h.lastFailure + QStringLiteral("  ") +
+                  h.lastFailureAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QString cells[ColumnCount] = {
+        slot.title.isEmpty() ? QStringLiteral("儀表%1").arg(k)
+                             : QStringLiteral("%1 %2").arg(k).arg(slot.title),
+        slot.enabled && slot.slaveId ? QString::number(*slot.slaveId) : QString(),
+        QString::number(h.transactions),
+        QString::number(h.good),
+        QString::number(h.noReply),
+        QString::number(h.badReply),
+        QString::number(h.exceptions),
+        failure};
+    for (int c = 0; c < ColumnCount; ++c)
+        m_table->item(k - 1, c)->setText(cells[c]);
+}
+
+QString HealthWindow::cellText(int k, int column) const
+{
+    return m_table->item(k - 1, column)->text();
+}
+
+} // namespace kelmar

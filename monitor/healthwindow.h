@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWidget>
+
+class QTableWidget;
+
+namespace kelmar {
+
+struct MeterSlot;
+struct SlotHealth;
+
+// The line's counters for the technician who commissions it: per slot,
+// transactions since the start button, good replies, no replies, bad
+// replies, exceptions and the last failure with its time. In memory only.
+class HealthWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit HealthWindow(QWidget *parent = nullptr);
+
+    void showHealth(int k, const MeterSlot &slot, const SlotHealth &health);
+    // The text of a cell, for tests: row k - 1, column as in the header.
+    QString cellText(int k, int column) const;
+
+private:
+    QTableWidget *m_table;
+};
+
+} // namespace kelmar

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "recordfile.h"
+
+#include <QString>
+#include <optional>
+
+namespace kelmar {
+
+class Clock;
+
+// Recording, without a window: the switch, the current file, the count of
+// seconds towards the record interval and the hourly change of file. Every
+// file operation's result is handed back, so the caller can report it.
+class Recorder
+{
+public:
+    // Relative record folders lie in programDir.
+    Recorder(Clock &clock, const QString &programDir);
+
+    // Switches recording on: the record folder is made when missing, the
+    // stamp is taken from the clock and the file is created. Recording stays
+    // on when a file step fails, so the next line tries again.
+    FileResult switchOn(const QString &folderText, const QString &extension);
+    void switchOff();
+    bool isOn() const { return m_on; }
+
+    // "yyyy-MM-dd-HHmm" of the current file; empty before the first switch on.
+    QString stamp() const { return m_stamp; }
+    // The file name as the folder text gives it (what the operator typed,
+    // the stamp, ".", the extension); empty while off.
+    QString fileName() const { return m_fileName; }
+    // The same, where it lies on disk.
+    QString filePath() const;
+
+    // The hourly change: while on, a file whose date and hour are no longer
+    // the clock's is replaced by a new one. Returns the new file's result,
+    // or nothing when no change was due.
+    std::optional<FileResult> changeFileIfDue(const QString &folderText,
+                                              const QString &extension);
+
+    // The record interval in seconds; one that is not a whole number of at
+    // least 1 is never reached.
+    void setInterval(double seconds) { m_intervalSeconds = seconds; }
+    double interval() const { return m_intervalSeconds; }
+    bool intervalReachable() const;
+    // Seconds counted towards the interval; a start counts from 0.
+    void resetCount() { m_tickCount = 0; }
+    qint64 count() const { return m_tickCount; }
+
+    // One second of the record timer. When the interval is complete and
+    // recording is on, the line is appended; returns that write's result, or
+    // nothing when no line was due.
+    std::optional<FileResult> tick(const QString &line);
+
+private:
+    FileResult startFile(const QString &folderText, const QString &extension);
+    QString onDisk(const QString &path) const;
+
+    Clock &m_clock;
+    QString m_programDir;
+    bool m_on = false;
+    QString m_stamp;    // the main window's Text1
+    QString m_fileName; // the host settings window's Text2
+    double m_intervalSeconds = 0; // RecordSeconds
+    qint64 m_tickCount = 0;       // RecordTickCount
+};
+
+} // namespace kelmar
