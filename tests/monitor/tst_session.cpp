@@ -1,0 +1,299 @@
+#include "clock.h"
+#include "fakemeterport.h"
+#include "form4.h"
+#include "intervaltimer.h"
+#include "session.h"
+#include "testfolder.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace kelmar;
+using kelmar::test::FakeMeterPort;
+using kelmar::test::TestFolder;
+
+namespace {
+
+const QDate Day(2025, 3, 6);
+
+MeterSlot meter(int id, const QString &flag)
+{
+    MeterSlot s;
+    s.enabled = true;
+    s.slaveId = id;
+    s.decimals = 0;
+    s.register1 = QStringLiteral("0000");
+    s.count1 = QStringLiteral("0001");
+    s.register2 = QStringLiteral("0002");
+    s.count2 = QStringLiteral("0001");
+    s.flag = flag;
+    return s;
+}
+
+// A session on an open in-memory line, its timers driven by hand, slaves 3
+// and 4 answering 31/32 and 41/42.
+struct Run
+{
+    TestFolder dir;
+    ManualClock clock{QDateTime(Day, QTime(14, 5, 7))};
+    FakeMeterPort port;
+    Session session{dir.path(), clock, port};
+
+    Run()
+    {
+        session.pollTimer().setEnabled(false);
+        session.clockTimer().setEnabled(false);
+        session.recordTimer().setEnabled(false);
+        port.setPortOpen(true);
+        session.connectionChanged(true);
+        for (int id : {3, 4}) {
+            port.registers[{id, 0}] = quint16(id * 10 + 1);
+            port.registers[{id, 2}] = quint16(id * 10 + 2);
+        }
+        session.setSlot(3, meter(3, QStringLiteral("B")));
+        session.setSlot(4, meter(4, QStringLiteral("B")));
+        session.setup.recordSeconds = QStringLiteral("1");
+        session.recorder().setInterval(1);
+        session.setup.extension = QStringLiteral("txt");
+    }
+    void start()
+    {
+        session.start({1, 1, 1, 1, 1, 1});
+        session.pollTimer().setEnabled(false);
+        session.recordTimer().setEnabled(false);
+    }
+    bool tick()
+    {
+        QSignalSpy done(&session, &Session::tickFinished);
+        session.pollTick();
+        return !done.isEmpty() || done.wait(10000);
+    }
+    QString shown(int k, int item) const { return session.readings[k - 1][item]; }
+};
+
+} // namespace
+
+class TstSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    // A value that was not read in this tick never stands as if measured,
+    // on screen or in the record line.
+    void unreadValuesAreEmptied_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("item0");
+        QTest::addColumn<QString>("item1");
+        QTest::newRow("slot switched off") << "off" << "" << "";
+        QTest::newRow("two values become one") << "A" << "31" << "";
+        QTest::newRow("meter stops answering") << "silent" << "" << "";
+        QTest::newRow("nothing changes") << "" << "31" << "32";
+    }
+    void unreadValuesAreEmptied()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, item0);
+        QFETCH(QString, item1);
+        Run r;
+        r.start();
+        QVERIFY(r.tick());
+        QCOMPARE(r.shown(3, 1), QStringLiteral("32"));
+        MeterSlot s = r.session.meterSlots[2];
+        if (change == QStringLiteral("off"))
+            s.enabled = false;
+        else if (change == QStringLiteral("A"))
+            s.flag = change;
+        else if (change == QStringLiteral("silent"))
+            r.port.silent.insert(3);
+        r.session.setSlot(3, s);
+        QVERIFY(r.tick());
+        QCOMPARE(r.shown(3, 0), item0);
+        QCOMPARE(r.shown(3, 1), item1);
+        const QStringList fields = r.session.RecordLine.split(u'\t');
+        QCOMPARE(fields.size(), 13);
+        QCOMPARE(fields.mid(5, 4), QStringList({item0, item1, QStringLiteral("41"),
+                                                QStringLiteral("42")}));
+    }
+
+    // After a slave failed, it is not asked again in the same tick: a late
+    // reply to the failed request would pass for the next one's.
+    void failedSlaveIsNotAskedAgainInTheTick()
+    {
+        Run r;
+        r.port.silent.insert(3);
+        r.start();
+        QVERIFY(r.tick());
+        int toSlave3 = 0;
+        for (const QByteArray &q : r.port.requests)
+            toSlave3 += quint8(q[0]) == 3;
+        QCOMPARE(toSlave3, 1);
+        QCOMPARE(r.shown(4, 1), QStringLiteral("42"));
+    }
+
+    // What each slot's last transactions brought, and the counters since
+    // the start button.
+    void slotStatusAndCounters_data()
+    {
+        QTest::addColumn<QByteArray>("reply"); // without CRC; empty: none
+        QTest::addColumn<bool>("goodCrc");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("column"); // good, noReply, badReply, exceptions
+        QTest::newRow("no reply") << QByteArray() << true << "無回應" << 1;
+        QTest::newRow("bad CRC") << QByteArray("\x03\x03\x02\x00\x1f", 5) << false << "通訊錯誤" << 2;
+        QTest::newRow("other slave") << QByteArray("\x05\x03\x02\x00\x1f", 5) << true << "通訊錯誤" << 2;
+        QTest::newRow("exception 02") << QByteArray("\x03\x83\x02", 3) << true << "例外 02" << 3;
+        QTest::newRow("good") << QByteArray("\x03\x03\x02\x00\x1f", 5) << true << "" << 0;
+    }
+    void slotStatusAndCounters()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, goodCrc);
+        QFETCH(QString, status);
+        QFETCH(int, column);
+        Run r;
+        r.session.setSlot(4, MeterSlot());
+        r.port.onOutput = [&](const QByteArray &) {
+            if (reply.isEmpty())
+                return;
+            QByteArray frame = withCrc(reply);
+            if (!goodCrc)
+                frame[frame.size() - 1] = char(frame.back() ^ 0xFF);
+            r.port.arrive(frame);
+        };
+        r.start();
+        QSignalSpy shown(&r.session, &Session::slotStatusChanged);
+        QVERIFY(r.tick());
+        QCOMPARE(r.session.slotStatus[2], status);
+        const SlotHealth &h = r.session.health[2];
+        const int counts[] = {h.good, h.noReply, h.badReply, h.exceptions};
+        QCOMPARE(counts[column], status.isEmpty() ? 2 : 1); // a failed slave is asked once
+        QCOMPARE(h.transactions, status.isEmpty() ? 2 : 1);
+        QCOMPARE(h.lastFailure, status);
+        // A good reply clears the status; the counters go on.
+        r.port.onOutput = nullptr;
+        QVERIFY(r.tick());
+        QCOMPARE(r.session.slotStatus[2], QString());
+        QCOMPARE(r.session.health[2].good, status.isEmpty() ? 4 : 2);
+        QCOMPARE(shown.isEmpty(), status.isEmpty());
+    }
+
+    // Exit stops the record lines; the hourly change still starts the new
+    // file while recording is on, and a new start records into it.
+    void noRecordLinesAfterExit()
+    {
+        Run r;
+        r.session.setup.host.recordFolder = r.dir.file(QStringLiteral("log/"));
+        r.session.setRecording(true);
+        r.start();
+        QVERIFY(r.tick());
+        r.session.recordTick();
+        const QString first = r.session.recorder().filePath();
+        QCOMPARE(QFile(first).size(), qint64(r.session.RecordLine.size() + 2));
+        r.session.stop();
+        r.clock.set(QDateTime(Day, QTime(15, 0, 0)));
+        r.session.clockTick();
+        const QString second = r.session.recorder().filePath();
+        QVERIFY(second.endsWith(QStringLiteral("2025-03-06-1500.txt")));
+        QVERIFY(QFile::exists(second));
+        for (int i = 0; i < 5; ++i)
+            r.session.recordTick();
+        QCOMPARE(QFile(second).size(), qint64(0));
+        QCOMPARE(QFile(first).size(), qint64(r.session.RecordLine.size() + 2));
+        r.start();
+        QVERIFY(r.tick());
+        r.session.recordTick();
+        QVERIFY(QFile(second).size() > 0);
+    }
+
+    // An unplugged line turns the lamp red with a report; the next tick
+    // that can open it again turns both back. The operator's own disconnect
+    // gives no report.
+    void lostLineIsReportedUntilReopened()
+    {
+        Run r;
+        r.start();
+        QSignalSpy lamp(&r.session, &Session::lineLostChanged);
+        r.port.unplug();
+        QVERIFY(r.session.lineLost);
+        QCOMPARE(lamp.size(), 1);
+        QVERIFY(r.session.noticeText().contains(
+            QStringLiteral("COM1 連線中斷，自動重新連線中 (line lost, reconnecting)")));
+        QVERIFY(r.tick()); // still unplugged: the report stays
+        QVERIFY(r.session.lineLost);
+        r.port.plugIn();
+        QVERIFY(r.tick());
+        QVERIFY(!r.session.lineLost);
+        QVERIFY(r.port.PortOpen());
+        QCOMPARE(r.session.noticeText(), QString());
+        QCOMPARE(r.shown(4, 0), QStringLiteral("41"));
+
+        r.port.setPortOpen(false);
+        r.session.connectionChanged(false);
+        QVERIFY(r.tick());
+        QCOMPARE(r.session.noticeText(), QString());
+        QVERIFY(!r.port.PortOpen());
+    }
+
+    // Line 6 of setup.ini: an interval the timer cannot take is refused and
+    // reported; 0, which never polls, is reported too.
+    void pollIntervalFromSetupIni_data()
+    {
+        QTest::addColumn<QByteArray>("line6");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("500") << QByteArray(" 500 ") << 500 << false;
+        QTest::newRow("0 never polls") << QByteArray(" 0 ") << 0 << true;
+        QTest::newRow("1e400 overflows") << QByteArray("1e400") << 1000 << true;
+        QTest::newRow("70000 too long") << QByteArray("70000") << 1000 << true;
+        QTest::newRow("negative") << QByteArray("-5") << 1000 << true;
+    }
+    void pollIntervalFromSetupIni()
+    {
+        QFETCH(QByteArray, line6);
+        QFETCH(int, interval);
+        QFETCH(bool, reported);
+        Run r;
+        QVERIFY(r.dir.write(SetupIniName, " 1 \r\n9600\r\nN,8,1\r\n\r\n800X600\r\n" + line6 +
+                                              "\r\nReserved\r\ntxt\r\nKelmar\r\n1\r\n"));
+        r.session.load();
+        QCOMPARE(r.session.pollTimer().interval(), interval);
+        QCOMPARE(r.session.noticeText().isEmpty(), !reported);
+    }
+
+    // Start-up files that are not regular files of a sane size give the
+    // defaults, as a missing file does, and never hang or fill the memory.
+    void startUpFilesThatAreNoFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("pipe") << "fifo";
+        QTest::newRow("link to /dev/zero") << "zero";
+        QTest::newRow("oversized") << "large";
+        QTest::newRow("folder") << "folder";
+    }
+    void startUpFilesThatAreNoFiles()
+    {
+        QFETCH(QString, kind);
+        Run r;
+        for (const QString &name : {SetupIniName, QStringLiteral("meter.txt")}) {
+            const QString path = r.dir.file(name);
+            if (kind == QStringLiteral("fifo"))
+                QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            else if (kind == QStringLiteral("zero"))
+                QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+            else if (kind == QStringLiteral("large"))
+                QVERIFY(r.dir.write(name, " 3 \r\n" + QByteArray(600 * 1024, 'x')));
+            else
+                QVERIFY(QDir().mkdir(path));
+        }
+        r.session.load();
+        QCOMPARE(r.session.setup.host.portNumber, 1);
+        QCOMPARE(r.session.pollTimer().interval(), 1000);
+        QCOMPARE(Form4::FileContent(r.dir.file(QStringLiteral("meter.txt"))), QString());
+    }
+};
+
+QTEST_MAIN(TstSession)
+#include "tst_session.moc"
