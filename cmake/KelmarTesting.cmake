@@ -1,9 +1,21 @@
-# kelmar_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>])
+# kelmar_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>]
+#                 [DECIMAL_COMMA])
 # Builds one Qt Test executable and registers it with CTest. Tests run
 # offscreen and find their fixtures through KELMAR_SOURCE_DIR and
-# KELMAR_BINARY_DIR, never through the working directory.
+# KELMAR_BINARY_DIR, never through the working directory. DECIMAL_COMMA
+# registers the same program a second time, as <name>_decimalcomma, under a
+# locale whose decimal separator is a comma; that run fails at once when the
+# locale is not really in force.
+set(KELMAR_TEST_ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen"
+  "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+  "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+
 function(kelmar_add_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "DECIMAL_COMMA" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(T_DECIMAL_COMMA)
+    list(APPEND T_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/decimalcomma.cpp)
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test kelmar_options)
   target_compile_definitions(${name} PRIVATE
@@ -16,5 +28,12 @@ function(kelmar_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
     LABELS "${T_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    ENVIRONMENT "${KELMAR_TEST_ENVIRONMENT}")
+  if(T_DECIMAL_COMMA)
+    add_test(NAME ${name}_decimalcomma COMMAND ${name})
+    set_tests_properties(${name}_decimalcomma PROPERTIES
+      TIMEOUT ${T_TIMEOUT}
+      LABELS "${T_LABELS}"
+      ENVIRONMENT "${KELMAR_TEST_ENVIRONMENT};LC_ALL=de_DE.UTF-8;LANG=de_DE.UTF-8;KELMAR_EXPECT_DECIMAL_COMMA=1")
+  endif()
 endfunction()

@@ -7,9 +7,26 @@ KELMAR_PACKAGES=(
   libmodbus-dev socat
   clang libclang-rt-14-dev
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
+  locales
 )
 
+# Number-formatting tests also run under this locale, whose decimal
+# separator is a comma; it is generated when the machine lacks it.
+KELMAR_COMMA_LOCALE=de_DE.UTF-8
+
+ensure_comma_locale() {
+  locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Generating the locale $KELMAR_COMMA_LOCALE"
+  $sudo localedef -i de_DE -f UTF-8 "$KELMAR_COMMA_LOCALE"
+}
+
 ensure_deps() {
+  ensure_deps_packages && ensure_comma_locale
+}
+
+ensure_deps_packages() {
   local missing=()
   local p
   for p in "${KELMAR_PACKAGES[@]}"; do
