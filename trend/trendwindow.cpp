@@ -117,6 +117,9 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     m_plot->xAxis->setTicker(ticker);
     m_plot->xAxis->setLabel(QStringLiteral("時間 (time)"));
     m_plot->yAxis->setLabel(QStringLiteral("數值 (value)"));
+    // Readings as plain numbers (17500000, not 1.75·10^7), up to 64-bit counters.
+    m_plot->yAxis->setNumberFormat(QStringLiteral("g"));
+    m_plot->yAxis->setNumberPrecision(15);
     for (QCPAxis *axis : {m_plot->xAxis, m_plot->yAxis}) {
         axis->setTickLabelFont(designFont(FontArial, 9));
         axis->setLabelFont(designFont(FontMing, 10));

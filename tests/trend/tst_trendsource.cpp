@@ -1,0 +1,155 @@
+#include "recordfixture.h"
+#include "trendsource.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelmar;
+
+namespace {
+
+// Generous: workers share the machine with sanitizers and other builds.
+constexpr int Patience = 20000;
+
+bool writeFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile f(path);
+    return f.open(mode) && f.write(bytes) == bytes.size();
+}
+
+QString firstTime(const RecordSeries &s)
+{
+    return s.isEmpty() ? QString()
+                       : QDateTime::fromSecsSinceEpoch(qint64(s.times.first()))
+                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+} // namespace
+
+class TestTrendSource : public QObject
+{
+    Q_OBJECT
+private slots:
+    void liveFileGrows();
+    void hoursJoined_data();
+    void hoursJoined();
+    void hourlyChangeKeepsLastHour();
+};
+
+void TestTrendSource::liveFileGrows()
+{
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(QStringLiteral("2025-03-06-1405.txt"));
+    const QByteArray lines = test::recordLines(QTime(14, 5, 0), 10);
+    const int lineBytes = int(lines.size() / 10);
+    QVERIFY(writeFile(path, lines.left(3 * lineBytes)));
+
+    TrendSource source;
+    source.setFollowInterval(20);
+    source.setCurrentFile(path);
+    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 3, Patience);
+
+    // Half a line is not taken until its line end arrives.
+    QVERIFY(writeFile(path, lines.mid(3 * lineBytes, lineBytes + 5), QIODevice::Append));
+    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 4, Patience);
+    QVERIFY(writeFile(path, lines.mid(4 * lineBytes + 5), QIODevice::Append));
+    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 10, Patience);
+    QVERIFY(source.notices().isEmpty());
+
+    // A damaged line is skipped with a notice; following goes on.
+    QVERIFY(writeFile(path, "14:05:10\tgarbage\r\n" + test::recordLines(QTime(14, 5, 11), 1),
+                      QIODevice::Append));
+    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 11, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(source.notices().size(), 1, Patience);
+    QVERIFY(source.notices().first().contains(QStringLiteral("line 11")));
+
+    // Emptied and begun again (recording switched off and on in the minute).
+    QVERIFY(writeFile(path, test::recordLines(QTime(14, 5, 40), 2)));
+    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 2, Patience);
+    QCOMPARE(firstTime(source.series()), QStringLiteral("2025-03-06 14:05:40"));
+
+    source.setCurrentFile(QString());
+    QVERIFY(!source.isFollowing());
+}
+
+void TestTrendSource::hoursJoined_data()
+{
+    QTest::addColumn<QString>("prefix"); // below the temporary folder
+    QTest::addColumn<int>("fromHour");
+    QTest::addColumn<int>("hours");
+    QTest::addColumn<bool>("followFirst"); // the 14:05 file is the one being written
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<QString>("notice");
+
+    // Files: 14:05 (100 lines), 14:40 (50 lines, same hour), 15:00 (100), 16:00 (100),
+    // and a file of the right name that is no record file.
+    QTest::newRow("one hour with two files") << QStringLiteral("rec/") << 14 << 1 << false << 150
+                                             << QString();
+    QTest::newRow("two hours joined") << QStringLiteral("rec/") << 14 << 2 << false << 250
+                                      << QString();
+    QTest::newRow("the file being written is read once") << QStringLiteral("rec/") << 14 << 2
+                                                         << true << 250 << QString();
+    QTest::newRow("a file that is no record file") << QStringLiteral("rec/") << 17 << 1 << false
+                                                   << 0 << QStringLiteral("not a record file");
+    QTest::newRow("hours without files") << QStringLiteral("rec/") << 3 << 2 << false << 0
+                                         << QStringLiteral("no record files");
+    QTest::newRow("missing folder") << QStringLiteral("gone/") << 14 << 1 << false << 0
+                                    << QStringLiteral("record folder missing");
+}
+
+void TestTrendSource::hoursJoined()
+{
+    QFETCH(QString, prefix);
+    QFETCH(int, fromHour);
+    QFETCH(int, hours);
+    QFETCH(bool, followFirst);
+    QFETCH(int, samples);
+    QFETCH(QString, notice);
+
+    QTemporaryDir tmp;
+    QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("rec")));
+    const QString rec = tmp.filePath(QStringLiteral("rec/"));
+    QVERIFY(writeFile(rec + "2025-03-06-1405.txt", test::recordLines(QTime(14, 5, 0), 100)));
+    QVERIFY(writeFile(rec + "2025-03-06-1440.txt", test::recordLines(QTime(14, 40, 0), 50)));
+    QVERIFY(writeFile(rec + "2025-03-06-1500.txt", test::recordLines(QTime(15, 0, 0), 100)));
+    QVERIFY(writeFile(rec + "2025-03-06-1600.txt", test::recordLines(QTime(16, 0, 0), 100)));
+    QVERIFY(writeFile(rec + "2025-03-06-1700.txt", QByteArray(3000, '\x01') + "\n\x02\n"));
+
+    TrendSource source;
+    source.setFollowInterval(20);
+    source.setRecordSource(tmp.filePath(prefix), QStringLiteral("txt"));
+    if (followFirst)
+        source.setCurrentFile(rec + "2025-03-06-1405.txt");
+    QSignalSpy loading(&source, &TrendSource::loadingChanged);
+    source.loadHours(QDateTime(QDate(2025, 3, 6), QTime(fromHour, 0)), hours);
+    QTRY_VERIFY_WITH_TIMEOUT(!source.isLoading() && loading.size() == 2, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), samples, Patience);
+    QVERIFY(std::is_sorted(source.series().times.cbegin(), source.series().times.cend()));
+    if (notice.isEmpty()) {
+        QVERIFY2(source.notices().isEmpty(), qPrintable(source.notices().join(u'\n')));
+    } else {
+        QCOMPARE(source.notices().size(), 1);
+        QVERIFY2(source.notices().first().contains(notice), qPrintable(source.notices().first()));
+    }
+}
+
+void TestTrendSource::hourlyChangeKeepsLastHour()
+{
+    QTemporaryDir tmp;
+    const QString a = tmp.filePath(QStringLiteral("2025-03-06-1405.txt"));
+    const QString b = tmp.filePath(QStringLiteral("2025-03-06-1500.txt"));
+    QVERIFY(writeFile(a, test::recordLines(QTime(14, 59, 50), 10)));
+    QVERIFY(writeFile(b, test::recordLines(QTime(15, 0, 0), 5)));
+    TrendSource source;
+    source.setFollowInterval(20);
+    source.setCurrentFile(a);
+    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 10, Patience);
+    source.setCurrentFile(b);
+    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 15, Patience);
+    QCOMPARE(firstTime(source.series()), QStringLiteral("2025-03-06 14:59:50"));
+}
+
+QTEST_GUILESS_MAIN(TestTrendSource)
+#include "tst_trendsource.moc"
