@@ -174,7 +174,9 @@ FrameSearch findReply(const QByteArray &request, const QByteArray &bytes)
 {
     const quint8 slave = byteAt(request, 0);
     const quint8 function = byteAt(request, 1);
-    const quint8 exceptionFunction = function | 0x80;
+    // The top bit of a reply's function code marks an exception (then five
+    // bytes in all), as checkReply reads it.
+    auto isException = [function](quint8 f) { return (f & 0x80) && (f & 0x7F) == function; };
     const int dataBytes = 2 * requestedCount(request);
     const qsizetype size = bytes.size();
 
@@ -184,9 +186,9 @@ FrameSearch findReply(const QByteArray &request, const QByteArray &bytes)
         if (byteAt(bytes, i) != slave)
             continue;
         const quint8 f = byteAt(bytes, i + 1);
-        if (f == exceptionFunction && crcFits(bytes, i, 5))
+        if (isException(f) && crcFits(bytes, i, 5))
             return {FrameFind::Whole, i, 5, {ReplyStatus::Exception, byteAt(bytes, i + 2)}};
-        if (f == function && dataBytes <= 255 && byteAt(bytes, i + 2) == dataBytes &&
+        if (!(f & 0x80) && f == function && byteAt(bytes, i + 2) == dataBytes &&
             crcFits(bytes, i, 5 + dataBytes))
             return {FrameFind::Whole, i, 5 + dataBytes, {ReplyStatus::Ok}};
     }
@@ -211,13 +213,14 @@ FrameSearch findReply(const QByteArray &request, const QByteArray &bytes)
     if (size < length)
         return {FrameFind::NeedMore, 0, 0, {ReplyStatus::Short}};
 
-    const bool replyShape = address == slave &&
-                            (exception ? f == exceptionFunction : byteAt(bytes, 2) == dataBytes);
+    const bool replyShape =
+        address == slave &&
+        (exception ? isException(f) : f == function && byteAt(bytes, 2) == dataBytes);
     if (!crcFits(bytes, 0, length)) {
         // A corrupted reply is skipped whole, so that its remains are not
         // judged as frames of their own; anything else may be noise that
         // only looks like a header, and goes one byte at a time.
-        if (replyShape && f == (exception ? exceptionFunction : function))
+        if (replyShape)
             return {FrameFind::Skip, 0, length, {ReplyStatus::BadCrc}};
         return {FrameFind::Skip, 0, 1, {ReplyStatus::Noise}};
     }

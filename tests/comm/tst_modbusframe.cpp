@@ -256,6 +256,8 @@ private slots:
         row(one, hex("01030204D20000"), Skip, 0, 7, ReplyStatus::BadCrc);
         row(one, hex("0183020000"), Skip, 0, 5, ReplyStatus::BadCrc);
         row(one, hex("02030204D20000"), Skip, 0, 1, ReplyStatus::Noise);
+        // A request whose function has the top bit set gets no exception reply.
+        row(framed("9090FF90FF90"), framed("90909C"), Skip, 0, 5, ReplyStatus::WrongFunction);
         // Another slave's frame still arriving: wait for it.
         row(one, framed("03030400000001").left(5), More, 0, 0, ReplyStatus::Short);
         // 200 registers do not fit in one reply; the exception still ends the wait.
