@@ -1,12 +1,15 @@
 #include "installer.h"
 
 #include "installpaths.h"
+#include "uninstallscript.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -26,6 +29,9 @@ enum class Action {
     AddSeparator,
     AddName,
     CreateShortcut,
+    InstallIcons,
+    MakeMenuEntry,
+    WriteUninstaller,
 };
 
 // source: relative to the installer's folder; target: below the root that
@@ -55,7 +61,12 @@ constexpr StepDef Steps[] = {
     {Action::AddSeparator, nullptr, nullptr},                                // 15
     {Action::AddName, nullptr, "KELMAR_T.lnk"},                              // 16
     {Action::CreateShortcut, nullptr, R"(C:\KELMAR\KELMAR_T.EXE)"},          // 17
+    // Not listed: the launcher's icon, the menu entry and a way to undo it all.
+    {Action::InstallIcons, R"(\icons)", nullptr},
+    {Action::MakeMenuEntry, nullptr, R"(C:\KELMAR\KELMAR_T.EXE)"},
+    {Action::WriteUninstaller, nullptr, nullptr},
 };
+constexpr int ListedSteps = 17;
 
 QString text(const char *s)
 {
@@ -85,6 +96,12 @@ QString stepName(const StepDef &d)
         return QStringLiteral("Add \"%1\" to the desktop folder").arg(target);
     case Action::CreateShortcut:
         return QStringLiteral("Create the shortcut to \"%1\"").arg(target);
+    case Action::InstallIcons:
+        return QStringLiteral("Install the icons");
+    case Action::MakeMenuEntry:
+        return QStringLiteral("Make the applications menu entry");
+    case Action::WriteUninstaller:
+        return QStringLiteral("Write the uninstall script");
     }
     return QString();
 }
@@ -97,17 +114,17 @@ QString native(const QString &path)
 // Copies through a temporary file that replaces the target in one move, so
 // a target that cannot be replaced keeps its old content and a running
 // program file is not written into. The target keeps the source's
-// permissions, the program its executable bit.
+// permissions, the program its executable bit. Returns why it failed.
 QString copyFile(const QString &from, const QString &to)
 {
     if (!QFileInfo(from).isFile())
-        return QStringLiteral("%1 is missing").arg(native(from));
+        return QStringLiteral("the file to copy is missing");
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read %1: %2").arg(native(from), in.errorString());
+        return QStringLiteral("cannot read it: %1").arg(in.errorString());
     QSaveFile out(to);
     if (!out.open(QIODevice::WriteOnly))
-        return QStringLiteral("cannot write %1: %2").arg(native(to), out.errorString());
+        return QStringLiteral("cannot write the copy: %1").arg(out.errorString());
     constexpr qint64 Chunk = 1 << 20;
     while (!in.atEnd()) {
         const QByteArray bytes = in.read(Chunk);
@@ -117,12 +134,31 @@ QString copyFile(const QString &from, const QString &to)
         }
     }
     if (in.error() != QFileDevice::NoError)
-        out.cancelWriting();
+        return QStringLiteral("cannot read it: %1").arg(in.errorString());
     if (!out.commit())
-        return QStringLiteral("cannot write %1: %2").arg(native(to), out.errorString());
+        return QStringLiteral("cannot write the copy: %1").arg(out.errorString());
     QFile::setPermissions(to, in.permissions());
     return QString();
 }
+
+// Writes a whole small file in one move; returns why it failed.
+QString writeFile(const QString &path, const QByteArray &bytes, QFile::Permissions permissions)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return QStringLiteral("cannot make the folder %1")
+            .arg(native(QFileInfo(path).absolutePath()));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return QStringLiteral("cannot write it: %1").arg(file.errorString());
+    QFile::setPermissions(path, permissions);
+    return QString();
+}
+
+constexpr QFile::Permissions Readable =
+    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+// Launchers and scripts are only started when they are executable.
+constexpr QFile::Permissions Executable =
+    Readable | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
 
 } // namespace
 
@@ -157,6 +193,27 @@ QString startBatchDetached(const QString &batchFile, const QString &workingDir, 
     return QString();
 }
 
+bool markLauncherTrusted(const QString &launcher, const QString &gio, int timeoutMs)
+{
+    if (gio.isEmpty() || !QFileInfo(gio).isExecutable())
+        return false;
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(gio, {QStringLiteral("set"), launcher, QStringLiteral("metadata::trusted"),
+                        QStringLiteral("true")});
+    if (!process.waitForStarted(timeoutMs))
+        return false;
+    // A desktop service that does not answer must not hold up the install.
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(timeoutMs);
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
 InstallMachine systemMachine(const QString &sourceDir)
 {
     InstallMachine m;
@@ -166,19 +223,31 @@ InstallMachine systemMachine(const QString &sourceDir)
     m.startBatch = [](const QString &batchFile, const QString &workingDir) {
         return startBatchDetached(batchFile, workingDir);
     };
+    m.dataHome = systemDataHome();
+#ifndef Q_OS_WIN
+    m.trustLauncher = [](const QString &launcher) {
+        constexpr int GioTimeoutMs = 5000;
+        markLauncherTrusted(launcher, QStandardPaths::findExecutable(QStringLiteral("gio")),
+                            GioTimeoutMs);
+    };
+#endif
     return m;
 }
 
 Installer::Installer(InstallMachine machine) : m_machine(std::move(machine))
 {
     m_machine.root = QDir::cleanPath(QDir(m_machine.root).absolutePath());
+    if (!m_machine.dataHome.isEmpty())
+        m_machine.dataHome = QDir::cleanPath(QDir(m_machine.dataHome).absolutePath());
 }
 
 QStringList Installer::stepNames() const
 {
     QStringList names;
-    for (const StepDef &d : Steps)
-        names << stepName(d);
+    for (int i = 0; i < int(std::size(Steps)); ++i) {
+        if (i < ListedSteps || !m_machine.dataHome.isEmpty())
+            names << stepName(Steps[i]);
+    }
     return names;
 }
 
@@ -188,15 +257,38 @@ QString Installer::programPath() const
                        listedComponents(QStringLiteral(R"(C:\KELMAR\KELMAR_T.EXE)")));
 }
 
+QString Installer::installFolder() const
+{
+    return resolvePath(m_machine.root, listedComponents(QStringLiteral(R"(C:\Kelmar)")));
+}
+
+QString Installer::menuEntryFile() const
+{
+    if (m_machine.dataHome.isEmpty())
+        return QString();
+    return m_machine.dataHome + QStringLiteral("/applications/") + MenuEntryName;
+}
+
+QString Installer::uninstallScriptFile() const
+{
+    if (m_machine.dataHome.isEmpty())
+        return QString();
+    return installFolder() + u'/' + UninstallScriptName;
+}
+
 QList<StepReport> Installer::run()
 {
     m_desktop.clear();
     m_shortcutPath.clear();
+    m_made.clear();
+    m_madeFolders.clear();
     // The root stands for a drive, which is always there.
     QDir().mkpath(m_machine.root);
     QList<StepReport> reports;
-    for (int i = 0; i < int(std::size(Steps)); ++i)
-        reports << runStep(i);
+    for (int i = 0; i < int(std::size(Steps)); ++i) {
+        if (i < ListedSteps || !m_machine.dataHome.isEmpty())
+            reports << runStep(i);
+    }
     return reports;
 }
 
@@ -204,7 +296,7 @@ StepReport Installer::runStep(int index)
 {
     const StepDef &d = Steps[index];
     StepReport r;
-    r.number = index + 1;
+    r.number = index < ListedSteps ? index + 1 : 0;
     r.name = stepName(d);
     const QStringList sourceParts = listedComponents(text(d.source));
     const QStringList targetParts = listedComponents(text(d.target));
@@ -220,75 +312,160 @@ StepReport Installer::runStep(int index)
         r.detail = what;
         return r;
     };
+    // Without a desktop folder the applications menu entry is the shortcut.
+    const bool menuStandsIn = !m_machine.dataHome.isEmpty();
 
     switch (d.action) {
     case Action::Copy:
     case Action::CopyIfMissing: {
-        if (sourceParts.isEmpty())
+        if (sourceParts.isEmpty()) {
+            r.action = QStringLiteral("Copy %1").arg(text(d.source).mid(1));
             return done(QStringLiteral("built into the program: no file to copy"));
-        if (d.action == Action::CopyIfMissing && QFileInfo::exists(target))
-            return done(QStringLiteral("kept the existing %1").arg(native(target)));
+        }
+        r.action = QStringLiteral("Copy %1 to %2").arg(native(source), native(target));
+        if (d.action == Action::CopyIfMissing) {
+            if (QFileInfo::exists(target))
+                return done(QStringLiteral("kept the existing %1").arg(native(target)));
+        } else {
+            m_made << target;
+        }
         const QString error = copyFile(source, target);
         return error.isEmpty() ? done(native(target)) : fail(error);
     }
     case Action::MakeFolder:
+        r.action = QStringLiteral("Make the folder %1").arg(native(target));
+        m_madeFolders.prepend(target);
         // A folder that is already there is what this step wants: a second
         // installation goes on without a complaint.
         if (QFileInfo(target).isDir())
             return done(QStringLiteral("%1 is there").arg(native(target)));
+        if (QFileInfo::exists(target))
+            return fail(QStringLiteral("a file of that name is in the way"));
         if (!QDir().mkdir(target))
-            return fail(QStringLiteral("cannot make %1").arg(native(target)));
+            return fail(QStringLiteral("cannot make it in %1").arg(native(m_machine.root)));
         return done(native(target));
     case Action::StartBatch: {
+#ifdef Q_OS_WIN
+        r.action = QStringLiteral("Start %1").arg(native(target));
+#else
+        r.action = QStringLiteral("Start %1 with sh in %2").arg(target, m_machine.root);
+#endif
+        // What the batch file writes goes too.
+        m_made << installFolder() + QStringLiteral("/INSTALL.TXT");
         if (!QFileInfo(target).isFile())
-            return fail(QStringLiteral("%1 is missing").arg(native(target)));
+            return fail(QStringLiteral("it is missing"));
         if (!m_machine.startBatch)
-            return fail(QStringLiteral("no way to start %1").arg(native(target)));
+            return fail(QStringLiteral("no way to start it"));
         const QString error = m_machine.startBatch(target, m_machine.root);
         return error.isEmpty() ? done(native(target)) : fail(error);
     }
     case Action::PrepareDesktop:
-        if (!m_machine.desktopFolder)
+        r.action = QStringLiteral("Prepare the desktop lookup");
+        if (!m_machine.desktopFolder && !menuStandsIn)
             return fail(QStringLiteral("no way to find the desktop folder"));
         return done(QString());
     case Action::ReadDesktop:
+        r.action = QStringLiteral("Read the desktop folder");
         if (m_machine.desktopFolder)
             m_desktop = m_machine.desktopFolder();
-        if (m_desktop.isEmpty())
+        if (m_desktop.isEmpty()) {
+            if (menuStandsIn)
+                return done(
+                    QStringLiteral("none here: the applications menu entry is the shortcut"));
             return fail(QStringLiteral("the desktop folder is unknown"));
+        }
         return done(native(m_desktop));
     case Action::AddSeparator:
+        r.action = QStringLiteral("Make the shortcut path");
         m_shortcutPath = shortcutPath(m_desktop, QString());
         return done(native(m_shortcutPath));
     case Action::AddName:
+        r.action = QStringLiteral("Make the shortcut path");
         m_shortcutPath += platformShortcutName(text(d.target));
         return done(native(m_shortcutPath));
     case Action::CreateShortcut: {
+        r.action = QStringLiteral("Write the desktop launcher %1 for %2")
+                       .arg(native(m_shortcutPath), native(target));
         // Without a desktop folder the bare name would land in whatever
         // folder the installer was started from.
-        if (m_desktop.isEmpty())
+        if (m_desktop.isEmpty()) {
+            if (menuStandsIn)
+                return done(QStringLiteral("no desktop folder: the menu entry is the shortcut"));
             return fail(QStringLiteral("no desktop folder, so no shortcut"));
-        if (!QFileInfo(m_desktop).isDir())
+        }
+        if (!QFileInfo(m_desktop).isDir()) {
+            if (menuStandsIn)
+                return done(QStringLiteral("no desktop folder %1: the menu entry is the shortcut")
+                                .arg(native(m_desktop)));
             return fail(
                 QStringLiteral("the desktop folder %1 does not exist").arg(native(m_desktop)));
+        }
+        m_made << m_shortcutPath;
 #ifdef Q_OS_WIN
         QFile::remove(m_shortcutPath);
         if (!QFile::link(target, m_shortcutPath))
-            return fail(QStringLiteral("cannot write %1").arg(native(m_shortcutPath)));
+            return fail(QStringLiteral("cannot write it"));
 #else
-        QSaveFile file(m_shortcutPath);
-        const QByteArray entry = desktopEntry(QFileInfo(m_shortcutPath).completeBaseName(), target,
-                                              QFileInfo(target).absolutePath());
-        if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
-            return fail(QStringLiteral("cannot write %1: %2")
-                            .arg(native(m_shortcutPath), file.errorString()));
-        // Launchers are only started when they are executable.
-        QFile::setPermissions(m_shortcutPath, QFile::ReadOwner | QFile::WriteOwner |
-                                                  QFile::ExeOwner | QFile::ReadGroup |
-                                                  QFile::ExeGroup | QFile::ReadOther |
-                                                  QFile::ExeOther);
+        const QString error = writeFile(
+            m_shortcutPath, desktopEntry(target, QFileInfo(target).absolutePath()), Executable);
+        if (!error.isEmpty())
+            return fail(error);
+        if (m_machine.trustLauncher)
+            m_machine.trustLauncher(m_shortcutPath);
 #endif
         return done(native(m_shortcutPath));
+    }
+    case Action::InstallIcons: {
+        const QString to = m_machine.dataHome + QStringLiteral("/icons");
+        r.action = QStringLiteral("Copy the icons from %1 to %2").arg(native(source), native(to));
+        // Whatever sizes the distribution holds, each into the same place
+        // below the per-user icon theme.
+        QStringList icons;
+        const QString iconFile = IconName + QStringLiteral(".png");
+        QDirIterator it(source, {iconFile}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            icons << QDir(source).relativeFilePath(it.next());
+        icons.sort();
+        if (icons.isEmpty())
+            return fail(QStringLiteral("there is no %1 in it").arg(iconFile));
+        QStringList errors;
+        for (const QString &icon : icons) {
+            const QString into = to + u'/' + icon;
+            m_made << into;
+            QString error;
+            if (!QDir().mkpath(QFileInfo(into).absolutePath()))
+                error = QStringLiteral("cannot make the folder");
+            else
+                error = copyFile(source + u'/' + icon, into);
+            if (!error.isEmpty())
+                errors << QStringLiteral("%1: %2").arg(native(into), error);
+        }
+        return errors.isEmpty() ? done(QString::number(icons.size())) : fail(errors.join(u"; "));
+    }
+    case Action::MakeMenuEntry: {
+        const QString entry = menuEntryFile();
+        r.action =
+            QStringLiteral("Write the menu entry %1 for %2").arg(native(entry), native(target));
+        m_made << entry;
+        const QString error =
+            writeFile(entry, desktopEntry(target, QFileInfo(target).absolutePath()), Readable);
+        return error.isEmpty() ? done(native(entry)) : fail(error);
+    }
+    case Action::WriteUninstaller: {
+        const QString script = uninstallScriptFile();
+        r.action = QStringLiteral("Write the uninstall script %1").arg(native(script));
+        if (!QFileInfo(installFolder()).isDir())
+            return fail(
+                QStringLiteral("the install folder %1 is missing").arg(native(installFolder())));
+        QStringList files = m_made;
+        files << script;
+        files.removeDuplicates();
+        QStringList folders = m_madeFolders;
+        folders << m_machine.root;
+        folders.removeDuplicates();
+        const QString error =
+            writeFile(script, uninstallScript(installFolder(), files, folders), Executable);
+        return error.isEmpty() ? done(native(script)) : fail(error);
     }
     }
     return fail(QStringLiteral("unknown step"));
@@ -298,8 +475,12 @@ QStringList failureLines(const QList<StepReport> &reports)
 {
     QStringList lines;
     for (const StepReport &r : reports) {
-        if (!r.ok)
-            lines << QStringLiteral("%1. %2: %3").arg(r.number).arg(r.name, r.detail);
+        if (r.ok)
+            continue;
+        QString line = QStringLiteral("%1: %2").arg(r.action, r.detail);
+        if (r.number > 0)
+            line += QStringLiteral(" [%1. %2]").arg(r.number).arg(r.name);
+        lines << line;
     }
     return lines;
 }

@@ -186,15 +186,33 @@ QString systemDesktopFolder()
 #endif
 }
 
-QByteArray desktopEntry(const QString &name, const QString &program, const QString &folder)
+QString systemDataHome()
+{
+#ifdef Q_OS_WIN
+    return QString();
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+#endif
+}
+
+QByteArray desktopEntry(const QString &program, const QString &folder)
 {
     QString text;
     text += QStringLiteral("[Desktop Entry]\n");
     text += QStringLiteral("Type=Application\n");
-    text += QStringLiteral("Name=") + escapeEntryValue(name) + u'\n';
+    text += QStringLiteral("Name=Kelmar_T\n");
+    text += QStringLiteral("Name[zh_TW]=Kelmar_T 電錶監控\n");
+    text += QStringLiteral("GenericName=Panel meter monitor\n");
+    text += QStringLiteral("GenericName[zh_TW]=電錶監控與記錄\n");
+    text +=
+        QStringLiteral("Comment=Live readings and record files of six Modbus RTU panel meters\n");
+    text += QStringLiteral("Comment[zh_TW]=六台 Modbus RTU 電錶的即時讀值與記錄檔\n");
+    text += QStringLiteral("Icon=") + IconName + u'\n';
     text += QStringLiteral("Exec=") + execArgument(program) + u'\n';
     text += QStringLiteral("Path=") + escapeEntryValue(folder) + u'\n';
     text += QStringLiteral("Terminal=false\n");
+    text += QStringLiteral("Categories=Science;Electronics;\n");
+    text += QStringLiteral("Keywords=Modbus;RS-485;meter;logger;\n");
     return text.toUtf8();
 }
 

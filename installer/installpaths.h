@@ -52,9 +52,19 @@ QString desktopFromUserDirs(const QByteArray &userDirs, const QString &home);
 // ~/Desktop.
 QString systemDesktopFolder();
 
-// The text of a freedesktop launcher for the installed program: name, the
-// program (quoted and escaped as the format wants) and its folder as the
-// working folder.
-QByteArray desktopEntry(const QString &name, const QString &program, const QString &folder);
+// The per-user data folder that holds the applications menu and the icon
+// theme (~/.local/share); empty on Windows, where the desktop shortcut is
+// the only launcher.
+QString systemDataHome();
+
+// The launcher's icon in the icon theme, and the menu entry's file name.
+inline const QString IconName = QStringLiteral("kelmar-t");
+inline const QString MenuEntryName = QStringLiteral("kelmar-t.desktop");
+
+// The text of a freedesktop launcher for the installed program, the same
+// for the desktop and the applications menu: names, comment, categories,
+// icon, the program (quoted and escaped as the format wants) and its folder
+// as the working folder.
+QByteArray desktopEntry(const QString &program, const QString &folder);
 
 } // namespace kelmar

@@ -1,7 +1,9 @@
+#include "desktopfilecheck.h"
 #include "installpaths.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -171,14 +173,26 @@ private slots:
         QFETCH(QString, program);
         QFETCH(QString, exec);
         QFETCH(QString, path);
-        const QString text = QString::fromUtf8(
-            kelmar::desktopEntry(QStringLiteral("KELMAR_T"), program, QFileInfo(program).path()));
+        const QByteArray bytes = kelmar::desktopEntry(program, QFileInfo(program).path());
+        const QString text = QString::fromUtf8(bytes);
         const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.value(0), QStringLiteral("[Desktop Entry]"));
-        QVERIFY(lines.contains(QStringLiteral("Type=Application")));
-        QVERIFY(lines.contains(QStringLiteral("Name=KELMAR_T")));
         QVERIFY2(lines.contains(exec), qPrintable(text));
         QVERIFY2(lines.contains(path), qPrintable(text));
+        for (const char *key : {"Name=Kelmar_T", "Icon=kelmar-t", "Type=Application"})
+            QVERIFY2(lines.contains(QString::fromLatin1(key)), key);
+        for (const char *key : {"Name[zh_TW]=", "Comment=", "Categories="})
+            QVERIFY2(!lines
+                          .filter(QRegularExpression(QStringLiteral("^") +
+                                                     QRegularExpression::escape(key)))
+                          .isEmpty(),
+                     key);
+        // The reference checker accepts the escaped text as it is.
+        QTemporaryDir dir;
+        QFile file(dir.filePath(MenuEntryName));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        QCOMPARE(test::desktopFileProblems(file.fileName()), QString());
     }
 };
 

@@ -46,8 +46,7 @@ QImage drawPanelIcon(int size)
     // The right end of the panel, as square as the panel is high: both
     // readings and the keys, large enough to read at menu sizes.
     const QImage square = panel.copy(PanelWidth - PanelHeight, 0, PanelHeight, PanelHeight);
-    const QImage scaled =
-        square.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QImage scaled = square.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QPainter p(&icon);
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath tile;
