@@ -2,6 +2,7 @@
 #include "form3.h"
 #include "meterpanel.h"
 #include "meterslot.h"
+#include "readinglabel.h"
 #include "startdisplay.h"
 #include "testfolder.h"
 
@@ -436,6 +437,95 @@ private slots:
                                                      .arg(p.x())
                                                      .arg(p.y())));
             }
+        }
+    }
+
+    // A reading too wide for its field at the design size is drawn smaller,
+    // centred, whole; where even the smallest legible size is too wide the
+    // field shows the overflow mark and keeps the reading as its tool tip.
+    // Checked on the pixels: no red touches a field's left or right edge,
+    // and the digits are at least MinDigitHeight tall.
+    void readingIsNeverCut_data()
+    {
+        QTest::addColumn<QString>("code"); // "" lays out nothing: the initial fields
+        QTest::addColumn<QString>("flag");
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("drawn"); // false: the overflow mark
+        // The widest reading four registers give, with four decimals.
+        const QString widest = QStringLiteral("-922337203685477.5808");
+        for (const char *code : {"1", "2"}) {
+            const char *size = code[0] == '1' ? "800X600" : "1024X768";
+            auto row = [&](const char *what, const char *flag, int item, const QString &text,
+                           bool drawn) {
+                QTest::addRow("%s %s", size, what)
+                    << QString::fromLatin1(code) << QString::fromLatin1(flag) << item << text
+                    << drawn;
+            };
+            row("A: widest reading", "A", 0, widest, true);
+            row("A: 32-bit energy counter", "A", 0, QStringLiteral("16841711"), true);
+            row("A: 40 bits with 4 decimals", "A", 0, QStringLiteral("109951169.3312"), true);
+            row("B top: widest reading", "B", 0, widest, true);
+            row("B bottom: widest reading", "B", 1, widest, false);
+            row("B bottom: 32-bit counter", "B", 1, QStringLiteral("16777217"), true);
+            row("B bottom: 16 digits", "B", 1, QStringLiteral("-1099511627.7760"), true);
+        }
+        QTest::newRow("initial fields: widest, item 0") << ""
+                                                        << "" << 0 << widest << true;
+        QTest::newRow("initial fields: 32-bit counter, item 1")
+            << ""
+            << "" << 1 << QStringLiteral("16777217") << true;
+    }
+    void readingIsNeverCut()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, flag);
+        QFETCH(int, item);
+        QFETCH(QString, text);
+        QFETCH(bool, drawn);
+        Windows w;
+        for (int k = 1; k <= SlotCount; ++k) {
+            w.setSlot(k, true, flag);
+            w.display->setReading(k, item, text);
+        }
+        w.press(code);
+        const QImage shot = w.display->grab().toImage();
+        if (const QByteArray out = qgetenv("KELMAR_GRAB_DIR"); !out.isEmpty())
+            shot.save(QString::fromLocal8Bit(out) +
+                      QStringLiteral("/reading_%1.png")
+                          .arg(QString::fromLatin1(QTest::currentDataTag())
+                                   .replace(u' ', u'_')
+                                   .remove(u':')));
+        auto red = [&shot](int x, int y) {
+            const QColor c = shot.pixelColor(x, y);
+            return c.red() > 60 && c.green() < c.red() / 2;
+        };
+        for (int k = 1; k <= SlotCount; ++k) {
+            const QLabel *field = w.value(k, item);
+            QVERIFY(w.shows(field));
+            QCOMPARE(w.display->reading(k, item), text);
+            QCOMPARE(field->toolTip().isEmpty(), drawn);
+            const QRect r = field->geometry();
+            int top = r.bottom(), bottom = r.top(), left = r.right(), right = r.left();
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    if (red(x, y)) {
+                        top = qMin(top, y);
+                        bottom = qMax(bottom, y);
+                        left = qMin(left, x);
+                        right = qMax(right, x);
+                    }
+            const QString where = QStringLiteral("slot %1: ink %2..%3 in field %4..%5")
+                                      .arg(k)
+                                      .arg(left)
+                                      .arg(right)
+                                      .arg(r.left())
+                                      .arg(r.right());
+            QVERIFY2(left <= right, qPrintable(where)); // something is drawn
+            QVERIFY2(left > r.left() && right < r.right(), qPrintable(where));
+            QVERIFY2(bottom - top + 1 >= MinDigitHeight, qPrintable(where));
+            // Centred in the field, within a pixel or two of rounding.
+            QVERIFY2(qAbs((left - r.left()) - (r.right() - right)) <= 3, qPrintable(where));
         }
     }
 };
