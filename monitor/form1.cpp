@@ -9,6 +9,7 @@
 #include "session.h"
 #include "startdisplay.h"
 #include "systemserialport.h"
+#include "trendwindow.h"
 #include "twips.h"
 
 #include <QCloseEvent>
@@ -29,9 +30,10 @@ constexpr TwipsPlace Command2Place{240, 1440, 1935, 735};
 constexpr TwipsPlace Command5Place{240, 2400, 1935, 735};
 constexpr TwipsPlace Label3Place{240, 0, 4215, 495};
 // The free space under the start button: problem reports, and below them
-// the key to the line's counters.
+// the keys to the line's counters and to the recorded curves.
 constexpr TwipsPlace NoticePlace{3120, 1440, 1935, 1275};
-constexpr TwipsPlace HealthButtonPlace{3120, 2760, 1935, 375};
+constexpr TwipsPlace HealthButtonPlace{3120, 2760, 945, 375};
+constexpr TwipsPlace TrendButtonPlace{4110, 2760, 945, 375};
 
 constexpr double ButtonPoints = 12;
 constexpr double ClockPoints = 14.25;
@@ -69,8 +71,12 @@ Form1::Form1(const QString &programDir, Clock &clock, SerialPort *port, QWidget 
     QPalette pal = m_notice->palette();
     pal.setColor(QPalette::WindowText, NoticeColour);
     m_notice->setPalette(pal);
-    m_healthButton = button(this, QStringLiteral("通訊統計 (line counters)"), HealthButtonPlace,
-                            "HealthButton", SmallButtonPoints);
+    m_healthButton = button(this, QStringLiteral("通訊統計"), HealthButtonPlace, "HealthButton",
+                            SmallButtonPoints);
+    m_healthButton->setToolTip(QStringLiteral("通訊統計 (line counters)"));
+    m_trendButton = button(this, QStringLiteral("趨勢圖"), TrendButtonPlace, "TrendButton",
+                           SmallButtonPoints);
+    m_trendButton->setToolTip(QStringLiteral("趨勢圖 (trend)"));
 
     if (port) {
         m_port = port;
@@ -111,6 +117,18 @@ Form1::Form1(const QString &programDir, Clock &clock, SerialPort *port, QWidget 
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
     connect(m_healthButton, &QPushButton::clicked, this, [this] { showWindow(healthWindow()); });
+    connect(m_trendButton, &QPushButton::clicked, this, [this] {
+        showRecordSource();
+        showWindow(trendWindow());
+    });
+    connect(s, &Session::recordFileChanged, this, [this] {
+        if (m_trend)
+            showRecordSource();
+    });
+    connect(s, &Session::titleChanged, this, [this] {
+        if (m_trend)
+            showRecordSource();
+    });
 }
 
 Form1::~Form1()
@@ -169,6 +187,28 @@ HealthWindow *Form1::healthWindow()
             m_health->showHealth(k, m_session->meterSlots[k - 1], m_session->health[k - 1]);
     }
     return m_health;
+}
+
+TrendWindow *Form1::trendWindow()
+{
+    if (!m_trend) {
+        m_trend = new TrendWindow(m_clock, this);
+        m_trend->setWindowFlags(Qt::Window);
+    }
+    return m_trend;
+}
+
+void Form1::showRecordSource()
+{
+    const Recorder &rec = m_session->recorder();
+    TrendWindow *t = trendWindow();
+    t->setRecordSource(rec.folderOnDisk(m_session->setup.host.recordFolder),
+                       m_session->setup.extension);
+    t->setCurrentFile(rec.isOn() ? rec.filePath() : QString());
+    QStringList titles;
+    for (const MeterSlot &s : m_session->meterSlots)
+        titles << s.title;
+    t->setSlotTitles(titles);
 }
 
 void Form1::Form_Load()

@@ -15,6 +15,7 @@ class Form3;
 class Form4;
 class HealthWindow;
 class SerialPort;
+class TrendWindow;
 class Session;
 
 // The main window: the buttons that open the other windows, the start
@@ -43,6 +44,7 @@ public:
     Form3 *form3();
     Form4 *form4();
     HealthWindow *healthWindow();
+    TrendWindow *trendWindow();
     bool hasForm3() const { return m_form3 != nullptr; }
 
     void Command1_Click(); // host settings
@@ -68,6 +70,7 @@ private:
     Form3 *m_form3 = nullptr;
     Form4 *m_form4 = nullptr;
     HealthWindow *m_health = nullptr;
+    TrendWindow *m_trend = nullptr;
 
     QPushButton *Command1; // "主機端設定"
     QPushButton *Command3; // "啟動/顯示"
@@ -76,6 +79,7 @@ private:
     QLabel *Label3;        // clock
     QLabel *m_notice;      // problems the operator should see, without a modal box
     QPushButton *m_healthButton;
+    QPushButton *m_trendButton;
 };
 
 } // namespace kelmar

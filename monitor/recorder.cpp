@@ -20,6 +20,12 @@ QString Recorder::onDisk(const QString &path) const
     return path.isEmpty() ? path : QDir(m_programDir).filePath(path);
 }
 
+QString Recorder::folderOnDisk(const QString &folderText) const
+{
+    return folderText.isEmpty() ? QDir(m_programDir).filePath(QString()) + u'/'
+                                : onDisk(folderText);
+}
+
 QString Recorder::filePath() const
 {
     return onDisk(m_fileName);

@@ -32,6 +32,9 @@ public:
     QString fileName() const { return m_fileName; }
     // The same, where it lies on disk.
     QString filePath() const;
+    // Where the files of a folder text lie on disk: the path that their
+    // stamps and extensions follow.
+    QString folderOnDisk(const QString &folderText) const;
 
     // The hourly change: while on, a file whose date and hour are no longer
     // the clock's is replaced by a new one. Returns the new file's result,
