@@ -10,19 +10,17 @@
 using namespace kelmar;
 using kelmar::test::TestFolder;
 
-Q_DECLARE_METATYPE(std::optional<int>)
-
 namespace {
 
 // The example save: COM3, 4800, E,8,1, 1024X768, 2000 ms.
-SetupValues example()
+SetupFile example()
 {
-    SetupValues v;
-    v.portNumber = 3;
-    v.baud = QStringLiteral("4800");
-    v.protocol = QStringLiteral("E,8,1");
-    v.recordFolder = QStringLiteral("D:\\記錄\\");
-    v.mode = ModeLarge;
+    SetupFile v;
+    v.host.portNumber = 3;
+    v.host.baud = QStringLiteral("4800");
+    v.host.protocol = QStringLiteral("E,8,1");
+    v.host.recordFolder = QStringLiteral("D:\\記錄\\");
+    v.host.largeScreen = true;
     v.pollIntervalMs = 2000;
     v.extension = QStringLiteral("txt");
     v.title = QStringLiteral("一號線 Kelmar");
@@ -30,10 +28,24 @@ SetupValues example()
     return v;
 }
 
-StartupSettings readText(const QByteArray &bytes)
+struct Applied
+{
+    SetupFile file;
+    SetupProblems problems;
+};
+
+Applied applyText(const QByteArray &bytes)
 {
     const QString text = decodeCp950(bytes);
-    return readStartupSettings([&text](int n) { return lineOfText(text, n); });
+    Applied a;
+    a.problems = applySetupLines(a.file, [&text](int n) { return lineOfText(text, n); });
+    return a;
+}
+
+bool sameFile(const SetupFile &a, const SetupFile &b)
+{
+    return a.host == b.host && a.pollIntervalMs == b.pollIntervalMs &&
+           a.extension == b.extension && a.title == b.title && a.recordSeconds == b.recordSeconds;
 }
 
 } // namespace
@@ -56,16 +68,12 @@ private slots:
         TestFolder dir;
         const QString path = dir.file(SetupIniName);
         QVERIFY(saveSetupIni(path, example()));
-        const StartupSettings s = readStartupSettings([&path](int n) { return GetLine(path, n); });
-        QCOMPARE(s.portIndex, std::optional<int>(2));
-        QCOMPARE(s.baudIndex, std::optional<int>(2));
-        QCOMPARE(s.protocolIndex, std::optional<int>(2));
-        QCOMPARE(*s.recordFolder, QStringLiteral("D:\\記錄\\"));
-        QCOMPARE(s.largeMode, std::optional<bool>(true));
-        QCOMPARE(s.pollIntervalMs, std::optional<int>(2000));
-        QCOMPARE(*s.extension, QStringLiteral("txt"));
-        QCOMPARE(*s.title, QStringLiteral("一號線 Kelmar"));
-        QCOMPARE(*s.recordSeconds, QStringLiteral("5"));
+        SetupFile loaded;
+        const SetupProblems p =
+            applySetupLines(loaded, [&path](int n) { return GetLine(path, n); });
+        QVERIFY(sameFile(loaded, example()));
+        QVERIFY(p.screenSizeGiven);
+        QVERIFY(!p.refusedPollInterval);
     }
 
     void numberField_data()
@@ -108,58 +116,62 @@ private slots:
         QCOMPARE(got.value_or(QStringLiteral("<none>")), line);
     }
 
-    // Each malformed line alone leaves its own field and no other.
+    // Each malformed line alone leaves its own field (as a program without
+    // setup.ini starts: COM1, 9600, 1000 ms) and no other.
     void malformedLines_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<std::optional<int>>("portIndex");
-        QTest::addColumn<std::optional<int>>("baudIndex");
-        QTest::addColumn<std::optional<int>>("interval");
-        QTest::addColumn<bool>("modeKnown");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("baud");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<bool>("sizeGiven");
+        QTest::addColumn<bool>("intervalRefused");
         const QByteArray tail =
             "N,8,1\r\nD:\\\r\n800X600\r\n 1000 \r\nReserved\r\ntxt\r\nT\r\n5\r\n";
-        QTest::newRow("well formed") << " 3 \r\n4800\r\n" + tail << std::optional<int>(2)
-                                     << std::optional<int>(2) << std::optional<int>(1000) << true;
+        QTest::newRow("well formed") << " 3 \r\n4800\r\n" + tail << 3 << "4800" << 1000 << true << false;
         QTest::newRow("trailing space after 4800")
-            << " 3 \r\n4800 \r\n" + tail << std::optional<int>(2) << std::optional<int>()
-            << std::optional<int>(1000) << true;
+            << " 3 \r\n4800 \r\n" + tail << 3 << "9600" << 1000 << true << false;
         QTest::newRow("port 0 chooses no entry")
-            << "0\r\n4800\r\n" + tail << std::optional<int>(-1) << std::optional<int>(2)
-            << std::optional<int>(1000) << true;
+            << "0\r\n4800\r\n" + tail << 0 << "4800" << 1000 << true << false;
         QTest::newRow("port 11 is refused")
-            << "11\r\n4800\r\n" + tail << std::optional<int>() << std::optional<int>(2)
-            << std::optional<int>(1000) << true;
+            << "11\r\n4800\r\n" + tail << 1 << "4800" << 1000 << true << false;
         QTest::newRow("port with letters is refused")
-            << "3abc\r\n4800\r\n" + tail << std::optional<int>() << std::optional<int>(2)
-            << std::optional<int>(1000) << true;
-        const QByteArray head = " 3 \r\n4800\r\nN,8,1\r\nD:\\\r\n";
-        QTest::newRow("interval 500abc")
-            << head + "800X600\r\n500abc\r\nReserved\r\n"
-            << std::optional<int>(2) << std::optional<int>(2) << std::optional<int>(500) << true;
-        QTest::newRow("interval abc is 0")
-            << head + "800X600\r\nabc\r\nReserved\r\n"
-            << std::optional<int>(2) << std::optional<int>(2) << std::optional<int>(0) << true;
+            << "3abc\r\n4800\r\n" + tail << 1 << "4800" << 1000 << true << false;
+        const QByteArray head = " 3 \r\n4800\r\nN,8,1\r\nD:\\\r\n800X600\r\n";
+        QTest::newRow("interval 500abc") << head + "500abc\r\nReserved\r\n" << 3 << "4800" << 500
+                                         << true << false;
+        QTest::newRow("interval abc is 0") << head + "abc\r\nReserved\r\n" << 3 << "4800" << 0
+                                           << true << false;
+        QTest::newRow("interval 65535 is the largest")
+            << head + "65535\r\n" << 3 << "4800" << 65535 << true << false;
+        QTest::newRow("interval 65536 is refused")
+            << head + "65536\r\n" << 3 << "4800" << 1000 << true << true;
+        QTest::newRow("interval -1 is refused")
+            << head + "-1 \r\n" << 3 << "4800" << 1000 << true << true;
+        QTest::newRow("interval 1e400 is too large to read")
+            << head + "1e400\r\n" << 3 << "4800" << 1000 << true << true;
         QTest::newRow("lower-case x")
-            << head + "1024x768\r\n 1000 \r\n"
-            << std::optional<int>(2) << std::optional<int>(2) << std::optional<int>(1000) << false;
-        QTest::newRow("missing lines") << QByteArray(" 3 \r\n") << std::optional<int>(2)
-                                       << std::optional<int>() << std::optional<int>() << false;
+            << QByteArray(" 3 \r\n4800\r\nN,8,1\r\nD:\\\r\n1024x768\r\n 1000 \r\n") << 3
+            << "4800" << 1000 << false << false;
+        QTest::newRow("missing lines") << QByteArray(" 3 \r\n") << 3 << "9600" << 1000 << false
+                                       << false;
         QTest::newRow("LF-only file is one line")
-            << QByteArray(" 3 \n4800\nN,8,1\n") << std::optional<int>() << std::optional<int>()
-            << std::optional<int>() << false;
+            << QByteArray(" 3 \n4800\nN,8,1\n") << 1 << "9600" << 1000 << false << false;
     }
     void malformedLines()
     {
         QFETCH(QByteArray, file);
-        QFETCH(std::optional<int>, portIndex);
-        QFETCH(std::optional<int>, baudIndex);
-        QFETCH(std::optional<int>, interval);
-        QFETCH(bool, modeKnown);
-        const StartupSettings s = readText(file);
-        QCOMPARE(s.portIndex, portIndex);
-        QCOMPARE(s.baudIndex, baudIndex);
-        QCOMPARE(s.pollIntervalMs, interval);
-        QCOMPARE(s.largeMode.has_value(), modeKnown);
+        QFETCH(int, port);
+        QFETCH(QString, baud);
+        QFETCH(int, interval);
+        QFETCH(bool, sizeGiven);
+        QFETCH(bool, intervalRefused);
+        const Applied a = applyText(file);
+        QCOMPARE(a.file.host.portNumber, port);
+        QCOMPARE(a.file.host.baud, baud);
+        QCOMPARE(a.file.pollIntervalMs, interval);
+        QCOMPARE(a.problems.screenSizeGiven, sizeGiven);
+        QCOMPARE(a.problems.refusedPollInterval.has_value(), intervalRefused);
     }
 
     void noFileGivesNothing()
