@@ -176,7 +176,8 @@ private slots:
             << hex("8000000000000000") << std::numeric_limits<qint64>::min();
         QTest::newRow("00 03 8D 7E A4 C6 80 00: 10^15, no exponent")
             << hex("00038D7EA4C68000") << Q_INT64_C(1000000000000000);
-        QTest::newRow("FF FF 80 00 00 00: three registers") << hex("FFFF80000000") << Q_INT64_C(-2147483648);
+        QTest::newRow("FF FF 80 00 00 00: three registers")
+            << hex("FFFF80000000") << Q_INT64_C(-2147483648);
         QTest::newRow("five registers: the first four count")
             << hex("00000000000000FF1234") << qint64(255);
         QTest::newRow("no registers") << QByteArray() << qint64(0);
@@ -283,8 +284,8 @@ private slots:
     void moreTellingOrder()
     {
         // From least to most telling; each beats all before it, either way round.
-        const QList<ReplyStatus> order = {ReplyStatus::NoReply,    ReplyStatus::Noise,
-                                          ReplyStatus::Short,      ReplyStatus::WrongSlave,
+        const QList<ReplyStatus> order = {ReplyStatus::NoReply,      ReplyStatus::Noise,
+                                          ReplyStatus::Short,        ReplyStatus::WrongSlave,
                                           ReplyStatus::BadByteCount, ReplyStatus::BadCrc,
                                           ReplyStatus::Exception};
         for (int i = 0; i < order.size(); ++i)

@@ -32,7 +32,7 @@ const QStringList LineArgs = {
     // The reply comes in two parts, 50 ms apart.
     "--slave", "10", "--reg", "0=1234", "--fault", "split=50", //
     // A late meter and a slow one that still answers within the wait.
-    "--slave", "11", "--reg", "0=111", "--fault", "late=230", //
+    "--slave", "11", "--reg", "0=111", "--fault", "late=230",  //
     "--slave", "12", "--reg", "0=1234", "--fault", "late=100", //
     // Two-value meters: one healthy, one whose faults are set per test.
     "--slave", "13", "--reg", "0=1301/2", "--reg", "2=1302/2", //
@@ -120,8 +120,7 @@ private slots:
         row("reply from another slave", "6", "0000", "0001", "", ReplyStatus::WrongSlave);
         row("address beyond the meter's map", "1", "0100", "0001", "", ReplyStatus::Exception, 2);
         row("slave not on the line", "99", "0000", "0001", "", ReplyStatus::NoReply);
-        row("slave 300 goes out as broadcast 0", "300", "0000", "0001", "",
-            ReplyStatus::NoReply);
+        row("slave 300 goes out as broadcast 0", "300", "0000", "0001", "", ReplyStatus::NoReply);
     }
     void readings()
     {
@@ -176,11 +175,11 @@ private slots:
         for (const char *slave : {"13", "14"})
             for (const char *reg : {"00", "02"}) {
                 bool done = false;
-                QVERIFY(master.MODBUS(slave, "3", "00", reg, "00", "02",
-                                      [&](const ModbusReading &r) {
-                                          readings << r.text();
-                                          done = true;
-                                      }));
+                QVERIFY(
+                    master.MODBUS(slave, "3", "00", reg, "00", "02", [&](const ModbusReading &r) {
+                        readings << r.text();
+                        done = true;
+                    }));
                 QVERIFY(QTest::qWaitFor([&] { return done; }, 10000));
             }
         QCOMPARE(readings, (QStringList{"", "", "1401", "1402"}));

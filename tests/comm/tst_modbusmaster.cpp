@@ -31,12 +31,11 @@ bool start(ModbusMaster &master, const QStringList &t, Outcome &out)
 {
     QElapsedTimer clock;
     clock.start();
-    return master.MODBUS(t[0], t[1], t[2], t[3], t[4], t[5],
-                         [&out, clock](const ModbusReading &r) {
-                             ++out.calls;
-                             out.reading = r;
-                             out.ms = clock.elapsed();
-                         });
+    return master.MODBUS(t[0], t[1], t[2], t[3], t[4], t[5], [&out, clock](const ModbusReading &r) {
+        ++out.calls;
+        out.reading = r;
+        out.ms = clock.elapsed();
+    });
 }
 
 const QStringList Slave1Reg0 = {"1", "3", "00", "00", "00", "01"};
@@ -124,8 +123,8 @@ private slots:
         row("slave 2 answers", {framed("02030204D2")}, ReplyStatus::WrongSlave, "");
         row("bad CRC", {QByteArray::fromHex("01030204D20000")}, ReplyStatus::BadCrc, "");
         row("noise only", {QByteArray::fromHex("FF00FF")}, ReplyStatus::Noise, "");
-        row("slave 2's frame, then a bad CRC", {framed("02030204D2"), QByteArray::fromHex("01030204D20000")},
-            ReplyStatus::BadCrc, "");
+        row("slave 2's frame, then a bad CRC",
+            {framed("02030204D2"), QByteArray::fromHex("01030204D20000")}, ReplyStatus::BadCrc, "");
     }
     void replies()
     {

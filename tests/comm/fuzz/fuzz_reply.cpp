@@ -86,7 +86,8 @@ void checkPair(const QByteArray &request, const QByteArray &reply)
         if (found.find == FrameFind::NeedMore)
             break;
         require(found.length >= 1 && found.length <= rest.size());
-        require(found.check.status != ReplyStatus::Ok && found.check.status != ReplyStatus::NoReply);
+        require(found.check.status != ReplyStatus::Ok &&
+                found.check.status != ReplyStatus::NoReply);
         rest.remove(0, found.length);
     }
 }
