@@ -82,7 +82,7 @@ private slots:
                              f.value(8) == QStringLiteral("4442");
         });
         session.start({1, 1, 1, 1, 1, 1});
-        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 6, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 4, 30000);
         session.stop();
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
         // The late meter must not cost its neighbour a reading.
