@@ -6,7 +6,7 @@ namespace kelmar {
 
 QString comDevicePath(int number, const QString &programDir)
 {
-    if (number < FirstComPort || number > LastComPort)
+    if (number < FirstPortNumber || number > LastPortNumber)
         return {};
 #ifdef Q_OS_WIN
     Q_UNUSED(programDir);

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "meterline.h"
+
 #include <QString>
 
 namespace kelmar {
-
-constexpr int FirstComPort = 1;
-constexpr int LastComPort = 10;
 
 // The device behind port number n (1 to 10).
 // Windows: "COMn" itself.

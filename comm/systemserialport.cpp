@@ -112,7 +112,7 @@ bool SystemSerialPort::PortOpen() const
 
 bool SystemSerialPort::setCommPort(int number)
 {
-    if (PortOpen() || number < FirstComPort || number > LastComPort)
+    if (PortOpen() || number < FirstPortNumber || number > LastPortNumber)
         return false;
     m_commPort = number;
     return true;
