@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts Kelmar_T from a demo program
 # folder made from dist/, on a simulated line of six meters: a socat
-# pseudo-terminal pair with the meter simulator on one end and the demo
+# pseudo-terminal pair with the meter simulator (paced as real wires at
+# 9600 baud) on one end and the demo
 # folder's COM1 on the other. Everything started here stops with Kelmar_T.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -47,7 +48,7 @@ if [ ! -e "$line/meters" ] || [ ! -e "$line/host" ]; then
   exit 1
 fi
 
-"$build/tools/metersim/kelmar_metersim" --device "$line/meters" --baud 9600 --demo \
+"$build/tools/metersim/kelmar_metersim" --device "$line/meters" --baud 9600 --paced --demo \
   >"$line/metersim.log" 2>&1 &
 started+=($!)
 for _ in $(seq 100); do
