@@ -51,12 +51,16 @@ struct Read
     int address;
 };
 
-QList<Read> tick(int thirdMeter)
+// Twelve reads, meter by meter; `skipSilent` leaves out the silent meter's
+// second read, as the polling cycle leaves a failed meter for the rest of
+// its tick.
+QList<Read> tick(int thirdMeter, bool skipSilent = false)
 {
     QList<Read> reads;
     for (int slave : {1, 2, thirdMeter, 4, 5, 6})
         for (int address : {0, 2})
-            reads.push_back({slave, address});
+            if (!(skipSilent && slave == SilentSlave && address == 2))
+                reads.push_back({slave, address});
     return reads;
 }
 
@@ -67,6 +71,8 @@ struct Figures
     double tickMaxMs = 0;
     double silentTickMs = 0; // mean
     double silentTickMaxMs = 0;
+    double skippedTickMs = 0; // mean, the silent meter's second read left out
+    double skippedTickMaxMs = 0;
     double cpuShare = -1; // %, of the single reads
     int wrong = 0;        // healthy reads without the right value
 };
@@ -122,6 +128,9 @@ Figures measureOurs(ModbusMaster &master)
         const double ms = runOurs(master, tick(SilentSlave), f.wrong);
         f.silentTickMs += ms / SilentTicks;
         f.silentTickMaxMs = std::max(f.silentTickMaxMs, ms);
+        const double skipped = runOurs(master, tick(SilentSlave, true), f.wrong);
+        f.skippedTickMs += skipped / SilentTicks;
+        f.skippedTickMaxMs = std::max(f.skippedTickMaxMs, skipped);
     }
     return f;
 }
@@ -164,6 +173,9 @@ bool measureLibmodbus(const QString &device, Figures &f)
         const double ms = runLibmodbus(ctx, tick(SilentSlave), f.wrong);
         f.silentTickMs += ms / SilentTicks;
         f.silentTickMaxMs = std::max(f.silentTickMaxMs, ms);
+        const double skipped = runLibmodbus(ctx, tick(SilentSlave, true), f.wrong);
+        f.skippedTickMs += skipped / SilentTicks;
+        f.skippedTickMaxMs = std::max(f.skippedTickMaxMs, skipped);
     }
     modbus_close(ctx);
     modbus_free(ctx);
@@ -224,6 +236,10 @@ int main(int argc, char **argv)
     met &= report("tick, six two-value meters", ours.tickMs, ours.tickMaxMs, theirs.tickMs, 350);
     met &= report("tick, one meter silent", ours.silentTickMs, ours.silentTickMaxMs,
                   theirs.silentTickMs, 600);
+    // Figures only: the silent meter's second read is held back 400 ms after
+    // its first, so all twelve reads cannot beat 600 + 10 x 25 ms.
+    report("  the same, its second read skipped", ours.skippedTickMs, ours.skippedTickMaxMs,
+           theirs.skippedTickMs, 600);
     std::printf("CPU share of our master while reading: %.2f %% (target under 2 %%): %s\n",
                 ours.cpuShare, ours.cpuShare < 2.0 ? "met" : "MISSED");
     std::printf("wrong or missing readings: ours %d, libmodbus %d\n", ours.wrong, theirs.wrong);
