@@ -321,9 +321,17 @@ void RecordParser::takeLine(QByteArrayView line, RecordSeries &out, QList<Record
     }
     ++m_good;
     // A time before the file's start lies on the next day: the file crossed midnight.
-    const QDate date = m_start.date().addDays(p.time < m_start.time() ? 1 : 0);
-    const QDateTime t(date, p.time);
-    out.append(double(t.toMSecsSinceEpoch()) / 1000.0, p.values);
+    const int day = p.time < m_start.time() ? 1 : 0;
+    const int hourKey = day * 24 + p.time.hour();
+    if (hourKey != m_hourKey) {
+        // Local time to UTC is slow; it is done once per hour of the file
+        // (offsets change only at full hours where this program runs).
+        m_hourKey = hourKey;
+        m_hourStart = double(QDateTime(m_start.date().addDays(day), QTime(p.time.hour(), 0))
+                                 .toMSecsSinceEpoch()) /
+                      1000.0;
+    }
+    out.append(m_hourStart + p.time.minute() * 60 + p.time.second(), p.values);
 }
 
 // --- Whole files and growing files ----------------------------------------

@@ -164,6 +164,11 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     connect(&m_source, &TrendSource::loadingChanged, this, [this](bool loading) {
         m_load->setEnabled(!loading);
         m_load->setText(loading ? QStringLiteral("讀取中… (loading)") : QStringLiteral("讀取 (load)"));
+        if (!loading) {
+            // Newly loaded hours are shown whole, even if live data came first.
+            fitAll();
+            m_fitted = !m_source.series().isEmpty();
+        }
     });
     connect(m_curves, &QListWidget::itemChanged, this, &TrendWindow::curveToggled);
     connect(m_load, &QPushButton::clicked, this, &TrendWindow::loadClicked);

@@ -208,15 +208,16 @@ void TestTrendWindow::valueUnderCursor()
 {
     openHour();
     QCustomPlot *p = plot();
-    // 14:25:00 plus half a second: the nearest line is 14:25:00 or 14:25:01,
-    // where slot 2 was not measured.
+    // Just after 14:25:00, the first line where slot 2 was not measured.
+    // Twenty seconds across the plot, so one pixel is well below a second.
+    const double t = double(Start.addSecs(1200).toSecsSinceEpoch()) + 0.2;
+    p->xAxis->setRange(t - 10, t + 10);
     p->replot(); // the pixel mapping of the laid-out plot
-    const double t = double(Start.addSecs(1200).toSecsSinceEpoch()) + 0.4;
     const int x = int(std::lround(p->xAxis->coordToPixel(t)));
     const int y = p->axisRect()->rect().center().y();
     QTest::mouseMove(p, QPoint(x, y));
     auto *label = m_window->findChild<QLabel *>(QStringLiteral("cursor"));
-    QTRY_VERIFY2_WITH_TIMEOUT(label->text().contains(QStringLiteral("2025-03-06 14:25:0")),
+    QTRY_VERIFY2_WITH_TIMEOUT(label->text().contains(QStringLiteral("2025-03-06 14:25:00")),
                               qPrintable(label->text()), Patience);
     QVERIFY2(label->text().contains(QStringLiteral("頻率 1: —")), qPrintable(label->text()));
     QVERIFY2(label->text().contains(QStringLiteral("電壓 2: 168429")), qPrintable(label->text()));
