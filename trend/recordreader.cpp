@@ -223,13 +223,14 @@ RecordListing listRecordFiles(const QString &prefix, const QString &extension)
     const QDir dir(folder);
     if (!QFileInfo(folder).isDir()) {
         r.folderMissing = true;
-        r.issues.append(fileIssue(folder, QStringLiteral("記錄資料夾不存在 (record folder missing)")));
+        r.issues.append(
+            fileIssue(folder, QStringLiteral("記錄資料夾不存在 (record folder missing)")));
         return r;
     }
     const QString suffix = u'.' + extension;
     const qsizetype nameLength = namePrefix.size() + 15 + suffix.size();
-    const QStringList names =
-        dir.entryList(QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden |
+                                            QDir::NoDotAndDotDot);
     for (const QString &name : names) {
         if (name.size() != nameLength || !name.startsWith(namePrefix, FileNameCase) ||
             !name.endsWith(suffix, FileNameCase))
@@ -246,9 +247,10 @@ RecordListing listRecordFiles(const QString &prefix, const QString &extension)
         }
         r.files.append({path, start});
     }
-    std::sort(r.files.begin(), r.files.end(), [](const RecordFileEntry &a, const RecordFileEntry &b) {
-        return a.start != b.start ? a.start < b.start : a.path < b.path;
-    });
+    std::sort(r.files.begin(), r.files.end(),
+              [](const RecordFileEntry &a, const RecordFileEntry &b) {
+                  return a.start != b.start ? a.start < b.start : a.path < b.path;
+              });
     return r;
 }
 

@@ -109,8 +109,8 @@ private:
     qint64 m_lineNumber = 0;
     qint64 m_good = 0;
     qint64 m_bad = 0;
-    int m_hourKey = -1;       // day offset * 24 + hour of m_hourStart
-    double m_hourStart = 0;   // seconds since the epoch
+    int m_hourKey = -1;     // day offset * 24 + hour of m_hourStart
+    double m_hourStart = 0; // seconds since the epoch
 };
 
 // A whole record file. A file with no valid line but some bad ones is

@@ -19,8 +19,8 @@ QString samePath(const QString &path)
 // Line notices name the file, whole-file notices the full path.
 QString describe(const RecordIssue &issue)
 {
-    const QString where = issue.line > 0 ? QFileInfo(issue.file).fileName()
-                                         : QDir::toNativeSeparators(issue.file);
+    const QString where =
+        issue.line > 0 ? QFileInfo(issue.file).fileName() : QDir::toNativeSeparators(issue.file);
     return where + QStringLiteral(": ") + issue.text;
 }
 
@@ -95,8 +95,7 @@ void TrendSource::loadHours(const QDateTime &from, int hours)
 }
 
 TrendSource::LoadResult TrendSource::load(const QString &prefix, const QString &extension,
-                                          const QDateTime &from, int hours,
-                                          const QString &skipPath)
+                                          const QDateTime &from, int hours, const QString &skipPath)
 {
     LoadResult r;
     const RecordListing listing = listRecordFiles(prefix, extension);

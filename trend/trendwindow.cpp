@@ -26,8 +26,8 @@ namespace {
 
 // One colour per slot; the second value of a slot is dashed.
 const QColor SlotColours[RecordSlotCount] = {QColor(0xd6, 0x27, 0x28), QColor(0x1f, 0x77, 0xb4),
-                                       QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x7f, 0x0e),
-                                       QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b)};
+                                             QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x7f, 0x0e),
+                                             QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b)};
 // Notices shown at once; the rest are counted.
 constexpr int ShownNotices = 4;
 // Share of the span one key press pans, and the zoom step of + and -.
@@ -163,7 +163,8 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     connect(&m_source, &TrendSource::noticesChanged, this, &TrendWindow::noticesChanged);
     connect(&m_source, &TrendSource::loadingChanged, this, [this](bool loading) {
         m_load->setEnabled(!loading);
-        m_load->setText(loading ? QStringLiteral("讀取中… (loading)") : QStringLiteral("讀取 (load)"));
+        m_load->setText(loading ? QStringLiteral("讀取中… (loading)")
+                                : QStringLiteral("讀取 (load)"));
         if (!loading) {
             // Newly loaded hours are shown whole, even if live data came first.
             fitAll();
@@ -312,7 +313,8 @@ void TrendWindow::fitValues()
     }
     if (!any)
         return;
-    const double margin = range.size() > 0 ? range.size() * 0.05 : std::max(std::abs(range.lower) * 0.05, 1.0);
+    const double margin =
+        range.size() > 0 ? range.size() * 0.05 : std::max(std::abs(range.lower) * 0.05, 1.0);
     m_plot->yAxis->setRange(range.lower - margin, range.upper + margin);
 }
 
@@ -336,8 +338,9 @@ QList<int> TrendWindow::shownCurves() const
 
 void TrendWindow::noticesChanged()
 {
-    const QStringList all = m_source.notices() +
-                            (m_exportNotice.isEmpty() ? QStringList() : QStringList{m_exportNotice});
+    const QStringList all =
+        m_source.notices() +
+        (m_exportNotice.isEmpty() ? QStringList() : QStringList{m_exportNotice});
     QStringList shown = all.mid(std::max<qsizetype>(0, all.size() - ShownNotices));
     if (all.size() > ShownNotices)
         shown.prepend(QStringLiteral("… 另有 %1 則 (%1 more)").arg(all.size() - ShownNotices));
@@ -378,8 +381,8 @@ bool TrendWindow::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Wheel) {
         // Ctrl with the wheel zooms the values, the wheel alone the time.
         const auto *wheel = static_cast<QWheelEvent *>(event);
-        m_plot->axisRect()->setRangeZoom((wheel->modifiers() & Qt::ControlModifier) ? Qt::Vertical
-                                                                                   : Qt::Horizontal);
+        m_plot->axisRect()->setRangeZoom(
+            (wheel->modifiers() & Qt::ControlModifier) ? Qt::Vertical : Qt::Horizontal);
     } else if (event->type() == QEvent::MouseButtonPress) {
         m_follow->setChecked(false); // a drag looks at the past
     } else if (event->type() == QEvent::KeyPress) {
@@ -423,10 +426,12 @@ bool TrendWindow::eventFilter(QObject *watched, QEvent *event)
 
 QString TrendWindow::suggestedExportName(const QString &extension) const
 {
-    const QString folder = m_prefix.isEmpty() ? QDir::homePath() : QFileInfo(m_prefix + u'x').absolutePath();
+    const QString folder =
+        m_prefix.isEmpty() ? QDir::homePath() : QFileInfo(m_prefix + u'x').absolutePath();
     const QDateTime start = QDateTime::fromSecsSinceEpoch(qint64(m_plot->xAxis->range().lower));
-    return QDir(folder).filePath(QStringLiteral("trend-%1.%2")
-                                     .arg(start.toString(QStringLiteral("yyyy-MM-dd-HHmm")), extension));
+    return QDir(folder).filePath(
+        QStringLiteral("trend-%1.%2")
+            .arg(start.toString(QStringLiteral("yyyy-MM-dd-HHmm")), extension));
 }
 
 bool TrendWindow::exportPng(const QString &path)
@@ -451,27 +456,27 @@ bool TrendWindow::exportCsv(const QString &path) const
 
 void TrendWindow::exportPngClicked()
 {
-    const QString path =
-        QFileDialog::getSaveFileName(this, m_png->text(), suggestedExportName(QStringLiteral("png")),
-                                     QStringLiteral("PNG (*.png)"));
+    const QString path = QFileDialog::getSaveFileName(this, m_png->text(),
+                                                      suggestedExportName(QStringLiteral("png")),
+                                                      QStringLiteral("PNG (*.png)"));
     if (!path.isEmpty())
         showExportResult(exportPng(path), path);
 }
 
 void TrendWindow::exportCsvClicked()
 {
-    const QString path =
-        QFileDialog::getSaveFileName(this, m_csv->text(), suggestedExportName(QStringLiteral("csv")),
-                                     QStringLiteral("CSV (*.csv)"));
+    const QString path = QFileDialog::getSaveFileName(this, m_csv->text(),
+                                                      suggestedExportName(QStringLiteral("csv")),
+                                                      QStringLiteral("CSV (*.csv)"));
     if (!path.isEmpty())
         showExportResult(exportCsv(path), path);
 }
 
 void TrendWindow::showExportResult(bool ok, const QString &path)
 {
-    m_exportNotice = ok ? QString()
-                        : QDir::toNativeSeparators(path) +
-                              QStringLiteral(": 無法寫入 (cannot write)");
+    m_exportNotice =
+        ok ? QString()
+           : QDir::toNativeSeparators(path) + QStringLiteral(": 無法寫入 (cannot write)");
     noticesChanged();
 }
 

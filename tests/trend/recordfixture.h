@@ -22,7 +22,8 @@ inline QByteArray recordLines(const QTime &start, int count, int gapFrom = -1)
         out += '\t' + QByteArray::number(wave, 'f', 2);
         out += '\t' + QByteArray::number(16841711 + i);
         const bool gap = gapFrom >= 0 && i >= gapFrom && i < gapFrom + 600;
-        out += '\t' + (gap ? QByteArray() : QByteArray::number(50 + 10 * std::cos(i / 200.0), 'f', 1));
+        out +=
+            '\t' + (gap ? QByteArray() : QByteArray::number(50 + 10 * std::cos(i / 200.0), 'f', 1));
         out += '\t';
         out += '\t' + QByteArray::number(-5 - (i % 120) / 60);
         out += QByteArray(7, '\t');

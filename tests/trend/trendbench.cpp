@@ -20,7 +20,8 @@ int main(int argc, char **argv)
     if (!dir.isValid())
         return 1;
     for (int h = 0; h < 24; ++h) {
-        QFile f(dir.filePath(QStringLiteral("2025-03-06-%1.txt").arg(h * 100, 4, 10, QLatin1Char('0'))));
+        QFile f(dir.filePath(
+            QStringLiteral("2025-03-06-%1.txt").arg(h * 100, 4, 10, QLatin1Char('0'))));
         if (!f.open(QIODevice::WriteOnly))
             return 1;
         f.write(test::recordLines(QTime(h, 0, 0), 3600, 1200));
@@ -38,8 +39,8 @@ int main(int argc, char **argv)
         lines = d.series.size();
     }
     std::sort(us.begin(), us.end());
-    std::printf("one hour (%d lines, %lld bytes): median %.1f ms, worst %.1f ms over %d runs\n", lines,
-                QFile(hour).size(), us[Runs / 2] / 1000.0, us.last() / 1000.0, Runs);
+    std::printf("one hour (%d lines, %lld bytes): median %.1f ms, worst %.1f ms over %d runs\n",
+                lines, QFile(hour).size(), us[Runs / 2] / 1000.0, us.last() / 1000.0, Runs);
 
     QElapsedTimer t;
     t.start();

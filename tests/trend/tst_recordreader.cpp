@@ -94,10 +94,10 @@ void TestRecordReader::parseLine_data()
     QTest::addColumn<QStringList>("values");
 
     const int ok = int(LineStatus::Ok), bad = int(LineStatus::Malformed);
-    QTest::newRow("full line") << QByteArray("14:05:07\t123.45\t-5\t16841711\t0\t1\t2\t3\t4\t5\t6\t7\t8")
-                               << ok
-                               << QStringList{"123.45", "-5", "16841711", "0", "1", "2", "3", "4",
-                                              "5", "6", "7", "8"};
+    QTest::newRow("full line") << QByteArray(
+                                      "14:05:07\t123.45\t-5\t16841711\t0\t1\t2\t3\t4\t5\t6\t7\t8")
+                               << ok << QStringList{"123.45", "-5", "16841711", "0", "1", "2",
+                                                    "3",      "4",  "5",        "6", "7", "8"};
     QTest::newRow("empty fields are gaps, not zeros")
         << QByteArray("14:05:07\t123.45") + QByteArray(11, '\t') << ok << twelve({"123.45"});
     QTest::newRow("nothing measured") << QByteArray("14:05:07") + Tabs12 << ok << twelve({});
@@ -106,15 +106,16 @@ void TestRecordReader::parseLine_data()
         << QStringList{"", "", "", "", "", "", "", "", "", "", "", "9"};
     QTest::newRow("empty line") << QByteArray() << int(LineStatus::Empty) << twelve({});
     QTest::newRow("cut line") << QByteArray("14:05:07\t123.45\t\t\t") << bad << QStringList();
-    QTest::newRow("one field too many") << QByteArray("14:05:07\t") + Tabs12 << bad << QStringList();
+    QTest::newRow("one field too many")
+        << QByteArray("14:05:07\t") + Tabs12 << bad << QStringList();
     QTest::newRow("hour 25") << QByteArray("25:00:00") + Tabs12 << bad << QStringList();
     QTest::newRow("time cut short") << QByteArray("14:05:7") + Tabs12 << bad << QStringList();
-    QTest::newRow("decimal comma") << QByteArray("14:05:07\t12,5") + QByteArray(11, '\t') << bad
-                                   << QStringList();
+    QTest::newRow("decimal comma")
+        << QByteArray("14:05:07\t12,5") + QByteArray(11, '\t') << bad << QStringList();
     QTest::newRow("exponent") << QByteArray("14:05:07\t1e5") + QByteArray(11, '\t') << bad
                               << QStringList();
-    QTest::newRow("blank before number") << QByteArray("14:05:07\t 12") + QByteArray(11, '\t')
-                                         << bad << QStringList();
+    QTest::newRow("blank before number")
+        << QByteArray("14:05:07\t 12") + QByteArray(11, '\t') << bad << QStringList();
     QTest::newRow("lone minus") << QByteArray("14:05:07\t-") + QByteArray(11, '\t') << bad
                                 << QStringList();
     QTest::newRow("Big5 title row")
@@ -151,14 +152,14 @@ void TestRecordReader::feed_data()
     const QStringList abc{"2025-03-06 14:05:07", "2025-03-06 14:05:08", "2025-03-06 14:05:09"};
     const QString s = QStringLiteral("2025-03-06-1405");
 
-    QTest::newRow("CR LF") << s << a + "\r\n" + b + "\r\n" + c + "\r\n" << 0 << true << abc << 0
-                           << QString();
-    QTest::newRow("LF only") << s << a + "\n" + b + "\n" + c + "\n" << 0 << true << abc << 0
-                             << QString();
+    QTest::newRow("CR LF") << s << a + "\r\n" + b + "\r\n" + c + "\r\n"
+                           << 0 << true << abc << 0 << QString();
+    QTest::newRow("LF only") << s << a + "\n" + b + "\n" + c + "\n"
+                             << 0 << true << abc << 0 << QString();
     QTest::newRow("CR only") << s << a + "\r" + b + "\r" + c + "\r" << 0 << true << abc << 0
                              << QString();
-    QTest::newRow("CR LF split between reads")
-        << s << a + "\r\n" + b + "\r\n" + c + "\r\n" << 1 << true << abc << 0 << QString();
+    QTest::newRow("CR LF split between reads") << s << a + "\r\n" + b + "\r\n" + c + "\r\n"
+                                               << 1 << true << abc << 0 << QString();
     QTest::newRow("CR only, byte by byte")
         << s << a + "\r" + b + "\r" + c + "\r" << 1 << true << abc << 0 << QString();
     QTest::newRow("last line without line end, file complete")
@@ -169,10 +170,11 @@ void TestRecordReader::feed_data()
         << s << a + "\r\n" + b + "\r\n" + "14:05:09\t3\t\t" << 0 << true << abc.mid(0, 2) << 1
         << QStringLiteral("line 3 cut or malformed");
     QTest::newRow("empty lines before the first reading")
-        << s << QByteArray("\r\n\r\n") + a + "\r\n" << 0 << true << abc.mid(0, 1) << 0 << QString();
+        << s << QByteArray("\r\n\r\n") + a + "\r\n"
+        << 0 << true << abc.mid(0, 1) << 0 << QString();
     QTest::newRow("Big5 title row skipped and shown readable")
-        << s << encodeCp950(QStringLiteral("時間\t電壓 1")) + "\r\n" + a + "\r\n" << 0 << true
-        << abc.mid(0, 1) << 1 << QStringLiteral("時間 電壓 1");
+        << s << encodeCp950(QStringLiteral("時間\t電壓 1")) + "\r\n" + a + "\r\n"
+        << 0 << true << abc.mid(0, 1) << 1 << QStringLiteral("時間 電壓 1");
     QTest::newRow("file that crosses midnight")
         << QStringLiteral("2025-03-06-2340")
         << QByteArray("23:40:00") + Tabs12 + "\r\n23:59:59" + Tabs12 + "\r\n00:00:00" + Tabs12 +
@@ -225,8 +227,8 @@ void TestRecordReader::listFiles_data()
         << QStringList{"2025-03-06-1405.txt", "2025-03-06-1432.txt", "2025-03-06-1500.txt",
                        "2025-03-07-0000.txt"}
         << 1 << false;
-    QTest::newRow("name prefix") << QStringLiteral("rec/log") << QStringList{"log2025-03-06-1600.txt"}
-                                 << 0 << false;
+    QTest::newRow("name prefix") << QStringLiteral("rec/log")
+                                 << QStringList{"log2025-03-06-1600.txt"} << 0 << false;
     QTest::newRow("folder without trailing separator: files beside it")
         << QStringLiteral("rec") << QStringList{"rec2025-03-06-1700.txt"} << 0 << false;
     QTest::newRow("missing folder") << QStringLiteral("nothere/") << QStringList() << 1 << true;
@@ -272,9 +274,8 @@ void TestRecordReader::readFile_data()
     QTest::newRow("an hour at one line per second") << hour << 3600 << QString();
     QTest::newRow("an hour with a cut last line")
         << hour + "15:05:00\t230.1\t16" << 3600 << QStringLiteral("line 3601");
-    QTest::newRow("not a record file")
-        << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << 0
-        << QStringLiteral("not a record file");
+    QTest::newRow("not a record file") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << 0
+                                       << QStringLiteral("not a record file");
     QTest::newRow("empty file") << QByteArray() << 0 << QString();
 }
 
@@ -339,8 +340,7 @@ void TestRecordReader::timeBreaks_data()
 
     QTest::newRow("steady seconds") << QList<double>{0, 1, 2, 3, 4, 5} << 0;
     QTest::newRow("one missed line is no break") << QList<double>{0, 1, 2, 4, 5, 6} << 0;
-    QTest::newRow("recording off for ten minutes")
-        << QList<double>{0, 1, 2, 3, 603, 604, 605} << 1;
+    QTest::newRow("recording off for ten minutes") << QList<double>{0, 1, 2, 3, 603, 604, 605} << 1;
     QTest::newRow("one-minute interval, two pauses")
         << QList<double>{0, 60, 120, 180, 1000, 1060, 1120, 5000, 5060} << 2;
 }

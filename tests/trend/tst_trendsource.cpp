@@ -13,7 +13,8 @@ namespace {
 // Generous: workers share the machine with sanitizers and other builds.
 constexpr int Patience = 20000;
 
-bool writeFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+bool writeFile(const QString &path, const QByteArray &bytes,
+               QIODevice::OpenMode mode = QIODevice::WriteOnly)
 {
     QFile f(path);
     return f.open(mode) && f.write(bytes) == bytes.size();
@@ -85,16 +86,16 @@ void TestTrendSource::hoursJoined_data()
 
     // Files: 14:05 (100 lines), 14:40 (50 lines, same hour), 15:00 (100), 16:00 (100),
     // and a file of the right name that is no record file.
-    QTest::newRow("one hour with two files") << QStringLiteral("rec/") << 14 << 1 << false << 150
-                                             << QString();
-    QTest::newRow("two hours joined") << QStringLiteral("rec/") << 14 << 2 << false << 250
-                                      << QString();
-    QTest::newRow("the file being written is read once") << QStringLiteral("rec/") << 14 << 2
-                                                         << true << 250 << QString();
-    QTest::newRow("a file that is no record file") << QStringLiteral("rec/") << 17 << 1 << false
-                                                   << 0 << QStringLiteral("not a record file");
-    QTest::newRow("hours without files") << QStringLiteral("rec/") << 3 << 2 << false << 0
-                                         << QStringLiteral("no record files");
+    QTest::newRow("one hour with two files")
+        << QStringLiteral("rec/") << 14 << 1 << false << 150 << QString();
+    QTest::newRow("two hours joined")
+        << QStringLiteral("rec/") << 14 << 2 << false << 250 << QString();
+    QTest::newRow("the file being written is read once")
+        << QStringLiteral("rec/") << 14 << 2 << true << 250 << QString();
+    QTest::newRow("a file that is no record file")
+        << QStringLiteral("rec/") << 17 << 1 << false << 0 << QStringLiteral("not a record file");
+    QTest::newRow("hours without files")
+        << QStringLiteral("rec/") << 3 << 2 << false << 0 << QStringLiteral("no record files");
     QTest::newRow("missing folder") << QStringLiteral("gone/") << 14 << 1 << false << 0
                                     << QStringLiteral("record folder missing");
 }

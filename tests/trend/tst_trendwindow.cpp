@@ -85,8 +85,8 @@ void TestTrendWindow::init()
     QVERIFY(writeFile(m_dir->filePath(QStringLiteral("2025-03-06-1405.txt")),
                       test::recordLines(Start.time(), 3600, 1200)));
     m_window = std::make_unique<TrendWindow>(m_clock);
-    m_window->setSlotTitles({QStringLiteral("電壓"), QStringLiteral("頻率"), QString(),
-                             QString(), QString(), QString()});
+    m_window->setSlotTitles({QStringLiteral("電壓"), QStringLiteral("頻率"), QString(), QString(),
+                             QString(), QString()});
 }
 
 void TestTrendWindow::cleanup()
@@ -133,7 +133,9 @@ void TestTrendWindow::hourOfData()
     const QString grabs = QStringLiteral(KELMAR_BINARY_DIR "/grabs");
     QDir().mkpath(grabs);
     // Without the counter, whose scale flattens the rest, the gap shows.
-    m_window->findChild<QListWidget *>(QStringLiteral("curves"))->item(1)->setCheckState(Qt::Unchecked);
+    m_window->findChild<QListWidget *>(QStringLiteral("curves"))
+        ->item(1)
+        ->setCheckState(Qt::Unchecked);
     QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
     QApplication::sendEvent(p, &home);
     QVERIFY(!p->yAxis->range().contains(16841711));
@@ -174,13 +176,13 @@ void TestTrendWindow::keysZoomAndPan_data()
 {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::addColumn<double>("timeSpan"); // factor on the span's width
+    QTest::addColumn<double>("timeSpan");  // factor on the span's width
     QTest::addColumn<double>("timeShift"); // shift of its centre, in widths
     QTest::addColumn<double>("valueSpan");
     QTest::newRow("+ zooms into time") << int(Qt::Key_Plus) << 0 << 0.8 << 0.0 << 1.0;
     QTest::newRow("- zooms out of time") << int(Qt::Key_Minus) << 0 << 1.25 << 0.0 << 1.0;
-    QTest::newRow("Ctrl + zooms into values") << int(Qt::Key_Plus) << int(Qt::ControlModifier)
-                                              << 1.0 << 0.0 << 0.8;
+    QTest::newRow("Ctrl + zooms into values")
+        << int(Qt::Key_Plus) << int(Qt::ControlModifier) << 1.0 << 0.0 << 0.8;
     QTest::newRow("left pans back") << int(Qt::Key_Left) << 0 << 1.0 << -0.1 << 1.0;
     QTest::newRow("right pans on") << int(Qt::Key_Right) << 0 << 1.0 << 0.1 << 1.0;
 }
@@ -235,7 +237,8 @@ void TestTrendWindow::exports()
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = f.readAll().split('\n');
     QCOMPARE(lines.size(), 12); // header, ten rows, nothing after the last CR LF
-    QVERIFY(lines[0].startsWith("\xEF\xBB\xBF" "時間 (time),電壓 1,電壓 2,頻率 1,頻率 2,儀表3 1"));
+    QVERIFY(lines[0].startsWith("\xEF\xBB\xBF"
+                                "時間 (time),電壓 1,電壓 2,頻率 1,頻率 2,儀表3 1"));
     QVERIFY(lines[1].startsWith("2025-03-06 14:10:00,"));
     QVERIFY(lines[1].endsWith(",,,,,,,\r"));
     QVERIFY(lines[10].startsWith("2025-03-06 14:10:09,"));
@@ -260,8 +263,10 @@ void TestTrendWindow::liveFileWhileOpen()
     // Timer-driven: a second between reads, so wait generously.
     QTRY_COMPARE_WITH_TIMEOUT(m_window->source().series().size(), 3625, Patience);
     QTRY_VERIFY_WITH_TIMEOUT(
-        plot()->xAxis->range().contains(double(liveStart.addSecs(24).toSecsSinceEpoch())), Patience);
-    QCOMPARE(plot()->graph(0)->data()->size(), 3625 + 1); // one break: 15:05 to 15:30 was not recorded
+        plot()->xAxis->range().contains(double(liveStart.addSecs(24).toSecsSinceEpoch())),
+        Patience);
+    QCOMPARE(plot()->graph(0)->data()->size(),
+             3625 + 1); // one break: 15:05 to 15:30 was not recorded
 }
 
 void TestTrendWindow::missingFolderNotice()
