@@ -178,6 +178,9 @@ void Session::setSlot(int k, const MeterSlot &slot)
 void Session::start(const std::array<double, SlotCount> &divisors)
 {
     MeterDivisor = divisors;
+    // The last run's line would be recorded again, stamp and all, until
+    // this run's first tick ends.
+    RecordLine.clear();
     m_recorder.resetCount();
     PollTickCount = 0;
     health = {};
