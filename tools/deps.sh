@@ -7,6 +7,7 @@ KELMAR_PACKAGES=(
   libmodbus-dev socat
   clang libclang-rt-14-dev
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
+  desktop-file-utils dpkg-dev file lintian
   locales
 )
 
