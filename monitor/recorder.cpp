@@ -66,14 +66,24 @@ bool Recorder::intervalReachable() const
     return recordIntervalReachable(m_intervalSeconds);
 }
 
-std::optional<FileResult> Recorder::tick(const QString &line)
+bool Recorder::countSecond()
 {
     ++m_tickCount;
     if (double(m_tickCount) != m_intervalSeconds)
-        return std::nullopt;
+        return false;
     m_tickCount = 0;
-    if (!m_on)
+    return true;
+}
+
+std::optional<FileResult> Recorder::tick(const QString &line)
+{
+    if (!countSecond() || !m_on)
         return std::nullopt;
+    return append(line);
+}
+
+FileResult Recorder::append(const QString &line)
+{
     const QString path = filePath();
     // The folder may have gone since the file was started: make it again.
     FileResult r = ensureRecordFolder(QFileInfo(path).path());

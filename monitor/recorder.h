@@ -51,6 +51,11 @@ public:
     void resetCount() { m_tickCount = 0; }
     qint64 count() const { return m_tickCount; }
 
+    // One second of the record timer; true when it completes the interval
+    // (the count starts again).
+    bool countSecond();
+    // Appends a line to the current file, whole or not at all.
+    FileResult append(const QString &line);
     // One second of the record timer. When the interval is complete and
     // recording is on, the line is appended; returns that write's result, or
     // nothing when no line was due.

@@ -200,6 +200,7 @@ void Session::start(const std::array<double, SlotCount> &divisors)
 void Session::stop()
 {
     monitoring = false;
+    m_recordDue = false;
     m_timer1->setEnabled(false);
     m_timer3->setEnabled(false);
     for (int k = 1; k <= SlotCount; ++k) {
@@ -294,6 +295,8 @@ void Session::pollTickFinished(const QString &line)
 {
     RecordLine = line;
     emit tickFinished(line);
+    if (m_recordDue)
+        writeRecordLine();
     if (++PollTickCount != ReopenEveryTicks) {
         endPollTick();
         return;
@@ -318,6 +321,8 @@ void Session::pollTickFinished(const QString &line)
 void Session::endPollTick()
 {
     m_tickRunning = false;
+    if (m_recordDue)
+        writeRecordLine();
 }
 
 void Session::Delay(double seconds, std::function<void()> done)
@@ -346,10 +351,26 @@ void Session::clockTick()
 
 void Session::recordTick()
 {
-    if (!monitoring)
+    if (!monitoring || !m_recorder.countSecond())
         return;
-    if (const auto r = m_recorder.tick(RecordLine))
-        reportFile(*r);
+    // Both timers run at the same pace, so the record interval often ends
+    // just as a polling tick begins; the line waits for that tick's values
+    // rather than repeating the last tick's, a second old.
+    if (m_tickRunning)
+        m_recordDue = true;
+    else
+        writeRecordLine();
+}
+
+void Session::writeRecordLine()
+{
+    m_recordDue = false;
+    if (!monitoring || !m_recorder.isOn())
+        return;
+    const FileResult r = m_recorder.append(RecordLine);
+    reportFile(r);
+    if (r.ok)
+        emit lineRecorded(RecordLine);
 }
 
 void Session::setNotice(const QString &source, const QString &text)

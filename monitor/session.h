@@ -145,6 +145,8 @@ signals:
     // The lamp: the line was lost (true) or opened again (false).
     void lineLostChanged(bool lost);
     void tickFinished(const QString &recordLine);
+    // A record line went into the record file.
+    void lineRecorded(const QString &line);
     void monitoringChanged(bool on);
 
 private:
@@ -155,6 +157,7 @@ private:
     void reopenLostPort();
     void portLost();
     void reportFile(const FileResult &r);
+    void writeRecordLine();
     void reportPollInterval(const std::optional<QString> &refused);
 
     QString m_programDir;
@@ -168,6 +171,9 @@ private:
     IntervalTimer *m_timer3 = nullptr; // record
     QList<QPair<QString, QString>> m_notices;
     bool m_tickRunning = false;
+    // The record interval completed while a polling tick was reading: the
+    // line is written when the tick ends, with its fresh values.
+    bool m_recordDue = false;
     // The port as the last connect left it, for reopening.
     int m_lastConnectPort = 1;
     QString m_lastConnectSettings;
