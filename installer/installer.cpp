@@ -137,7 +137,9 @@ QString copyFile(const QString &from, const QString &to)
         return QStringLiteral("cannot read it: %1").arg(in.errorString());
     if (!out.commit())
         return QStringLiteral("cannot write the copy: %1").arg(out.errorString());
-    QFile::setPermissions(to, in.permissions());
+    // The owner may always write the copy: a setup.ini copied from
+    // read-only media must still take the saved settings.
+    QFile::setPermissions(to, in.permissions() | QFile::WriteOwner);
     return QString();
 }
 

@@ -249,6 +249,8 @@ private slots:
         FakeMachine fake;
         for (const QString &d : madeBefore)
             QVERIFY(QDir().mkpath(fake.root.file(d)));
+        // A distribution on read-only media.
+        QVERIFY(QFile::setPermissions(dist.file("setup.ini"), QFile::ReadOwner | QFile::ReadOther));
         Installer installer(fake.machine(dist.path()));
         const QList<StepReport> reports = installer.run();
 
@@ -266,6 +268,9 @@ private slots:
             QCOMPARE(fake.root.read(folder + u'/' + copies[i]), dist.read(sources[i]));
         QCOMPARE(fake.root.read("TYPE.BAT"), dist.read("TYPE.BAT"));
         QVERIFY(QFileInfo(installer.programPath()).isExecutable());
+        // The program saves its settings there (root may write anything, so
+        // only a run as another user can catch a read-only copy).
+        QVERIFY(QFileInfo(installed + "/setup.ini").permissions() & QFile::WriteOwner);
         // The monitoring program finds its pictures under the names it uses.
         QCOMPARE(findPathIgnoringCase(installed, modelPicture(SlotAction::ModelA)),
                  installed + u'/' + logo + "/vq2_366.jpg");
