@@ -55,9 +55,10 @@ constexpr Place Text1Place{8, 864, 49, 33}; // below the visible area
 // the slot and covers neither the title nor the readings.
 constexpr Place StatusOffset{285, 4, 81, 25};
 // The problem line fills the band right of the clock and the recording
-// indicator, down to the first slot title, with this much clear space
-// around it.
+// indicator, down to the first slot title, with clear space beside it and
+// a pixel above the titles (whose glyphs start lower in their line).
 constexpr int NoticeGap = 6;
+constexpr int NoticeBottomGap = 1;
 
 const QColor Background(25, 43, 81);
 const QColor ValueText(255, 0, 0);
@@ -316,7 +317,8 @@ void Form3::placeNotice()
     for (int k = 0; k < SlotCount; ++k)
         top = std::min({top, m_titles[k]->y(), m_status[k]->y(), m_images[k]->y()});
     const int left = std::max(Label13->geometry().right(), Label14->geometry().right()) + NoticeGap;
-    m_notice->setGeometry(QRect(QPoint(left, 0), QPoint(width() - NoticeGap, top - NoticeGap)));
+    m_notice->setGeometry(
+        QRect(QPoint(left, 0), QPoint(width() - NoticeGap, top - 1 - NoticeBottomGap)));
 }
 
 void Form3::centreOnScreen()

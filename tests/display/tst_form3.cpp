@@ -2,6 +2,7 @@
 #include "meterpanel.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -297,6 +298,59 @@ private slots:
         f.activateWindow();
         QTRY_VERIFY_WITH_TIMEOUT(f.isActiveWindow(), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), control(f, "Text1"), 10000);
+    }
+
+    // A title longer than its line ends in "…" rather than a cut character;
+    // the window still knows the whole title.
+    void titleEndsInEllipsis_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("elided");
+        QTest::newRow("short title stays whole") << QStringLiteral("第1號 儀表") << false;
+        QTest::newRow("long Chinese title")
+            << QStringLiteral("第一號配電盤進線總表三相電力與電能計量") << true;
+        QTest::newRow("long Latin title")
+            << QStringLiteral("Incoming feeder, main switchboard, line 1") << true;
+    }
+    void titleEndsInEllipsis()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, elided);
+        QWidget owner;
+        Form3 f(&owner);
+        for (int k = 1; k <= 6; ++k) {
+            f.setTitle(k, text);
+            QCOMPARE(f.title(k), text);
+            const QLabel *t = title(f, k);
+            QCOMPARE(t->text().endsWith(QChar(0x2026)), elided);
+            QCOMPARE(t->text() == text, !elided);
+            QVERIFY(QFontMetrics(t->font()).horizontalAdvance(t->text()) <=
+                    t->contentsRect().width());
+        }
+    }
+
+    // The invisible focus box keeps the keys away from Exit but takes
+    // nothing in: typed text is not kept, and Tab never lands on it.
+    void focusBoxHoldsNothing()
+    {
+        QWidget owner;
+        Form3 f(&owner);
+        f.show();
+        f.activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(f.isActiveWindow(), 10000);
+        QLineEdit *box = control<QLineEdit>(f, "Text1");
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), box, 10000);
+        QTest::keyClicks(box, QStringLiteral("123 abc"));
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(box->text().isEmpty());
+        QVERIFY(!(box->focusPolicy() & Qt::TabFocus));
+        QPushButton *exit = control<QPushButton>(f, "Command1");
+        exit->setFocus();
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QVERIFY(QApplication::focusWidget() != box);
+        }
+        QVERIFY(f.isVisible()); // no key ended the run
     }
 
     void pictureAtItsOwnSize()

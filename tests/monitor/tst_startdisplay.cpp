@@ -7,9 +7,12 @@
 #include "testfolder.h"
 
 #include <QDir>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 
@@ -527,6 +530,143 @@ private slots:
             // Centred in the field, within a pixel or two of rounding.
             QVERIFY2(qAbs((left - r.left()) - (r.right() - right)) <= 3, qPrintable(where));
         }
+    }
+
+    // Each slot's status mark stands on its title line right of the title,
+    // clear of the title, the picture and the readings, moves with the slot
+    // and shows its text whole; "" takes it away.
+    void slotStatusMovesWithTheSlot_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("status");
+        for (const char *code : {"1", "2"})
+            for (const char *status : {"無回應", "通訊錯誤", "例外 02"})
+                QTest::addRow("%s %s", code[0] == '1' ? "800X600" : "1024X768", status)
+                    << QString::fromLatin1(code) << QString::fromUtf8(status);
+    }
+    void slotStatusMovesWithTheSlot()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, status);
+        Windows w;
+        for (int k = 1; k <= SlotCount; ++k) {
+            w.setSlot(k, true, QStringLiteral("B"));
+            w.display->setTitle(k, QStringLiteral("第%1號 配電盤 進線總表 三相電力").arg(k));
+            w.display->setSlotStatus(k, status);
+        }
+        w.press(code);
+        const QImage shot = w.display->grab().toImage();
+        for (int k = 1; k <= SlotCount; ++k) {
+            const QLabel *mark = control(w.display, QStringLiteral("Status%1").arg(k));
+            const QRect m = mark->geometry();
+            const QRect title = w.title(k)->geometry();
+            QVERIFY(w.shows(mark));
+            QCOMPARE(w.display->slotStatus(k), status);
+            QCOMPARE(mark->text(), status);
+            QVERIFY(QFontMetrics(mark->font()).horizontalAdvance(status) <=
+                    mark->contentsRect().width());
+            QVERIFY(m.left() > title.right());
+            QVERIFY(m.top() >= title.top() && m.bottom() <= title.bottom());
+            QVERIFY(m.right() <= w.image(k)->geometry().right());
+            QVERIFY(m.bottom() < w.image(k)->y());
+            for (int item = 0; item < ItemsPerSlot; ++item)
+                QVERIFY(!m.intersects(w.value(k, item)->geometry()));
+            // Amber on the window's dark blue: seen at a glance.
+            QVERIFY(shot.pixelColor(m.left() + 1, m.center().y()).red() > 200);
+        }
+        w.display->setSlotStatus(2, QString());
+        QVERIFY(!w.shows(control(w.display, QStringLiteral("Status2"))));
+        QVERIFY(w.display->slotStatus(2).isEmpty());
+        QVERIFY(w.shows(control(w.display, QStringLiteral("Status1"))));
+    }
+
+    // The problem line: text of at least 16 px, left-aligned, wrapped to the
+    // band right of the clock and the recording indicator, above every slot.
+    // A message longer than the band holds is shown a page at a time; every
+    // page is shown whole and together they hold the whole message.
+    void noticeIsReadWhole_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::newRow("800X600") << "1";
+        QTest::newRow("1024X768") << "2";
+    }
+    void noticeIsReadWhole()
+    {
+        QFETCH(QString, code);
+        Windows w;
+        for (int k = 1; k <= SlotCount; ++k) {
+            w.setSlot(k, true, k % 2 ? QStringLiteral("A") : QStringLiteral("B"));
+            w.display->setTitle(k, QStringLiteral("第%1號 儀表").arg(k));
+            w.display->setReading(k, 0, QStringLiteral("230.1"));
+            w.display->setReading(k, 1, QStringLiteral("0.98"));
+        }
+        w.display->setSlotStatus(2, QStringLiteral("無回應"));
+        w.display->setClock(QStringLiteral("2025-03-06  14:05:00"));
+        w.display->setRecording(true);
+        w.press(code);
+        const QString message = QStringLiteral(
+            "無法寫入記錄檔 (cannot write the record file): /var/tmp/2025-03-06-1405.txt: No "
+            "space left on device\nCOM1 連線中斷，自動重新連線中 (line lost, reconnecting)");
+        w.display->setNotice(message);
+        QCOMPARE(w.display->notice(), message);
+
+        const QLabel *band = control(w.display, "Notice");
+        const QRect b = band->geometry();
+        QVERIFY(QFontInfo(band->font()).pixelSize() >= 16);
+        QVERIFY(band->alignment() & Qt::AlignLeft);
+        QVERIFY(QRect(QPoint(0, 0), w.display->size()).contains(b));
+        QVERIFY(b.left() > control(w.display, "Label13")->geometry().right());
+        QVERIFY(b.left() > control(w.display, "Label14")->geometry().right());
+        for (int k = 1; k <= SlotCount; ++k) {
+            QVERIFY(!b.intersects(w.title(k)->geometry()));
+            QVERIFY(!b.intersects(w.image(k)->geometry()));
+            QVERIFY(
+                !b.intersects(control(w.display, QStringLiteral("Status%1").arg(k))->geometry()));
+        }
+
+        auto squeezed = [](QString t) {
+            return t.remove(QRegularExpression(QStringLiteral("\\s")));
+        };
+        const QByteArray out = qgetenv("KELMAR_GRAB_DIR");
+        auto yellow = [](const QColor &c) {
+            return c.red() > 120 && c.green() > 100 && c.blue() < c.green() / 2;
+        };
+        QString shown;
+        QStringList pages;
+        for (;;) {
+            const QString page = band->text();
+            pages << page;
+            shown += squeezed(page);
+            const QImage shot = w.display->grab().toImage();
+            if (!out.isEmpty())
+                shot.save(QString::fromLocal8Bit(out) +
+                          QStringLiteral("/notice_%1_page%2.png").arg(code).arg(pages.size()));
+            // Drawn whole: ink inside the band, none on its last row or column.
+            bool ink = false;
+            for (int y = b.top(); y <= b.bottom(); ++y)
+                for (int x = b.left(); x <= b.right(); ++x)
+                    if (yellow(shot.pixelColor(x, y))) {
+                        ink = true;
+                        QVERIFY2(y < b.bottom() && x < b.right(),
+                                 qPrintable(QStringLiteral("page %1 cut at %2,%3")
+                                                .arg(pages.size())
+                                                .arg(x)
+                                                .arg(y)));
+                    }
+            QVERIFY(ink);
+            const QFontMetrics fm(band->font());
+            for (const QString &line : page.split(u'\n'))
+                QVERIFY2(fm.horizontalAdvance(line) <= band->contentsRect().width(),
+                         qPrintable(line));
+            if (shown.size() >= squeezed(message).size())
+                break;
+            // The next page follows within a few seconds.
+            QTRY_VERIFY_WITH_TIMEOUT(band->text() != page, 20000);
+        }
+        QCOMPARE(shown, squeezed(message));
+        // At 1024X768 the band holds the whole message at once.
+        if (code == QLatin1String("2"))
+            QCOMPARE(pages.size(), 1);
     }
 };
 
