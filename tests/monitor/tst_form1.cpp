@@ -1,13 +1,17 @@
 #include "clock.h"
+#include "findcontrol.h"
 #include "fonts.h"
 #include "form1.h"
 #include "form2.h"
 #include "form3.h"
+#include "form4.h"
+#include "intervaltimer.h"
 #include "serialport.h"
+#include "session.h"
 #include "setupini.h"
 #include "testfolder.h"
-#include "intervaltimer.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -21,7 +25,33 @@
 #include <QTest>
 
 using namespace kelmar;
+using kelmar::test::control;
 using kelmar::test::TestFolder;
+
+namespace {
+
+QString comboText(const QWidget *w, const char *name)
+{
+    return control<QComboBox>(w, QLatin1String(name))->currentText();
+}
+
+QPushButton *button(const QWidget *w, const char *name)
+{
+    return control<QPushButton>(w, QLatin1String(name));
+}
+
+QString noticeShown(const Form1 &f)
+{
+    return control<QLabel>(&f, QStringLiteral("Notice"))->text();
+}
+
+// Lines 6 to 10 of a setup.ini, each without its CR LF.
+QList<QByteArray> lines6to10(const QByteArray &file)
+{
+    return file.split('\n').mid(5, 5);
+}
+
+} // namespace
 
 class TstForm1 : public QObject
 {
@@ -36,24 +66,32 @@ private slots:
         Form1 f(dir.path(), clock);
         f.Form_Load();
         Form2 *f2 = f.form2();
+        const Session &s = f.session();
         QCOMPARE(f.windowTitle(), QStringLiteral("Kelmar"));
-        QCOMPARE(f2->Combo1->currentText(), QStringLiteral("COM1"));
-        QCOMPARE(f2->Combo2->currentText(), QStringLiteral("9600"));
-        QCOMPARE(f2->Combo3->currentText(), QStringLiteral("N,8,1"));
-        QVERIFY(f2->Text1->text().isEmpty());
-        QVERIFY(f2->Option1->isChecked());
-        QVERIFY(f.OP_D->text().isEmpty());
-        QCOMPARE(f.Text2->text(), QStringLiteral("Text2"));
-        QCOMPARE(f.Text4->text(), QStringLiteral("Text4"));
-        QCOMPARE(f.RecordSeconds, 0.0);
-        QCOMPARE(f.Timer1->interval(), 1000);
-        QVERIFY(!f.Timer1->enabled());
-        QVERIFY(f.Timer2->enabled() && f.Timer3->enabled());
-        QVERIFY(!f.Command3->isEnabled());
+        QCOMPARE(comboText(f2, "Combo1"), QStringLiteral("COM1"));
+        QCOMPARE(comboText(f2, "Combo2"), QStringLiteral("9600"));
+        QCOMPARE(comboText(f2, "Combo3"), QStringLiteral("N,8,1"));
+        QVERIFY(control<QLineEdit>(f2, QStringLiteral("Text1"))->text().isEmpty());
+        QVERIFY(control<QRadioButton>(f2, QStringLiteral("Option1"))->isChecked());
+        QVERIFY(f2->hostSettings() == HostSettings());
+        QVERIFY(s.displayCode.isEmpty());
+        QCOMPARE(s.setup.extension, QStringLiteral("Text2"));
+        QCOMPARE(s.setup.recordSeconds, QStringLiteral("Text4"));
+        QCOMPARE(s.RecordSeconds(), 0.0);
+        QCOMPARE(f.session().pollTimer().interval(), 1000);
+        QVERIFY(!f.session().pollTimer().enabled());
+        QVERIFY(f.session().clockTimer().enabled() && f.session().recordTimer().enabled());
+        QVERIFY(!button(&f, "Command3")->isEnabled());
         QVERIFY(!f2->isVisible());
-        QVERIFY(!f2->Check1->isEnabled());
-        QVERIFY(!f.hasForm3() && !f.hasForm4());
-        QVERIFY(!f.MSComm1->PortOpen());
+        QVERIFY(!control<QCheckBox>(f2, QStringLiteral("Check1"))->isEnabled());
+        QVERIFY(!f.hasForm3());
+        QVERIFY(!f.port().PortOpen());
+        // State lives in the session: no invisible field is left to hold it.
+        for (const char *gone : {"Text1", "Text2", "Text3", "Text4", "OP_D", "Label1", "Label2",
+                                 "Label4"})
+            QVERIFY2(!f.findChild<QWidget *>(QLatin1String(gone), Qt::FindDirectChildrenOnly),
+                     gone);
+        QVERIFY(!f2->findChild<QWidget *>(QStringLiteral("Text2")));
     }
 
     void startUpReadsEveryLine()
@@ -67,17 +105,20 @@ private slots:
         Form1 f(dir.path(), clock);
         f.Form_Load();
         Form2 *f2 = f.form2();
-        QCOMPARE(f2->Combo1->currentText(), QStringLiteral("COM3"));
-        QCOMPARE(f2->Combo2->currentText(), QStringLiteral("4800"));
-        QCOMPARE(f2->Combo3->currentText(), QStringLiteral("E,8,1"));
-        QCOMPARE(f2->Text1->text(), QStringLiteral("D:\\記錄\\"));
-        QVERIFY(f2->Option2->isChecked());
-        QCOMPARE(f.OP_D->text(), QStringLiteral("2"));
-        QCOMPARE(f.Timer1->interval(), 2000);
-        QCOMPARE(f.Text2->text(), QStringLiteral("csv"));
+        const Session &s = f.session();
+        QCOMPARE(comboText(f2, "Combo1"), QStringLiteral("COM3"));
+        QCOMPARE(comboText(f2, "Combo2"), QStringLiteral("4800"));
+        QCOMPARE(comboText(f2, "Combo3"), QStringLiteral("E,8,1"));
+        QCOMPARE(control<QLineEdit>(f2, QStringLiteral("Text1"))->text(),
+                 QStringLiteral("D:\\記錄\\"));
+        QVERIFY(control<QRadioButton>(f2, QStringLiteral("Option2"))->isChecked());
+        QCOMPARE(s.displayCode, QStringLiteral("2"));
+        QCOMPARE(f.session().pollTimer().interval(), 2000);
+        QCOMPARE(s.setup.extension, QStringLiteral("csv"));
         QCOMPARE(f.windowTitle(), QStringLiteral("Kelmar 監視"));
-        QCOMPARE(f.Text4->text(), QStringLiteral("5"));
-        QCOMPARE(f.RecordSeconds, 5.0);
+        QCOMPARE(s.setup.recordSeconds, QStringLiteral("5"));
+        QCOMPARE(s.RecordSeconds(), 5.0);
+        QVERIFY(noticeShown(f).isEmpty());
     }
 
     void leaveWritesTheFileByteForByte()
@@ -92,7 +133,7 @@ private slots:
         f.Form_Load();
         QVERIFY(dir.write(SetupIniName, "changed by hand\r\n"));
         f.form2()->show();
-        QTest::mouseClick(f.form2()->Command3, Qt::LeftButton);
+        QTest::mouseClick(button(f.form2(), "Command3"), Qt::LeftButton);
         QCOMPARE(dir.read(SetupIniName), file);
         QVERIFY(!f.form2()->isVisible());
     }
@@ -100,7 +141,7 @@ private slots:
     void leaveSetsDisplayMode_data()
     {
         QTest::addColumn<bool>("large");
-        QTest::addColumn<QString>("opd");
+        QTest::addColumn<QString>("code");
         QTest::addColumn<QByteArray>("line5");
         QTest::newRow("800X600") << false << "1" << QByteArray("800X600");
         QTest::newRow("1024X768") << true << "2" << QByteArray("1024X768");
@@ -108,38 +149,46 @@ private slots:
     void leaveSetsDisplayMode()
     {
         QFETCH(bool, large);
-        QFETCH(QString, opd);
+        QFETCH(QString, code);
         QFETCH(QByteArray, line5);
         TestFolder dir;
         ManualClock clock;
         Form1 f(dir.path(), clock);
         f.Form_Load();
-        (large ? f.form2()->Option2 : f.form2()->Option1)->setChecked(true);
+        control<QRadioButton>(f.form2(), QLatin1String(large ? "Option2" : "Option1"))
+            ->setChecked(true);
+        // A click of a size option alone does not move the layout.
+        QVERIFY(f.session().displayCode.isEmpty());
         f.form2()->Command3_Click();
-        QCOMPARE(f.OP_D->text(), opd);
+        QCOMPARE(f.session().displayCode, code);
         QCOMPARE(dir.read(SetupIniName).split('\n').value(4), line5 + '\r');
     }
 
-    void intervalZeroNeverFires()
+    // Line 6 as start-up takes it, and what the operator is told.
+    void pollInterval_data()
     {
-        TestFolder dir;
-        QVERIFY(dir.write(SetupIniName, " 1 \r\n9600\r\nN,8,1\r\n\r\n800X600\r\nabc\r\n"));
-        ManualClock clock;
-        Form1 f(dir.path(), clock);
-        f.Form_Load();
-        QCOMPARE(f.Timer1->interval(), 0);
-        f.Timer1->setEnabled(true);
-        QVERIFY(!f.Timer1->isTicking());
+        QTest::addColumn<QByteArray>("line6");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<QString>("notice"); // a part of the main window's report
+        // Every value of line 6: tst_session.
+        QTest::newRow("abc is 0: never fires") << QByteArray("abc") << 0 << "interval is 0";
+        QTest::newRow("70000 is refused: 1000 stays") << QByteArray("70000") << 1000 << "line 6";
     }
-
-    void intervalRefusedByTheTimerKeeps1000()
+    void pollInterval()
     {
+        QFETCH(QByteArray, line6);
+        QFETCH(int, interval);
+        QFETCH(QString, notice);
         TestFolder dir;
-        QVERIFY(dir.write(SetupIniName, " 1 \r\n9600\r\nN,8,1\r\n\r\n800X600\r\n70000\r\n"));
+        QVERIFY(dir.write(SetupIniName, " 1 \r\n9600\r\nN,8,1\r\n\r\n800X600\r\n" + line6 + "\r\n"));
         ManualClock clock;
         Form1 f(dir.path(), clock);
         f.Form_Load();
-        QCOMPARE(f.Timer1->interval(), 1000);
+        IntervalTimer &t = f.session().pollTimer();
+        QCOMPARE(t.interval(), interval);
+        QVERIFY2(noticeShown(f).contains(notice), qPrintable(noticeShown(f)));
+        t.setEnabled(true);
+        QCOMPARE(t.isTicking(), interval > 0);
     }
 
     void clockTickCreatesDisplayAndWritesBothClocks()
@@ -150,8 +199,9 @@ private slots:
         f.Form_Load();
         QVERIFY(!f.hasForm3());
         QTRY_VERIFY_WITH_TIMEOUT(f.hasForm3(), 10000);
-        QCOMPARE(f.Label3->text(), QStringLiteral("2025-03-06  14:05:07"));
-        QCOMPARE(f.form3()->Label13->text(), f.Label3->text());
+        const QLabel *clockShown = control<QLabel>(&f, QStringLiteral("Label3"));
+        QCOMPARE(clockShown->text(), QStringLiteral("2025-03-06  14:05:07"));
+        QCOMPARE(control<QLabel>(f.form3(), QStringLiteral("Label13"))->text(), clockShown->text());
         QVERIFY(!f.form3()->isVisible());
     }
 
@@ -162,11 +212,12 @@ private slots:
         Form1 f(dir.path(), clock);
         f.Form_Load();
         f.show();
-        QTest::mouseClick(f.Command1, Qt::LeftButton);
+        QTest::mouseClick(button(&f, "Command1"), Qt::LeftButton);
         QVERIFY(f.form2()->isVisible());
         QVERIFY(!f.form2()->isModal());
-        QTest::mouseClick(f.Command2, Qt::LeftButton);
-        QVERIFY(f.hasForm4());
+        QTest::mouseClick(button(&f, "Command2"), Qt::LeftButton);
+        QVERIFY(f.form4()->isVisible());
+        QVERIFY(!f.form4()->isModal());
     }
 
     void noticesFromSeveralSourcesStack()
@@ -174,12 +225,92 @@ private slots:
         TestFolder dir;
         ManualClock clock;
         Form1 f(dir.path(), clock);
-        f.setNotice(QStringLiteral("a"), QStringLiteral("first"));
-        f.setNotice(QStringLiteral("b"), QStringLiteral("second"));
-        QCOMPARE(f.LabelNotice->text(), QStringLiteral("first\nsecond"));
-        QCOMPARE(f.form3()->notice(), f.LabelNotice->text());
-        f.setNotice(QStringLiteral("a"), QString());
+        f.session().setNotice(QStringLiteral("a"), QStringLiteral("first"));
+        f.session().setNotice(QStringLiteral("b"), QStringLiteral("second"));
+        QCOMPARE(noticeShown(f), QStringLiteral("first\nsecond"));
+        QCOMPARE(f.form3()->notice(), noticeShown(f));
+        f.session().setNotice(QStringLiteral("a"), QString());
         QCOMPARE(f.form3()->notice(), QStringLiteral("second"));
+        QCOMPARE(noticeShown(f), QStringLiteral("second"));
+    }
+
+    // A title typed in the meter setup window reaches the display at once
+    // when its slot is on; typed while off, it waits for the next start.
+    void titleReachesTheDisplay_data()
+    {
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("slot on: shown at once") << true;
+        QTest::newRow("slot off: not shown, not even when ticked later") << false;
+    }
+    void titleReachesTheDisplay()
+    {
+        QFETCH(bool, enabled);
+        TestFolder dir;
+        ManualClock clock;
+        Form1 f(dir.path(), clock);
+        Form4 *f4 = f.form4();
+        f4->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f4));
+        auto *box = control<QCheckBox>(f4, QStringLiteral("MSCK3"));
+        box->setChecked(enabled);
+        QTest::keyClicks(control<QLineEdit>(f4, QStringLiteral("Text3")), QStringLiteral("ab"));
+        QCOMPARE(f.session().meterSlots[2].title, QStringLiteral("ab"));
+        box->setChecked(true);
+        QCOMPARE(f.form3()->title(3) == QStringLiteral("ab"), enabled);
+    }
+
+    // Tab reaches only controls the operator sees, and whatever is typed
+    // into them, leave keeps the lines no window edits.
+    void typingIntoEveryFocusStopKeepsLines6to10_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // setup.ini before, "" for none
+        QTest::addColumn<QList<QByteArray>>("kept");
+        QTest::newRow("no setup.ini")
+            << QByteArray() << QList<QByteArray>{" 1000 \r", "Reserved\r", "Text2\r", "Kelmar\r", "Text4\r"};
+        // Big5 "監視" in the title.
+        QTest::newRow("every line given")
+            << QByteArray(" 2 \r\n4800\r\nN,8,1\r\nlog/\r\n800X600\r\n 250 \r\nReserved\r\n"
+                          "\r\nKelmar \xba\xca\xb5\xf8\r\n2.5\r\n")
+            << QList<QByteArray>{" 250 \r", "Reserved\r", "\r", "Kelmar \xba\xca\xb5\xf8\r", "2.5\r"};
+    }
+    void typingIntoEveryFocusStopKeepsLines6to10()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QList<QByteArray>, kept);
+        TestFolder dir;
+        if (!file.isEmpty())
+            QVERIFY(dir.write(SetupIniName, file));
+        ManualClock clock;
+        Form1 f(dir.path(), clock);
+        f.Form_Load();
+        f.show();
+        f.Command1_Click();
+        for (QWidget *window : {static_cast<QWidget *>(&f), static_cast<QWidget *>(f.form2())}) {
+            window->activateWindow();
+            QTRY_VERIFY_WITH_TIMEOUT(window->isActiveWindow(), 10000);
+            QWidget *first = nullptr;
+            QStringList seen;
+            for (int stops = 0; stops < 40; ++stops) {
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window,
+                                Qt::Key_Tab);
+                QWidget *stop = QApplication::focusWidget();
+                QVERIFY(stop);
+                if (stop == first)
+                    break;
+                if (!first)
+                    first = stop;
+                QVERIFY2(stop->window() == window, qPrintable(stop->objectName()));
+                QVERIFY2(stop->isVisible() && window->rect().contains(stop->mapTo(window, QPoint())),
+                         qPrintable(stop->objectName()));
+                QTest::keyClicks(stop, QStringLiteral("Q"));
+                seen << stop->objectName();
+            }
+            // The main window's three buttons, or the host settings window's
+            // lists, folder, option and buttons, at the least.
+            QVERIFY2(seen.size() >= (window == &f ? 3 : 7), qPrintable(seen.join(u' ')));
+        }
+        QTest::mouseClick(button(f.form2(), "Command3"), Qt::LeftButton);
+        QCOMPARE(lines6to10(dir.read(SetupIniName)), kept);
     }
 
     // Pictures of the windows for a person to compare with the layout; they
@@ -193,7 +324,8 @@ private slots:
         f.Form_Load();
         f.show();
         f.Command1_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(!f.Label3->text().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!control<QLabel>(&f, QStringLiteral("Label3"))->text().isEmpty(),
+                                 10000);
         const QString out = QStringLiteral(KELMAR_BINARY_DIR "/grabs");
         QDir().mkpath(out);
         const QImage main = f.grab().toImage();

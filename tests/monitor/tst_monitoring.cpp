@@ -1,34 +1,27 @@
 #include "clock.h"
+#include "findcontrol.h"
 #include "form1.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
-#include "lamp.h"
-#include "serialport.h"
-#include "socatpair.h"
-#include "testfolder.h"
 #include "intervaltimer.h"
+#include "session.h"
+#include "simulatedline.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
-
-#include <csignal>
-#include <sys/prctl.h>
+#include <memory>
 
 using namespace kelmar;
-using kelmar::test::SocatPair;
-using kelmar::test::TestFolder;
+using kelmar::test::control;
+using kelmar::test::SimulatedLine;
 
 namespace {
-
-const QString Simulator = QStringLiteral(KELMAR_BINARY_DIR "/tools/metersim/kelmar_metersim");
 
 // Six meters on one line: a voltage, a two-value meter reading a negative
 // value, a signed temperature, a 32-bit energy counter, a silent meter and a
@@ -54,45 +47,27 @@ const SlotChoice Choices[6] = {{1, 1, 0, "電壓"}, {2, 2, 3, "一號機"}, {3, 
 const QStringList Expected = {"220.5",    "", "-0.02", "12.34", "-5.2",  "65.5",
                               "16777217", "", "",      "",      "1.500", "0.950"};
 
-class Simulation
+// Entry `index` of slot k's list `name` ("ID", "I", "Combo"), chosen as the
+// operator does.
+void choose(Form4 *f4, const char *name, int k, int index)
 {
-public:
-    explicit Simulation(const TestFolder &dir) : m_pair(dir.path(), "meters", "host") {}
-    ~Simulation() { stop(); }
-
-    bool start()
-    {
-        if (!m_pair.start())
-            return false;
-        m_sim.setProgram(Simulator);
-        m_sim.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        m_sim.setArguments(QStringList{"--device", m_pair.endA()} + Meters);
-        m_sim.start();
-        for (int waited = 0; !m_sim.canReadLine(); waited += 20) {
-            if (m_sim.state() == QProcess::NotRunning || waited > 10000)
-                return false;
-            QTest::qWait(20);
-        }
-        return m_sim.readLine().startsWith("ready");
-    }
-    // As when the cable is pulled: everything on the far side goes at once.
-    void stop()
-    {
-        m_sim.kill();
-        m_sim.waitForFinished(5000);
-        m_pair.kill();
-    }
-    QString hostEnd() const { return m_pair.endB(); }
-
-private:
-    SocatPair m_pair;
-    QProcess m_sim;
-};
-
-void choose(QComboBox *list, int index)
-{
+    auto *list = control<QComboBox>(f4, QLatin1String(name) + QString::number(k));
     list->setCurrentIndex(index);
     emit list->activated(index);
+}
+
+QPushButton *button(const QWidget *w, const char *name)
+{
+    return control<QPushButton>(w, QLatin1String(name));
+}
+
+// Starts the line; the program's own port, not the line's, is to open it.
+bool startLine(SimulatedLine &line, QString *error)
+{
+    if (!line.start(Meters, error))
+        return false;
+    line.port().setPortOpen(false);
+    return line.folder().copyDist();
 }
 
 QStringList valuesOf(const QString &line)
@@ -110,56 +85,58 @@ class TstMonitoring : public QObject
 private slots:
     void initTestCase()
     {
-        if (!QFileInfo(Simulator).isExecutable())
+        if (SimulatedLine::simulatorPath().isEmpty())
             QSKIP("kelmar_metersim was not built");
     }
 
     void operatorRunEndToEnd()
     {
-        TestFolder dir;
-        QVERIFY(dir.copyDist());
-        Simulation line(dir);
-        QVERIFY(line.start());
-        QVERIFY(dir.mapComPort(1, line.hostEnd()));
+        SimulatedLine line;
+        QString error;
+        QVERIFY2(startLine(line, &error), qPrintable(error));
+        const auto &dir = line.folder();
         ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(10, 59, 30)));
         Form1 f(dir.path(), clock);
         f.Form_Load();
         f.show();
+        Session &s = f.session();
 
         // Host settings: port 1, record folder, connect.
-        QTest::mouseClick(f.Command1, Qt::LeftButton);
+        QTest::mouseClick(button(&f, "Command1"), Qt::LeftButton);
         Form2 *f2 = f.form2();
         const QString folder = dir.file(QStringLiteral("log/"));
-        f2->Text1->setText(folder);
-        QTest::mouseClick(f2->Command1, Qt::LeftButton);
-        QCOMPARE(f2->Shape1->color(), Form2::LampOn);
-        QTest::mouseClick(f2->Command3, Qt::LeftButton);
+        control<QLineEdit>(f2, QStringLiteral("Text1"))->setText(folder);
+        QTest::mouseClick(button(f2, "Command1"), Qt::LeftButton);
+        QCOMPARE(f2->lampColor(), Form2::LampOn);
+        QTest::mouseClick(button(f2, "Command3"), Qt::LeftButton);
 
         // Meter setup.
-        QTest::mouseClick(f.Command2, Qt::LeftButton);
+        QTest::mouseClick(button(&f, "Command2"), Qt::LeftButton);
         Form4 *f4 = f.form4();
         for (int k = 1; k <= 6; ++k) {
             const SlotChoice &c = Choices[k - 1];
-            f4->MSCK(k)->setChecked(true);
-            choose(f4->ID(k), c.id - 1);
-            choose(f4->I(k), c.decimals);
-            choose(f4->Combo(k), c.model);
-            f4->Text(k)->setText(QString::fromUtf8(c.title));
+            control<QCheckBox>(f4, QStringLiteral("MSCK%1").arg(k))->setChecked(true);
+            choose(f4, "ID", k, c.id - 1);
+            choose(f4, "I", k, c.decimals);
+            choose(f4, "Combo", k, c.model);
+            control<QLineEdit>(f4, QStringLiteral("Text%1").arg(k))
+                ->setText(QString::fromUtf8(c.title));
         }
-        QCOMPARE(f.form3()->TitleLabel(3)->text(), QStringLiteral("冷凍庫"));
+        QCOMPARE(f.form3()->title(3), QStringLiteral("冷凍庫"));
 
         // Start, then recording on.
-        QTest::mouseClick(f.Command3, Qt::LeftButton);
+        QTest::mouseClick(button(&f, "Command3"), Qt::LeftButton);
         QVERIFY(f.form3()->isVisible());
-        QTest::mouseClick(f2->Check1, Qt::LeftButton);
-        QVERIFY(f2->Check1->isChecked());
-        const QString file = folder + QStringLiteral("2025-03-06-1059.txt");
-        QCOMPARE(f2->Text2->text(), file);
+        auto *recordBox = control<QCheckBox>(f2, QStringLiteral("Check1"));
+        QTest::mouseClick(recordBox, Qt::LeftButton);
+        QVERIFY(recordBox->isChecked());
+        QCOMPARE(s.recorder().fileName(), folder + QStringLiteral("2025-03-06-1059.txt"));
 
-        QTRY_COMPARE_WITH_TIMEOUT(valuesOf(f.Text3->text()), Expected, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(valuesOf(s.RecordLine), Expected, 30000);
         for (int k = 1; k <= 6; ++k)
             for (int item = 0; item < 2; ++item)
-                QCOMPARE(f.form3()->Label(k, item)->text(), Expected[2 * (k - 1) + item]);
+                QCOMPARE(f.form3()->reading(k, item), Expected[2 * (k - 1) + item]);
+        QCOMPARE(f.form3()->slotStatus(5), QStringLiteral("無回應"));
 
         // Lines in the record file: 13 fields, TABs, CR LF, plain ASCII, and
         // soon one with every value of a finished tick.
@@ -187,58 +164,65 @@ private slots:
                 QVERIFY(uchar(c) < 128);
         }
 
-        // Exit between two ticks, and start again: the readings stay empty
-        // until the first tick of the new start.
-        QTRY_VERIFY_WITH_TIMEOUT(!f.pollTickRunning(), 10000);
-        QTest::mouseClick(f.form3()->Command1, Qt::LeftButton);
+        // Exit between two ticks: no more lines. Start again: the readings
+        // stay empty until the first tick of the new start.
+        QTRY_VERIFY_WITH_TIMEOUT(!s.pollTickRunning(), 10000);
+        QTest::mouseClick(button(f.form3(), "Command1"), Qt::LeftButton);
         QVERIFY(!f.form3()->isVisible());
-        QVERIFY(!f.Timer1->enabled() && !f.Timer3->enabled());
-        QTest::mouseClick(f.Command3, Qt::LeftButton);
+        QVERIFY(!s.pollTimer().enabled() && !s.recordTimer().enabled());
+        const QByteArray atExit = dir.read(name);
+        for (int i = 0; i < 3; ++i)
+            s.recordTick();
+        QCOMPARE(dir.read(name), atExit);
+        QTest::mouseClick(button(&f, "Command3"), Qt::LeftButton);
         for (int k = 1; k <= 6; ++k)
-            QCOMPARE(f.form3()->Label(k, 0)->text(), QString());
-        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->Label(6, 1)->text(), QStringLiteral("0.950"), 30000);
+            QCOMPARE(f.form3()->reading(k, 0), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->reading(6, 1), QStringLiteral("0.950"), 30000);
 
         // The full hour: a new file, and the following lines go to it.
         clock.set(QDateTime(QDate(2025, 3, 6), QTime(11, 0, 0)));
-        f.Timer2_Timer();
-        QCOMPARE(f.Text1->text(), QStringLiteral("2025-03-06-1100"));
+        s.clockTick();
+        QCOMPARE(s.recorder().stamp(), QStringLiteral("2025-03-06-1100"));
         QTRY_VERIFY_WITH_TIMEOUT(
             dir.read(QStringLiteral("log/2025-03-06-1100.txt")).count("\r\n") >= 1, 30000);
     }
 
     void unpluggedLineComesBack()
     {
-        TestFolder dir;
-        QVERIFY(dir.copyDist());
-        auto line = std::make_unique<Simulation>(dir);
-        QVERIFY(line->start());
-        QVERIFY(dir.mapComPort(1, line->hostEnd()));
+        SimulatedLine line;
+        QString error;
+        QVERIFY2(startLine(line, &error), qPrintable(error));
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        Form1 f(line.folder().path(), clock);
         f.Form_Load();
         f.form2()->Command1_Click();
-        QVERIFY(f.MSComm1->PortOpen());
+        QVERIFY(f.port().PortOpen());
         Form4 *f4 = f.form4();
-        f4->MSCK(1)->setChecked(true);
-        choose(f4->ID(1), 0);
-        choose(f4->I(1), 1);
-        choose(f4->Combo(1), 0);
+        control<QCheckBox>(f4, QStringLiteral("MSCK1"))->setChecked(true);
+        choose(f4, "ID", 1, 0);
+        choose(f4, "I", 1, 1);
+        choose(f4, "Combo", 1, 0);
         f.Command3_Click();
-        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->Label(1, 0)->text(), QStringLiteral("220.5"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->reading(1, 0), QStringLiteral("220.5"), 30000);
 
-        // Pulled: the readings go empty and the process stays idle.
-        line.reset();
-        QTRY_VERIFY_WITH_TIMEOUT(!f.MSComm1->PortOpen(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->Label(1, 0)->text(), QString(), 30000);
+        // Pulled: everything on the far side goes at once; the readings go
+        // empty, the lamp turns red and the process stays idle.
+        line.pair().kill();
+        line.stopSimulator(); // it may have ended with its line already
+        QTRY_VERIFY_WITH_TIMEOUT(!f.port().PortOpen(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->reading(1, 0), QString(), 30000);
+        QCOMPARE(f.form2()->lampColor(), Form2::LampOff);
         const double cpuBefore = kelmar::test::processCpuSeconds();
-        QTest::qWait(2000);
+        QTest::qWait(2000); // measuring idleness needs a stretch of time
         QVERIFY2(kelmar::test::processCpuSeconds() - cpuBefore < 0.5, "spinning while unplugged");
 
-        // Plugged in again under the same name: readings come back unasked.
-        line = std::make_unique<Simulation>(dir);
-        QVERIFY(line->start());
-        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->Label(1, 0)->text(), QStringLiteral("220.5"), 30000);
-        QVERIFY(f.MSComm1->PortOpen());
+        // Plugged in again under the same port: readings come back unasked.
+        SimulatedLine again;
+        QVERIFY2(startLine(again, &error), qPrintable(error));
+        QVERIFY(line.folder().mapComPort(1, again.pair().endB()));
+        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->reading(1, 0), QStringLiteral("220.5"), 30000);
+        QVERIFY(f.port().PortOpen());
+        QCOMPARE(f.form2()->lampColor(), Form2::LampOn);
     }
 };
 

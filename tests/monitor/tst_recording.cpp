@@ -1,21 +1,26 @@
 #include "clock.h"
 #include "fakemeterport.h"
+#include "findcontrol.h"
 #include "form1.h"
 #include "form2.h"
 #include "form3.h"
-#include "testfolder.h"
 #include "intervaltimer.h"
+#include "session.h"
+#include "testfolder.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
 
 using namespace kelmar;
+using kelmar::test::control;
 using kelmar::test::FakeMeterPort;
 using kelmar::test::TestFolder;
 
@@ -23,29 +28,34 @@ namespace {
 
 const QDate Day(2025, 3, 6);
 
-// A connected main window whose timers are driven by hand, with the record
-// folder in a temporary folder.
+// A connected session in a monitoring run whose timers are driven by hand,
+// with the record folder in a temporary folder.
 struct Rec
 {
     TestFolder dir;
     ManualClock clock{QDateTime(Day, QTime(14, 5, 7))};
     FakeMeterPort port;
-    Form1 form{dir.path(), clock, &port};
+    Session s{dir.path(), clock, port};
     QString folder;
 
-    explicit Rec(double seconds = 1)
+    explicit Rec(double seconds = 1, bool monitoring = true)
     {
-        form.Form_Load();
-        form.Timer1->setEnabled(false);
-        form.Timer2->setEnabled(false);
-        form.Timer3->setEnabled(false);
         folder = dir.file(QStringLiteral("log/"));
-        form.form2()->Text1->setText(folder);
-        form.Text2->setText(QStringLiteral("txt"));
-        form.RecordSeconds = seconds;
-        form.form2()->Command1_Click();
+        s.setup.host.recordFolder = folder;
+        s.setup.extension = QStringLiteral("txt");
+        s.recorder().setInterval(seconds);
+        port.setPortOpen(true);
+        s.connectionChanged(true);
+        if (monitoring)
+            s.start({1, 1, 1, 1, 1, 1});
+        stopTimers();
     }
-    QCheckBox *check() { return form.form2()->Check1; }
+    void stopTimers()
+    {
+        s.pollTimer().setEnabled(false);
+        s.clockTimer().setEnabled(false);
+        s.recordTimer().setEnabled(false);
+    }
     void at(const QTime &t, const QDate &d = Day) { clock.set(QDateTime(d, t)); }
     QByteArray file(const QString &stamp)
     {
@@ -54,8 +64,8 @@ struct Rec
     void second()
     {
         clock.advanceSeconds(1);
-        form.Timer2_Timer();
-        form.Timer3_Timer();
+        s.clockTick();
+        s.recordTick();
     }
 };
 
@@ -65,37 +75,52 @@ class TstRecording : public QObject
 {
     Q_OBJECT
 private slots:
+    // What the operator sees of the switch: the file and the display's
+    // indicator.
     void switchingOnStartsAFileAndTheIndicator()
     {
-        Rec r;
-        r.check()->setChecked(true);
-        QVERIFY(QFileInfo(r.folder).isDir());
-        QCOMPARE(r.form.Text1->text(), QStringLiteral("2025-03-06-1405"));
-        QCOMPARE(r.form.form2()->Text2->text(), r.folder + QStringLiteral("2025-03-06-1405.txt"));
-        QVERIFY(QFileInfo::exists(r.folder + QStringLiteral("2025-03-06-1405.txt")));
-        QCOMPARE(r.form.form3()->Label14->text(), QStringLiteral("RECORD"));
+        TestFolder dir;
+        ManualClock clock{QDateTime(Day, QTime(14, 5, 7))};
+        FakeMeterPort port;
+        Form1 f(dir.path(), clock, &port);
+        f.Form_Load();
+        Form2 *f2 = f.form2();
+        const QString folder = dir.file(QStringLiteral("log/"));
+        control<QLineEdit>(f2, QStringLiteral("Text1"))->setText(folder);
+        f2->Command1_Click();
+        auto *box = control<QCheckBox>(f2, QStringLiteral("Check1"));
+        const Recorder &r = f.session().recorder();
+        const QLabel *indicator = control<QLabel>(f.form3(), QStringLiteral("Label14"));
 
-        r.check()->setChecked(false);
-        QCOMPARE(r.form.form3()->Label14->text(), QString());
-        QCOMPARE(r.form.Text1->text(), QStringLiteral("2025-03-06-1405"));
-        QCOMPARE(r.form.form2()->Text2->text(), r.folder + QStringLiteral(".txt"));
+        box->setChecked(true);
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(r.stamp(), QStringLiteral("2025-03-06-1405"));
+        const QString name = folder + QStringLiteral("2025-03-06-1405.Text2");
+        QCOMPARE(r.fileName(), name);
+        QVERIFY(QFileInfo::exists(name));
+        QCOMPARE(indicator->text(), QStringLiteral("RECORD"));
+
+        box->setChecked(false);
+        QCOMPARE(indicator->text(), QString());
+        QCOMPARE(r.stamp(), QStringLiteral("2025-03-06-1405"));
+        QVERIFY(r.fileName().isEmpty());
     }
 
     void relativeFolderLiesInTheProgramFolder()
     {
         Rec r;
-        r.form.form2()->Text1->setText(QStringLiteral("rel/"));
-        r.check()->setChecked(true);
-        r.form.RecordLine = QStringLiteral("x");
+        r.s.setup.host.recordFolder = QStringLiteral("rel/");
+        r.s.setRecording(true);
+        r.s.RecordLine = QStringLiteral("x");
         r.second();
-        QCOMPARE(r.form.form2()->Text2->text(), QStringLiteral("rel/2025-03-06-1405.txt"));
+        QCOMPARE(r.s.recorder().fileName(), QStringLiteral("rel/2025-03-06-1405.txt"));
         QCOMPARE(r.dir.read(QStringLiteral("rel/2025-03-06-1405.txt")), QByteArray("x\r\n"));
     }
 
     void beforeTheFirstTickLinesAreEmpty()
     {
         Rec r(2);
-        r.check()->setChecked(true);
+        r.s.setRecording(true);
         for (int i = 0; i < 4; ++i)
             r.second();
         QCOMPARE(r.file(QStringLiteral("2025-03-06-1405")), QByteArray("\r\n\r\n"));
@@ -104,8 +129,8 @@ private slots:
     void sameLineAgainWhenNoTickEnded()
     {
         Rec r;
-        r.check()->setChecked(true);
-        r.form.RecordLine = QStringLiteral("14:05:07\t1") + QString(11, u'\t');
+        r.s.setRecording(true);
+        r.s.RecordLine = QStringLiteral("14:05:07\t1") + QString(11, u'\t');
         r.second();
         r.second();
         const QByteArray line = "14:05:07\t1" + QByteArray(11, '\t') + "\r\n";
@@ -115,11 +140,11 @@ private slots:
     void offAndOnWithinAMinuteKeepsTheLines()
     {
         Rec r;
-        r.check()->setChecked(true);
-        r.form.RecordLine = QStringLiteral("a");
+        r.s.setRecording(true);
+        r.s.RecordLine = QStringLiteral("a");
         r.second();
-        r.check()->setChecked(false);
-        r.check()->setChecked(true);
+        r.s.setRecording(false);
+        r.s.setRecording(true);
         r.second();
         QCOMPARE(r.file(QStringLiteral("2025-03-06-1405")), QByteArray("a\r\na\r\n"));
     }
@@ -131,8 +156,8 @@ private slots:
         QTest::addColumn<QString>("nextStamp");
         QTest::newRow("10:59:59 to 11:00") << QDateTime(Day, QTime(10, 59, 59)) << "2025-03-06-1059"
                                            << "2025-03-06-1100";
-        QTest::newRow("23:40 to midnight") << QDateTime(Day, QTime(23, 59, 59)) << "2025-03-06-2359"
-                                           << "2025-03-07-0000";
+        QTest::newRow("23:59:59 to midnight") << QDateTime(Day, QTime(23, 59, 59))
+                                              << "2025-03-06-2359" << "2025-03-07-0000";
     }
     void hourlyChange()
     {
@@ -141,61 +166,71 @@ private slots:
         QFETCH(QString, nextStamp);
         Rec r;
         r.clock.set(start);
-        r.check()->setChecked(true);
-        r.form.RecordLine = QStringLiteral("x");
-        r.form.Timer3_Timer();
+        r.s.setRecording(true);
+        r.s.RecordLine = QStringLiteral("x");
+        QSignalSpy files(&r.s, &Session::recordFileChanged);
+        r.s.recordTick();
         r.second(); // the full hour: new file first, then this second's line
-        QCOMPARE(r.form.Text1->text(), nextStamp);
+        QCOMPARE(r.s.recorder().stamp(), nextStamp);
         QCOMPARE(r.file(firstStamp), QByteArray("x\r\n"));
         QCOMPARE(r.file(nextStamp), QByteArray("x\r\n"));
-        QVERIFY(r.check()->isChecked());
-        QVERIFY(r.form.Timer3->enabled());
+        QCOMPARE(files.count(), 1);
+        QVERIFY(r.s.recorder().isOn());
+        // The interval counts from the new file's first second.
+        QVERIFY(r.s.recordTimer().enabled());
+        r.stopTimers();
     }
 
     void fileChangesAfterSleepingThroughAnHour()
     {
         Rec r;
         r.at(QTime(10, 20));
-        r.check()->setChecked(true);
+        r.s.setRecording(true);
         r.at(QTime(13, 5)); // the machine slept
-        r.form.Timer2_Timer();
-        QCOMPARE(r.form.Text1->text(), QStringLiteral("2025-03-06-1305"));
+        r.s.clockTick();
+        QCOMPARE(r.s.recorder().stamp(), QStringLiteral("2025-03-06-1305"));
     }
 
-    void hourlyChangeNeverSwitchesRecordingOn_data()
-    {
-        QTest::addColumn<bool>("disconnect");
-        QTest::newRow("switched off by the operator") << false;
-        QTest::newRow("after 解除COM") << true;
-    }
+    // Switched off by the operator or by 解除COM (which unticks the switch:
+    // tst_form2), recording stays off over the full hour.
     void hourlyChangeNeverSwitchesRecordingOn()
     {
-        QFETCH(bool, disconnect);
         Rec r;
         r.at(QTime(10, 59, 59));
-        r.check()->setChecked(true);
-        if (disconnect)
-            r.form.form2()->Command2_Click();
-        else
-            r.check()->setChecked(false);
+        r.s.setRecording(true);
+        r.s.setRecording(false);
         r.second();
-        QVERIFY(!r.check()->isChecked());
-        QCOMPARE(r.form.Text1->text(), QStringLiteral("2025-03-06-1059"));
+        QVERIFY(!r.s.recorder().isOn());
+        QCOMPARE(r.s.recorder().stamp(), QStringLiteral("2025-03-06-1059"));
         QVERIFY(!QFileInfo::exists(r.folder + QStringLiteral("2025-03-06-1100.txt")));
     }
 
-    void exitStopsRecordTimerUntilHourlyChange()
+    // Lines are appended only from the start button to Exit; the hourly
+    // change still starts the new file while recording is on.
+    void linesOnlyWhileMonitoring_data()
     {
-        Rec r;
-        r.at(QTime(10, 59, 59));
-        r.check()->setChecked(true);
-        r.form.Command3_Click();
-        QVERIFY(r.form.Timer3->enabled());
-        r.form.form3()->Command1_Click();
-        QVERIFY(!r.form.Timer3->enabled());
-        r.clock.advanceSeconds(1);
-        r.form.Timer2_Timer();
-        QVERIFY(r.form.Timer3->enabled());
+        QTest::addColumn<bool>("started");
+        QTest::newRow("before the start button") << false;
+        QTest::newRow("after Exit") << true;
+    }
+    void linesOnlyWhileMonitoring()
+    {
+        QFETCH(bool, started);
+        Rec r(1, started);
+        r.at(QTime(10, 59, 58));
+        r.s.setRecording(true);
+        r.s.RecordLine = QStringLiteral("x");
+        if (started) {
+            r.s.stop();
+            QVERIFY(!r.s.recordTimer().enabled());
+        }
+        r.second();
+        r.second();
+        QCOMPARE(r.s.recorder().stamp(), QStringLiteral("2025-03-06-1100"));
+        QVERIFY(QFileInfo::exists(r.folder + QStringLiteral("2025-03-06-1100.txt")));
+        QVERIFY(r.file(QStringLiteral("2025-03-06-1059")).isEmpty());
+        QVERIFY(r.file(QStringLiteral("2025-03-06-1100")).isEmpty());
+        QVERIFY(!r.s.recordTimer().enabled());
     }
 
     void unreachableIntervalIsReported_data()
@@ -211,28 +246,28 @@ private slots:
         QFETCH(double, seconds);
         QFETCH(bool, reported);
         Rec r(seconds);
-        r.check()->setChecked(true);
-        QCOMPARE(!r.form.LabelNotice->text().isEmpty(), reported);
-        QCOMPARE(r.form.form3()->notice(), r.form.LabelNotice->text());
-        r.check()->setChecked(false);
-        QVERIFY(r.form.LabelNotice->text().isEmpty());
+        QSignalSpy notices(&r.s, &Session::noticeChanged);
+        r.s.setRecording(true);
+        QCOMPARE(!r.s.noticeText().isEmpty(), reported);
+        QCOMPARE(notices.count(), reported ? 1 : 0);
+        r.s.setRecording(false);
+        QVERIFY(r.s.noticeText().isEmpty());
     }
 
     void folderThatCannotBeMadeIsReportedAndRetried()
     {
         Rec r;
-        const QString folder = r.dir.file(QStringLiteral("missing/log/"));
-        r.form.form2()->Text1->setText(folder);
-        r.check()->setChecked(true);
-        QVERIFY(r.form.LabelNotice->text().contains(QStringLiteral("record folder")));
-        QVERIFY(r.check()->isChecked());
-        r.form.RecordLine = QStringLiteral("x");
+        r.s.setup.host.recordFolder = r.dir.file(QStringLiteral("missing/log/"));
+        r.s.setRecording(true);
+        QVERIFY(r.s.noticeText().contains(QStringLiteral("record folder")));
+        QVERIFY(r.s.recorder().isOn());
+        r.s.RecordLine = QStringLiteral("x");
         r.second();
-        QVERIFY(!r.form.LabelNotice->text().isEmpty());
+        QVERIFY(!r.s.noticeText().isEmpty());
         // The operator makes the parent: the next interval writes and the report goes.
         QVERIFY(QDir().mkdir(r.dir.file(QStringLiteral("missing"))));
         r.second();
-        QVERIFY(r.form.LabelNotice->text().isEmpty());
+        QVERIFY(r.s.noticeText().isEmpty());
         QCOMPARE(r.dir.read(QStringLiteral("missing/log/2025-03-06-1405.txt")),
                  QByteArray("x\r\n"));
     }
@@ -240,27 +275,26 @@ private slots:
     void fileThatCannotBeAppendedToIsReportedAndRetried()
     {
         Rec r;
-        r.check()->setChecked(true);
-        r.form.RecordLine = QStringLiteral("x");
+        r.s.setRecording(true);
+        r.s.RecordLine = QStringLiteral("x");
         r.second();
         // Something takes the file's place (even root cannot append to a folder).
-        const QString path = r.form.form2()->Text2->text();
+        const QString path = r.s.recorder().filePath();
         QVERIFY(QFile::remove(path));
         QVERIFY(QDir().mkdir(path));
         r.second();
-        QVERIFY(r.form.LabelNotice->text().contains(QStringLiteral("cannot write")));
-        QVERIFY(r.form.form3()->notice().contains(QStringLiteral("cannot write")));
+        QVERIFY(r.s.noticeText().contains(QStringLiteral("cannot write")));
         QVERIFY(QDir().rmdir(path));
         r.second();
-        QVERIFY(r.form.LabelNotice->text().isEmpty());
+        QVERIFY(r.s.noticeText().isEmpty());
         QCOMPARE(r.file(QStringLiteral("2025-03-06-1405")), QByteArray("x\r\n"));
     }
 
     void fullDiskLosesNoPartLine()
     {
         Rec r;
-        r.check()->setChecked(true);
-        r.form.RecordLine = QStringLiteral("14:05:07\t1") + QString(11, u'\t');
+        r.s.setRecording(true);
+        r.s.RecordLine = QStringLiteral("14:05:07\t1") + QString(11, u'\t');
         r.second();
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit saved{};
@@ -270,10 +304,10 @@ private slots:
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &full), 0);
         r.second();
         setrlimit(RLIMIT_FSIZE, &saved);
-        QVERIFY(!r.form.LabelNotice->text().isEmpty());
-        QVERIFY(r.check()->isChecked());
+        QVERIFY(!r.s.noticeText().isEmpty());
+        QVERIFY(r.s.recorder().isOn());
         r.second();
-        QVERIFY(r.form.LabelNotice->text().isEmpty());
+        QVERIFY(r.s.noticeText().isEmpty());
         const QByteArray line = "14:05:07\t1" + QByteArray(11, '\t') + "\r\n";
         QCOMPARE(r.file(QStringLiteral("2025-03-06-1405")), line + line);
     }

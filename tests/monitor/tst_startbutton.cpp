@@ -1,8 +1,11 @@
 #include "clock.h"
+#include "fakemeterport.h"
+#include "findcontrol.h"
 #include "form1.h"
 #include "form3.h"
 #include "form4.h"
 #include "intervaltimer.h"
+#include "session.h"
 #include "testfolder.h"
 
 #include <QApplication>
@@ -11,16 +14,30 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace kelmar;
+using kelmar::test::control;
+using kelmar::test::FakeMeterPort;
 using kelmar::test::TestFolder;
 
 namespace {
 
-bool hasPicture(const QLabel *box)
+// Slot k switched on with model list entry `model` of the shipped table, as
+// the operator does it in the meter setup window.
+void useSlot(Form1 &f, int k, int model, int decimalsEntry = -1)
 {
-    return !box->pixmap().isNull();
+    Form4 *m = f.form4();
+    control<QCheckBox>(m, QStringLiteral("MSCK%1").arg(k))->setChecked(true);
+    emit control<QComboBox>(m, QStringLiteral("Combo%1").arg(k))->activated(model);
+    if (decimalsEntry >= 0)
+        emit control<QComboBox>(m, QStringLiteral("I%1").arg(k))->activated(decimalsEntry);
+}
+
+QPushButton *exitButton(Form3 *d)
+{
+    return control<QPushButton>(d, QStringLiteral("Command1"));
 }
 
 } // namespace
@@ -46,56 +63,77 @@ private slots:
         QVERIFY(dir.copyDist());
         ManualClock clock;
         Form1 f(dir.path(), clock);
-        f.OP_D->setText(code);
-        Form4 *m = f.form4();
-        m->MSCK(2)->setChecked(true);
+        Session &s = f.session();
+        s.displayCode = code;
         // The shipped table: line 3 is ZRP-VA, a two-value model.
-        m->Combo(2)->activated(3);
-        m->I(2)->activated(2);
-        QCOMPARE(m->MS(2, 6)->text(), QStringLiteral("B"));
-        f.PollTickCount = 7;
-        f.RecordTickCount = 9;
+        useSlot(f, 2, 3, 2);
+        QCOMPARE(s.meterSlots[1].flag, QStringLiteral("B"));
+        s.PollTickCount = 7;
+        for (int i = 0; i < 9; ++i)
+            s.recorder().tick(QString());
+        QCOMPARE(s.recorder().count(), 9);
         f.Command3_Click();
         Form3 *d = f.form3();
         QVERIFY(d->isVisible());
         QCOMPARE(d->size(), size);
-        QCOMPARE(f.MeterDivisor[1], 100.0);
-        QCOMPARE(f.PollTickCount, 0);
-        QCOMPARE(f.RecordTickCount, 0);
-        QVERIFY(f.Timer1->enabled());
-        QVERIFY(f.Timer3->enabled());
+        QCOMPARE(s.MeterDivisor[1], 100.0);
+        QCOMPARE(s.PollTickCount, 0);
+        QCOMPARE(s.recorder().count(), 0);
+        QVERIFY(s.monitoring);
+        QVERIFY(s.pollTimer().enabled());
+        QVERIFY(s.recordTimer().enabled());
         QVERIFY(f.noticeText().isEmpty());
         if (code == QLatin1String("1")) {
-            QCOMPARE(d->Label(2, 1)->geometry(), QRect(614, 125, 151, 47));
-            QVERIFY(!hasPicture(d->Image(1)));
+            QCOMPARE(control<QWidget>(d, QStringLiteral("Label2_1"))->geometry(),
+                     QRect(614, 125, 151, 47));
+            QVERIFY(control<QLabel>(d, QStringLiteral("Image1"))->pixmap().isNull());
         }
-        d->Command1->click();
+        exitButton(d)->click();
         QVERIFY(!d->isVisible());
-        QVERIFY(!f.Timer1->enabled());
-        QVERIFY(!f.Timer3->enabled());
+        QVERIFY(!s.monitoring);
+        QVERIFY(!s.pollTimer().enabled());
+        QVERIFY(!s.recordTimer().enabled());
     }
 
+    // Readings of a run are gone when the display comes back, and the
+    // keyboard focus is in the display's focus box.
     void exitAndStartAgain()
     {
         TestFolder dir;
         QVERIFY(dir.copyDist());
         ManualClock clock;
-        Form1 f(dir.path(), clock);
-        f.OP_D->setText(QStringLiteral("1"));
-        f.form4()->MSCK(1)->setChecked(true);
-        f.form4()->Combo(1)->activated(4);
+        FakeMeterPort port;
+        QVERIFY(port.setPortOpen(true));
+        port.registers[{1, 4}] = 2301;
+        port.registers[{1, 6}] = 980;
+        Form1 f(dir.path(), clock, &port);
+        f.show(); // as in the program: the display is a window of the shown main window
+        f.session().displayCode = QStringLiteral("1");
+        // Line 4: ZRP-WPF, power and power factor; no ID chosen is slave 0
+        // on the wire, so slave 1 is chosen.
+        useSlot(f, 1, 4);
+        emit control<QComboBox>(f.form4(), QStringLiteral("ID1"))->activated(0);
         f.Command3_Click();
+        f.session().pollTimer().setEnabled(false);
         Form3 *d = f.form3();
-        d->Label(1, 0)->setText(QStringLiteral("230.1"));
-        d->Label(1, 1)->setText(QStringLiteral("0.98"));
-        d->Command1->click();
+        QSignalSpy ticks(&f.session(), &Session::tickFinished);
+        f.session().pollTick();
+        QVERIFY(ticks.wait(10000));
+        QCOMPARE(d->reading(1, 0), QStringLiteral("2301"));
+        QCOMPARE(d->reading(1, 1), QStringLiteral("980"));
+        exitButton(d)->click();
         f.Command3_Click();
         QVERIFY(d->isVisible());
-        QVERIFY(d->Label(1, 0)->text().isEmpty());
-        QVERIFY(d->Label(1, 1)->text().isEmpty());
+        QVERIFY(d->reading(1, 0).isEmpty());
+        QVERIFY(d->reading(1, 1).isEmpty());
+        // The offscreen platform keeps a hidden window as its focus window,
+        // so the main window takes the focus in between.
+        f.activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(f.isActiveWindow(), 10000);
         d->activateWindow();
         QTRY_VERIFY_WITH_TIMEOUT(d->isActiveWindow(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), d->Text1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(),
+                                  control<QWidget>(d, QStringLiteral("Text1")), 10000);
     }
 
     void missingPictureReachesTheOperator()
@@ -105,12 +143,11 @@ private slots:
         QVERIFY(QFile::remove(dir.file(QStringLiteral("logo/vq2_366.jpg"))));
         ManualClock clock;
         Form1 f(dir.path(), clock);
-        f.OP_D->setText(QStringLiteral("2"));
-        f.form4()->MSCK(6)->setChecked(true);
-        f.form4()->Combo(6)->activated(0); // VQ2-V, model "A"
+        f.session().displayCode = QStringLiteral("2");
+        useSlot(f, 6, 0); // VQ2-V, model "A"
         f.Command3_Click();
         QVERIFY(f.form3()->isVisible());
-        QVERIFY(f.Timer1->enabled());
+        QVERIFY(f.session().pollTimer().enabled());
         QVERIFY(f.noticeText().contains(QStringLiteral("vq2_366.jpg")));
         QCOMPARE(f.form3()->notice(), f.noticeText());
     }

@@ -3,9 +3,11 @@
 #include "form2.h"
 #include "lamp.h"
 #include "serialport.h"
+#include "session.h"
 #include "socatpair.h"
 #include "systemserialport.h"
 #include "testfolder.h"
+#include "findcontrol.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,8 +21,23 @@
 using namespace kelmar;
 using kelmar::test::SocatPair;
 using kelmar::test::TestFolder;
+using kelmar::test::control;
 
 namespace {
+
+// Controls by their names on screen.
+QComboBox *list(const QWidget *w, const char *name)
+{
+    return control<QComboBox>(w, QLatin1String(name));
+}
+QPushButton *button(const QWidget *w, const char *name)
+{
+    return control<QPushButton>(w, QLatin1String(name));
+}
+QCheckBox *recordBox(const QWidget *f2)
+{
+    return control<QCheckBox>(f2, QStringLiteral("Check1"));
+}
 
 // A program folder whose port `number` is one end of a socat pair, and the
 // main window started from it.
@@ -55,32 +72,33 @@ private slots:
         QVERIFY(l.start(3));
         Form1 &f = *l.form;
         Form2 *f2 = f.form2();
-        f2->Combo1->setCurrentIndex(2);
-        f2->Combo2->setCurrentIndex(0);
-        QTest::mouseClick(f2->Command1, Qt::LeftButton);
-        QVERIFY(f.MSComm1->PortOpen());
-        QCOMPARE(f.MSComm1->CommPort(), 3);
-        QCOMPARE(f.MSComm1->Settings(), QStringLiteral("19200,N,8,1"));
-        QCOMPARE(f2->Shape1->color(), Form2::LampOn);
-        QVERIFY(f2->Check1->isEnabled());
-        QVERIFY(f.Command3->isEnabled());
+        list(f2, "Combo1")->setCurrentIndex(2);
+        list(f2, "Combo2")->setCurrentIndex(0);
+        QTest::mouseClick(button(f2, "Command1"), Qt::LeftButton);
+        QVERIFY(f.port().PortOpen());
+        QCOMPARE(f.port().CommPort(), 3);
+        QCOMPARE(f.port().Settings(), QStringLiteral("19200,N,8,1"));
+        QCOMPARE(f2->lampColor(), Form2::LampOn);
+        QVERIFY(recordBox(f2)->isEnabled());
+        QVERIFY(button(&f, "Command3")->isEnabled());
 
         // Connect while connected closes and reopens with the current choices.
-        f2->Combo2->setEditText(QStringLiteral("4800"));
+        list(f2, "Combo2")->setEditText(QStringLiteral("4800"));
         f2->Command1_Click();
-        QVERIFY(f.MSComm1->PortOpen());
-        QCOMPARE(f.MSComm1->Settings(), QStringLiteral("4800,N,8,1"));
+        QVERIFY(f.port().PortOpen());
+        QCOMPARE(f.port().Settings(), QStringLiteral("4800,N,8,1"));
 
         // Disconnect with recording ticked unticks and disables it.
-        f2->Check1->setChecked(true);
-        QSignalSpy toggled(f2->Check1, &QCheckBox::toggled);
-        QTest::mouseClick(f2->Command2, Qt::LeftButton);
-        QVERIFY(!f.MSComm1->PortOpen());
+        recordBox(f2)->setChecked(true);
+        QSignalSpy toggled(recordBox(f2), &QCheckBox::toggled);
+        QTest::mouseClick(button(f2, "Command2"), Qt::LeftButton);
+        QVERIFY(!f.port().PortOpen());
         QCOMPARE(toggled.count(), 1);
-        QVERIFY(!f2->Check1->isChecked());
-        QVERIFY(!f2->Check1->isEnabled());
-        QVERIFY(!f.Command3->isEnabled());
-        QCOMPARE(f2->Shape1->color(), Form2::LampOff);
+        QVERIFY(!recordBox(f2)->isChecked());
+        QVERIFY(!f2->isRecording() && !f.session().recorder().isOn());
+        QVERIFY(!recordBox(f2)->isEnabled());
+        QVERIFY(!button(&f, "Command3")->isEnabled());
+        QCOMPARE(f2->lampColor(), Form2::LampOff);
 
         // A second disconnect changes nothing further.
         f2->Command2_Click();
@@ -108,13 +126,13 @@ private slots:
         QVERIFY(l.dir.mapComPort(5, l.dir.file(QStringLiteral("nothing-here"))));
         Form1 &f = *l.form;
         Form2 *f2 = f.form2();
-        f2->Combo1->setCurrentIndex(chosenIndex);
-        f2->Combo2->setEditText(baud);
+        list(f2, "Combo1")->setCurrentIndex(chosenIndex);
+        list(f2, "Combo2")->setEditText(baud);
         f2->Command1_Click();
-        QVERIFY(!f.MSComm1->PortOpen());
-        QCOMPARE(f2->Shape1->color(), Form2::LampOff);
-        QVERIFY(!f2->Check1->isEnabled());
-        QVERIFY(!f.Command3->isEnabled());
+        QVERIFY(!f.port().PortOpen());
+        QCOMPARE(f2->lampColor(), Form2::LampOff);
+        QVERIFY(!recordBox(f2)->isEnabled());
+        QVERIFY(!button(&f, "Command3")->isEnabled());
     }
 
     void noEntryChosenNeverOpensAnEarlierPort()
@@ -124,12 +142,12 @@ private slots:
         Form1 &f = *l.form;
         Form2 *f2 = f.form2();
         f2->Command1_Click();
-        QVERIFY(f.MSComm1->PortOpen());
-        f2->Combo1->setCurrentIndex(-1);
+        QVERIFY(f.port().PortOpen());
+        list(f2, "Combo1")->setCurrentIndex(-1);
         f2->Command1_Click();
-        QVERIFY(!f.MSComm1->PortOpen());
-        QCOMPARE(f2->Shape1->color(), Form2::LampOff);
-        QVERIFY(!f.Command3->isEnabled());
+        QVERIFY(!f.port().PortOpen());
+        QCOMPARE(f2->lampColor(), Form2::LampOff);
+        QVERIFY(!button(&f, "Command3")->isEnabled());
     }
 
     void typedTextIsTakenAsTyped()
@@ -138,14 +156,15 @@ private slots:
         ManualClock clock;
         Form1 f(dir.path(), clock);
         Form2 *f2 = f.form2();
-        f2->Combo2->lineEdit()->clear();
-        QTest::keyClicks(f2->Combo2->lineEdit(), QStringLiteral("96"));
-        QTest::keyClick(f2->Combo2->lineEdit(), Qt::Key_Return);
+        list(f2, "Combo2")->lineEdit()->clear();
+        QTest::keyClicks(list(f2, "Combo2")->lineEdit(), QStringLiteral("96"));
+        QTest::keyClick(list(f2, "Combo2")->lineEdit(), Qt::Key_Return);
         QCOMPARE(f2->settingsText(), QStringLiteral("96,N,8,1"));
+        QCOMPARE(f.session().setup.host.baud, QStringLiteral("96"));
         // In the port list only the position counts, and typing does not move it.
-        f2->Combo1->lineEdit()->clear();
-        QTest::keyClicks(f2->Combo1->lineEdit(), QStringLiteral("COM5"));
-        QTest::keyClick(f2->Combo1->lineEdit(), Qt::Key_Return);
+        list(f2, "Combo1")->lineEdit()->clear();
+        QTest::keyClicks(list(f2, "Combo1")->lineEdit(), QStringLiteral("COM5"));
+        QTest::keyClick(list(f2, "Combo1")->lineEdit(), Qt::Key_Return);
         QCOMPARE(f2->portNumber(), 1);
     }
 
@@ -156,11 +175,11 @@ private slots:
         Form1 &f = *l.form;
         Form2 *f2 = f.form2();
         f2->Command1_Click();
-        QVERIFY(f.MSComm1->PortOpen());
-        f2->Combo1->setCurrentIndex(6);
+        QVERIFY(f.port().PortOpen());
+        list(f2, "Combo1")->setCurrentIndex(6);
         f2->Command3_Click();
-        QVERIFY(f.MSComm1->PortOpen());
-        QCOMPARE(f.MSComm1->CommPort(), 1);
+        QVERIFY(f.port().PortOpen());
+        QCOMPARE(f.port().CommPort(), 1);
         QVERIFY(l.dir.read(QStringLiteral("setup.ini")).startsWith(" 7 \r\n"));
     }
 
