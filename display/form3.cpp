@@ -224,13 +224,13 @@ void Form3::setSlotStatus(int k, const QString &text)
         return;
     QLabel *s = m_status[k - 1];
     s->setText(QFontMetrics(s->font()).elidedText(text, Qt::ElideRight, s->contentsRect().width()));
-    s->setToolTip(text);
+    m_statusTexts[k - 1] = text;
     s->setVisible(!text.isEmpty());
 }
 
 QString Form3::slotStatus(int k) const
 {
-    return isSlot(k) ? m_status[k - 1]->toolTip() : QString();
+    return isSlot(k) ? m_statusTexts[k - 1] : QString();
 }
 
 void Form3::setClock(const QString &text)

@@ -89,6 +89,7 @@ private:
     std::array<QLabel *, SlotCount> m_titles{};
     std::array<QString, SlotCount> m_titleTexts; // whole, before eliding
     std::array<QLabel *, SlotCount> m_status{};
+    std::array<QString, SlotCount> m_statusTexts; // whole, before eliding
     std::array<QLabel *, SlotCount> m_images{};
     QLabel *Label13 = nullptr; // date and time
     QLabel *Label14 = nullptr; // recording indicator

@@ -36,8 +36,6 @@ public:
     explicit ReadingLabel(QWidget *parent = nullptr);
 
     void setReading(const QString &text);
-    // Whether the reading is drawn (possibly smaller) rather than the mark.
-    bool readingFits() const { return m_fit.fits; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

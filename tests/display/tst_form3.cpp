@@ -1,4 +1,5 @@
 #include "form3.h"
+#include "meterline.h"
 #include "meterpanel.h"
 
 #include <QApplication>
@@ -28,7 +29,7 @@ QLabel *value(const Form3 &f, int k, int item)
 }
 QLabel *title(const Form3 &f, int k)
 {
-    return control<QLabel>(f, QStringLiteral("Label%1").arg(6 + k));
+    return control<QLabel>(f, QStringLiteral("Label%1").arg(SlotCount + k));
 }
 QLabel *image(const Form3 &f, int k)
 {
@@ -83,17 +84,19 @@ private slots:
         QTest::newRow("Label14") << "Label14" << QRect(168, 0, 121, 25);
         QTest::newRow("Command1") << "Command1" << QRect(24, 552, 753, 35);
         QTest::newRow("Text1 below the visible area") << "Text1" << QRect(8, 864, 49, 33);
-        const QPoint picture[6] = {{24, 56},   {408, 56}, {24, 232},
-                                   {408, 232}, {24, 408}, {408, 408}};
-        const QPoint title[6] = {{24, 24}, {408, 24}, {24, 200}, {408, 200}, {24, 376}, {408, 376}};
-        const QPoint item0[6] = {{64, 64}, {448, 64}, {64, 240}, {448, 240}, {64, 416}, {448, 416}};
-        const QPoint item1[6] = {{230, 125}, {614, 125}, {230, 301},
-                                 {614, 301}, {230, 477}, {614, 477}};
-        for (int k = 1; k <= 6; ++k) {
+        const QPoint picture[SlotCount] = {{24, 56},   {408, 56}, {24, 232},
+                                           {408, 232}, {24, 408}, {408, 408}};
+        const QPoint title[SlotCount] = {{24, 24},   {408, 24}, {24, 200},
+                                         {408, 200}, {24, 376}, {408, 376}};
+        const QPoint item0[SlotCount] = {{64, 64},   {448, 64}, {64, 240},
+                                         {448, 240}, {64, 416}, {448, 416}};
+        const QPoint item1[SlotCount] = {{230, 125}, {614, 125}, {230, 301},
+                                         {614, 301}, {230, 477}, {614, 477}};
+        for (int k = 1; k <= SlotCount; ++k) {
             QTest::addRow("Image%d", k)
                 << QStringLiteral("Image%1").arg(k) << QRect(picture[k - 1], QSize(366, 143));
-            QTest::addRow("Label%d", 6 + k)
-                << QStringLiteral("Label%1").arg(6 + k) << QRect(title[k - 1], QSize(281, 33));
+            QTest::addRow("Label%d", SlotCount + k) << QStringLiteral("Label%1").arg(SlotCount + k)
+                                                    << QRect(title[k - 1], QSize(281, 33));
             QTest::addRow("Label%d item 0", k)
                 << QStringLiteral("Label%1_0").arg(k) << QRect(item0[k - 1], QSize(317, 57));
             QTest::addRow("Label%d item 1", k)
@@ -118,7 +121,7 @@ private slots:
         QTest::addColumn<double>("points1");
         QTest::newRow("slot 1") << 1 << 39.75 << 39.75;
         QTest::newRow("slot 2") << 2 << 60.0 << 32.25;
-        for (int k = 3; k <= 6; ++k)
+        for (int k = 3; k <= SlotCount; ++k)
             QTest::addRow("slot %d", k) << k << 60.0 << 60.0;
     }
     void valueLabels()
@@ -129,7 +132,7 @@ private slots:
         QWidget owner;
         Form3 f(&owner);
         const double points[2] = {points0, points1};
-        for (int item = 0; item < 2; ++item) {
+        for (int item = 0; item < ItemsPerSlot; ++item) {
             QLabel *l = value(f, k, item);
             QCOMPARE(l->font().pointSizeF(), points[item]);
             QCOMPARE(l->font().family(), QStringLiteral("Arial"));
@@ -148,7 +151,7 @@ private slots:
     {
         QWidget owner;
         Form3 f(&owner);
-        for (int k = 1; k <= 6; ++k) {
+        for (int k = 1; k <= SlotCount; ++k) {
             QLabel *t = title(f, k);
             QCOMPARE(t->font().family(), QStringLiteral("標楷體"));
             QCOMPARE(t->font().pointSizeF(), 20.25);
@@ -180,7 +183,7 @@ private slots:
         QWidget owner;
         Form3 f(&owner);
         const QImage panel = drawMeterPanel(PanelKind::Neutral);
-        for (int k = 1; k <= 6; ++k) {
+        for (int k = 1; k <= SlotCount; ++k) {
             const QPixmap p = image(f, k)->pixmap();
             QCOMPARE(p.size(), QSize(366, 143));
             QCOMPARE(p.toImage().convertToFormat(panel.format()), panel);
@@ -193,7 +196,7 @@ private slots:
         Form3 f(&owner);
         const QObjectList order = f.children();
         auto at = [&order](QObject *o) { return order.indexOf(o); };
-        for (int k = 1; k <= 6; ++k) {
+        for (int k = 1; k <= SlotCount; ++k) {
             QVERIFY(at(value(f, k, 0)) > at(image(f, k)));
             QVERIFY(at(value(f, k, 1)) > at(image(f, k)));
         }
@@ -222,7 +225,7 @@ private slots:
         QVERIFY(n.right() < 800);
         QVERIFY(!n.intersects(control<QLabel>(f, "Label13")->geometry()));
         QVERIFY(!n.intersects(control<QLabel>(f, "Label14")->geometry()));
-        for (int k = 1; k <= 6; ++k) {
+        for (int k = 1; k <= SlotCount; ++k) {
             QVERIFY(!n.intersects(title(f, k)->geometry()));
             QVERIFY(!n.intersects(image(f, k)->geometry()));
         }
@@ -238,7 +241,7 @@ private slots:
         Form3 f(&owner);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        for (int k = 1; k <= 6; ++k) {
+        for (int k = 1; k <= SlotCount; ++k) {
             f.setReading(k, 0, QStringLiteral("12.3"));
             f.setReading(k, 1, QStringLiteral("4.56"));
             f.setTitle(k, QStringLiteral("儀表%1").arg(k));
@@ -249,7 +252,7 @@ private slots:
         QTest::mouseClick(control<QPushButton>(f, "Command1"), Qt::LeftButton);
         QCOMPARE(exited.count(), 1);
         QVERIFY(!f.isVisible());
-        for (int k = 1; k <= 6; ++k) {
+        for (int k = 1; k <= SlotCount; ++k) {
             QVERIFY(f.reading(k, 0).isEmpty());
             QVERIFY(value(f, k, 0)->text().isEmpty());
             QVERIFY(f.reading(k, 1).isEmpty());
@@ -318,7 +321,7 @@ private slots:
         QFETCH(bool, elided);
         QWidget owner;
         Form3 f(&owner);
-        for (int k = 1; k <= 6; ++k) {
+        for (int k = 1; k <= SlotCount; ++k) {
             f.setTitle(k, text);
             QCOMPARE(f.title(k), text);
             const QLabel *t = title(f, k);
@@ -361,7 +364,7 @@ private slots:
         small.fill(Qt::red);
         DisplayPlan plan;
         plan.windowSize = QSize(800, 600);
-        for (int k = 1; k <= 6; ++k) {
+        for (int k = 1; k <= SlotCount; ++k) {
             plan.slotPlans[k - 1].keep = true;
             plan.slotPlans[k - 1].picture = image(f, k)->pos();
             plan.slotPlans[k - 1].title = title(f, k)->pos();

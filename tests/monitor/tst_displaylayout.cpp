@@ -12,6 +12,7 @@ using kelmar::test::TestFolder;
 
 Q_DECLARE_METATYPE(std::optional<kelmar::ScreenSize>)
 Q_DECLARE_METATYPE(kelmar::SlotAction)
+Q_DECLARE_METATYPE(std::optional<int>)
 
 class TstDisplayLayout : public QObject
 {
@@ -103,6 +104,25 @@ private slots:
         QLocale::setDefault(QLocale(locale));
         QCOMPARE(meterDivisor(decimals), divisor);
         QLocale::setDefault(QLocale::c());
+    }
+
+    // Decimal places chosen from the list read as their text; none chosen
+    // reads as the empty text.
+    void divisorOfChosenPlaces_data()
+    {
+        QTest::addColumn<std::optional<int>>("places");
+        QTest::addColumn<double>("divisor");
+        QTest::newRow("none chosen") << std::optional<int>() << 1.0;
+        QTest::newRow("0") << std::optional(0) << 1.0;
+        QTest::newRow("3") << std::optional(3) << 1000.0;
+        QTest::newRow("7: more than 4") << std::optional(7) << 10000.0;
+        QTest::newRow("-1 divides by itself") << std::optional(-1) << -1.0;
+    }
+    void divisorOfChosenPlaces()
+    {
+        QFETCH(std::optional<int>, places);
+        QFETCH(double, divisor);
+        QCOMPARE(meterDivisor(places), divisor);
     }
 
     void pathIgnoringCase_data()

@@ -27,7 +27,7 @@ struct SlotRow
 {
     QPoint picture, title, a0, b0, b1;
 };
-const SlotRow Small[6] = {
+const SlotRow Small[SlotCount] = {
     {{24, 56}, {24, 24}, {46, 64}, {64, 64}, {230, 125}},
     {{408, 56}, {408, 24}, {430, 64}, {448, 64}, {614, 125}},
     {{24, 232}, {24, 200}, {46, 240}, {64, 240}, {230, 301}},
@@ -35,7 +35,7 @@ const SlotRow Small[6] = {
     {{24, 408}, {24, 376}, {46, 416}, {64, 416}, {230, 477}},
     {{408, 408}, {408, 376}, {430, 416}, {448, 416}, {614, 477}},
 };
-const SlotRow Large[6] = {
+const SlotRow Large[SlotCount] = {
     {{144, 136}, {144, 104}, {166, 144}, {184, 144}, {350, 205}},
     {{528, 136}, {528, 104}, {550, 144}, {568, 144}, {734, 205}},
     {{144, 312}, {144, 280}, {166, 320}, {184, 320}, {350, 381}},
@@ -118,7 +118,7 @@ private slots:
         QTest::addColumn<int>("k");
         QTest::addColumn<QString>("flag");
         for (const char *code : {"1", "2"})
-            for (int k = 1; k <= 6; ++k)
+            for (int k = 1; k <= SlotCount; ++k)
                 for (const char *flag : {"A", "B"})
                     QTest::addRow("%s slot %d model %s", code[0] == '1' ? "800X600" : "1024X768", k,
                                   flag)
@@ -159,7 +159,7 @@ private slots:
         QVERIFY(item0->font().bold());
 
         // The other slots are off: no picture, no readings, title in place.
-        for (int other = 1; other <= 6; ++other) {
+        for (int other = 1; other <= SlotCount; ++other) {
             if (other == k)
                 continue;
             QVERIFY(!hasPicture(w.image(other)));
@@ -202,10 +202,10 @@ private slots:
     void noSlotEnabled()
     {
         Windows w;
-        for (int k = 1; k <= 6; ++k)
+        for (int k = 1; k <= SlotCount; ++k)
             w.display->setTitle(k, QStringLiteral("title %1").arg(k));
         w.press(QStringLiteral("2"));
-        for (int k = 1; k <= 6; ++k) {
+        for (int k = 1; k <= SlotCount; ++k) {
             QVERIFY(!hasPicture(w.image(k)));
             QCOMPARE(w.image(k)->pos(), Large[k - 1].picture);
             QVERIFY(!w.shows(w.value(k, 0)));
@@ -289,19 +289,19 @@ private slots:
     {
         QFETCH(QString, code);
         Windows w;
-        for (int k = 1; k <= 6; ++k)
+        for (int k = 1; k <= SlotCount; ++k)
             w.setSlot(k, k % 2 == 1, QStringLiteral("B"), k - 1);
         const StartLayoutResult r = w.press(code);
         QCOMPARE(w.display->size(), QSize(800, 600));
         QCOMPARE(w.exitButton()->pos(), QPoint(24, 552));
-        for (int k = 1; k <= 6; ++k) {
+        for (int k = 1; k <= SlotCount; ++k) {
             QCOMPARE(w.image(k)->pos(), Small[k - 1].picture);
             QCOMPARE(w.image(k)->pixmap().toImage(), Form3::defaultPicture().toImage());
             QVERIFY(w.shows(w.value(k, 0)));
             QVERIFY(w.shows(w.value(k, 1)));
         }
         // The divisors are computed all the same, for slots off as well.
-        const std::array<double, 6> expected{1, 10, 100, 1000, 10000, 10000};
+        const std::array<double, SlotCount> expected{1, 10, 100, 1000, 10000, 10000};
         QCOMPARE(r.divisors, expected);
         QVERIFY(r.missingPictures.isEmpty());
     }
@@ -311,10 +311,10 @@ private slots:
         Windows w;
         // Texts such as "2.5" are read in tst_displaylayout; chosen places
         // are whole numbers or none.
-        const std::optional<int> decimals[6] = {2, 4, 7, std::nullopt, -1, 0};
-        for (int k = 1; k <= 6; ++k)
+        const std::optional<int> decimals[SlotCount] = {2, 4, 7, std::nullopt, -1, 0};
+        for (int k = 1; k <= SlotCount; ++k)
             w.setSlot(k, k == 1, QStringLiteral("A"), decimals[k - 1]);
-        const std::array<double, 6> expected{100, 10000, 10000, 1, -1, 1};
+        const std::array<double, SlotCount> expected{100, 10000, 10000, 1, -1, 1};
         QCOMPARE(w.press(QStringLiteral("1")).divisors, expected);
     }
 
@@ -409,8 +409,8 @@ private slots:
     {
         QFETCH(QString, code);
         Windows w;
-        const char *flags[6] = {"A", "B", "B", "A", "A", "B"};
-        for (int k = 1; k <= 6; ++k) {
+        const char *flags[SlotCount] = {"A", "B", "B", "A", "A", "B"};
+        for (int k = 1; k <= SlotCount; ++k) {
             w.setSlot(k, k != 5 || code == QLatin1String("1"), QString::fromLatin1(flags[k - 1]));
             w.display->setTitle(k, QStringLiteral("第%1號 儀表").arg(k));
             w.display->setReading(k, 0, QStringLiteral("-123.4"));
@@ -425,8 +425,8 @@ private slots:
             shot.save(QString::fromLocal8Bit(out) + QStringLiteral("/form3_%1.png").arg(code));
         }
         auto dark = [&shot](QPoint p) { return qGray(shot.pixel(p)) < 60; };
-        for (int k = 1; k <= 6; ++k) {
-            for (int item = 0; item < 2; ++item) {
+        for (int k = 1; k <= SlotCount; ++k) {
+            for (int item = 0; item < ItemsPerSlot; ++item) {
                 const QLabel *l = w.value(k, item);
                 if (!w.shows(l))
                     continue;
