@@ -38,7 +38,8 @@ std::optional<QString> lineOfText(const QString &text, int n);
 std::optional<QString> GetLine(const QString &Fileme, int SLine);
 
 // Everything setup.ini holds. No window edits lines 6, 8, 9 and 10: they
-// come from the file and go back to it unchanged.
+// come from the file and go back to it, line 6 as the polling interval in
+// force.
 struct SetupFile
 {
     HostSettings host;

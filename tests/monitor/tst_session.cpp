@@ -1,5 +1,5 @@
 #include "clock.h"
-#include <fakemeterport.h>
+#include "fakemeterport.h"
 #include "form4.h"
 #include "intervaltimer.h"
 #include "session.h"
