@@ -556,6 +556,9 @@ private slots:
         }
         w.press(code);
         const QImage shot = w.display->grab().toImage();
+        if (const QByteArray out = qgetenv("KELMAR_GRAB_DIR"); !out.isEmpty())
+            shot.save(QString::fromLocal8Bit(out) +
+                      QStringLiteral("/status_%1_%2.png").arg(code, status.left(2)));
         for (int k = 1; k <= SlotCount; ++k) {
             const QLabel *mark = control(w.display, QStringLiteral("Status%1").arg(k));
             const QRect m = mark->geometry();
