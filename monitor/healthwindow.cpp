@@ -13,13 +13,14 @@ namespace kelmar {
 
 namespace {
 
-const char *const Columns[] = {"儀表 (slot)",        "ID",
-                               "傳送 (sent)",        "正常 (good)",
-                               "無回應 (no reply)",  "通訊錯誤 (bad reply)",
-                               "例外 (exception)",   "最後錯誤 (last failure)"};
+// Two lines each, so the table stays narrow enough for an 800 x 600 screen.
+const char *const Columns[] = {"儀表\n(slot)",         "ID",
+                               "傳送\n(sent)",         "正常\n(good)",
+                               "無回應\n(no reply)",   "通訊錯誤\n(bad reply)",
+                               "例外\n(exception)",    "最後錯誤\n(last failure)"};
 constexpr int ColumnCount = int(std::size(Columns));
 constexpr double TablePoints = 10.5;
-constexpr QSize WindowSize(760, 250);
+constexpr QSize WindowSize(780, 280);
 
 } // namespace
 
@@ -36,7 +37,9 @@ HealthWindow::HealthWindow(QWidget *parent) : QWidget(parent)
     m_table->setHorizontalHeaderLabels(header);
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     for (int r = 0; r < SlotCount; ++r)
         for (int c = 0; c < ColumnCount; ++c)
             m_table->setItem(r, c, new QTableWidgetItem);
