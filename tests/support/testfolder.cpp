@@ -38,9 +38,12 @@ bool TestFolder::copyDist() const
     bool ok = true;
     while (it.hasNext()) {
         const QString from = it.next();
-        if (from.endsWith(QStringLiteral("CMakeLists.txt")))
-            continue;
         const QString rel = QDir(src).relativeFilePath(from);
+        // Build files and the package's own files are not what ships beside
+        // the program.
+        if (rel.endsWith(QStringLiteral("CMakeLists.txt")) ||
+            rel.startsWith(QStringLiteral("package/")))
+            continue;
         QDir().mkpath(QFileInfo(file(rel)).absolutePath());
         QFile::remove(file(rel));
         ok = QFile::copy(from, file(rel)) && ok;
