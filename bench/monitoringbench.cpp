@@ -13,6 +13,7 @@
 #include "session.h"
 #include "simulatedline.h"
 #include "socatpair.h"
+#include "testmeters.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -31,21 +32,6 @@ int fail(const QString &why)
 {
     std::fprintf(stderr, "monitoringbench: %s\n", qPrintable(why));
     return 1;
-}
-
-MeterSlot demoMeter(int id)
-{
-    // The shipped table's two-value model: voltage and current.
-    MeterSlot s;
-    s.enabled = true;
-    s.slaveId = id;
-    s.decimals = 1;
-    s.register1 = QStringLiteral("0000");
-    s.count1 = QStringLiteral("0001");
-    s.register2 = QStringLiteral("0002");
-    s.count2 = QStringLiteral("0001");
-    s.flag = QStringLiteral("B");
-    return s;
 }
 
 } // namespace
@@ -68,7 +54,8 @@ int main(int argc, char *argv[])
     session.recorder().setInterval(1);
     session.pollTimer().setInterval(1000);
     for (int k = 1; k <= SlotCount; ++k)
-        session.setSlot(k, demoMeter(k));
+        // The shipped table's two-value model: voltage and current, one decimal.
+        session.setSlot(k, test::meterAt(k, QStringLiteral("B"), 1));
     session.connectionChanged(true);
     session.setRecording(true);
     const QString file = session.recorder().filePath();

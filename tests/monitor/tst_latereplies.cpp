@@ -2,30 +2,14 @@
 #include "intervaltimer.h"
 #include "session.h"
 #include "simulatedline.h"
+#include "testmeters.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace kelmar;
+using kelmar::test::meterAt;
 using kelmar::test::SimulatedLine;
-
-namespace {
-
-MeterSlot meter(int id)
-{
-    MeterSlot s;
-    s.enabled = true;
-    s.slaveId = id;
-    s.decimals = 0;
-    s.register1 = QStringLiteral("0000");
-    s.count1 = QStringLiteral("0001");
-    s.register2 = QStringLiteral("0002");
-    s.count2 = QStringLiteral("0001");
-    s.flag = QStringLiteral("B");
-    return s;
-}
-
-} // namespace
 
 // A meter that answers late, on a paced line against the simulator, with
 // its healthy neighbour on the same line. Monitoring runs on its own timers
@@ -61,8 +45,8 @@ private slots:
 
         Session session(line.folder().path(), Clock::system(), line.port());
         session.clockTimer().setEnabled(false);
-        session.setSlot(3, meter(3));
-        session.setSlot(4, meter(4));
+        session.setSlot(3, meterAt(3));
+        session.setSlot(4, meterAt(4));
         const QStringList allowed[2] = {{QString(), QStringLiteral("1111")},
                                         {QString(), QStringLiteral("2222")}};
         QStringList wrong;

@@ -3,6 +3,7 @@
 #include "intervaltimer.h"
 #include "session.h"
 #include "testfolder.h"
+#include "testmeters.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -10,23 +11,10 @@
 
 using namespace kelmar;
 using kelmar::test::FakeMeterPort;
+using kelmar::test::meterAt;
 using kelmar::test::TestFolder;
 
 namespace {
-
-// A meter of model "A" (one value at 0x0000) or "B" (a second at 0x0002).
-MeterSlot meter(int id, const QString &flag)
-{
-    MeterSlot s;
-    s.enabled = true;
-    s.slaveId = id;
-    s.register1 = QStringLiteral("0000");
-    s.count1 = QStringLiteral("0001");
-    s.register2 = QStringLiteral("0002");
-    s.count2 = QStringLiteral("0001");
-    s.flag = flag;
-    return s;
-}
 
 // A session on a fake line, connected on port 1, with the clock timer off.
 struct Run
@@ -84,8 +72,8 @@ private slots:
         r.port.registers[{1, 0}] = 12345;
         r.port.registers[{2, 0}] = quint16(-42);
         r.port.registers[{2, 2}] = 7;
-        r.s.setSlot(1, meter(1, QStringLiteral("A")));
-        r.s.setSlot(2, meter(2, QStringLiteral("B")));
+        r.s.setSlot(1, meterAt(1, QStringLiteral("A")));
+        r.s.setSlot(2, meterAt(2, QStringLiteral("B")));
         r.startByHand({100, 1, 1, 1, 1, 1});
         QSignalSpy shown(&r.s, &Session::readingChanged);
         QVERIFY(r.tick());
@@ -101,7 +89,7 @@ private slots:
     {
         Run r;
         for (int k = 1; k <= 6; ++k)
-            r.s.setSlot(k, meter(k, QStringLiteral("B")));
+            r.s.setSlot(k, meterAt(k, QStringLiteral("B")));
         r.s.pollTimer().setInterval(50); // far shorter than a tick of 12 transactions
         r.s.start({1, 1, 1, 1, 1, 1});
         QTRY_VERIFY_WITH_TIMEOUT(r.ticks.count() >= 2, 30000);
@@ -141,7 +129,7 @@ private slots:
     {
         Run r;
         r.port.registers[{1, 0}] = 1234;
-        r.s.setSlot(1, meter(1, QStringLiteral("A")));
+        r.s.setSlot(1, meterAt(1, QStringLiteral("A")));
         r.startByHand();
         r.clock.set(QDateTime(QDate(2025, 3, 6), QTime(23, 59, 59, 900)));
         r.s.pollTick();
@@ -204,7 +192,7 @@ private slots:
     {
         Run r;
         r.port.registers[{1, 0}] = 2205;
-        r.s.setSlot(1, meter(1, QStringLiteral("A")));
+        r.s.setSlot(1, meterAt(1, QStringLiteral("A")));
         r.startByHand({10, 1, 1, 1, 1, 1});
         QSignalSpy lamp(&r.s, &Session::lineLostChanged);
         QVERIFY(r.tick());
@@ -235,7 +223,7 @@ private slots:
     {
         Run r;
         r.port.registers[{1, 0}] = 5;
-        r.s.setSlot(1, meter(1, QStringLiteral("B")));
+        r.s.setSlot(1, meterAt(1, QStringLiteral("B")));
         r.startByHand();
         r.s.pollTick();
         QVERIFY(r.s.pollTickRunning());
@@ -251,7 +239,7 @@ private slots:
     {
         Run r;
         for (int k = 1; k <= 3; ++k)
-            r.s.setSlot(k, meter(k, QStringLiteral("A")));
+            r.s.setSlot(k, meterAt(k, QStringLiteral("A")));
         r.startByHand();
         r.s.pollTick();
         r.disconnectLine();

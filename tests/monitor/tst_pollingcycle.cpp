@@ -1,5 +1,6 @@
 #include "clock.h"
 #include "pollingcycle.h"
+#include "testmeters.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -60,17 +61,7 @@ struct Bench
         return h;
     }
 
-    void enable(int k, int id, const QString &flag)
-    {
-        MeterSlot &s = meters[k - 1];
-        s.enabled = true;
-        s.slaveId = id;
-        s.register1 = QStringLiteral("0000");
-        s.count1 = QStringLiteral("0001");
-        s.register2 = QStringLiteral("0002");
-        s.count2 = QStringLiteral("0001");
-        s.flag = flag;
-    }
+    void enable(int k, int id, const QString &flag) { meters[k - 1] = test::meterAt(id, flag); }
 };
 
 QString runTick(PollingCycle &cycle)

@@ -4,6 +4,7 @@
 #include "intervaltimer.h"
 #include "session.h"
 #include "testfolder.h"
+#include "testmeters.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -13,25 +14,12 @@
 
 using namespace kelmar;
 using kelmar::test::FakeMeterPort;
+using kelmar::test::meterAt;
 using kelmar::test::TestFolder;
 
 namespace {
 
 const QDate Day(2025, 3, 6);
-
-MeterSlot meter(int id, const QString &flag)
-{
-    MeterSlot s;
-    s.enabled = true;
-    s.slaveId = id;
-    s.decimals = 0;
-    s.register1 = QStringLiteral("0000");
-    s.count1 = QStringLiteral("0001");
-    s.register2 = QStringLiteral("0002");
-    s.count2 = QStringLiteral("0001");
-    s.flag = flag;
-    return s;
-}
 
 // A session on an open in-memory line, its timers driven by hand, slaves 3
 // and 4 answering 31/32 and 41/42.
@@ -53,8 +41,8 @@ struct Run
             port.registers[{id, 0}] = quint16(id * 10 + 1);
             port.registers[{id, 2}] = quint16(id * 10 + 2);
         }
-        session.setSlot(3, meter(3, QStringLiteral("B")));
-        session.setSlot(4, meter(4, QStringLiteral("B")));
+        session.setSlot(3, meterAt(3));
+        session.setSlot(4, meterAt(4));
         session.setup.recordSeconds = QStringLiteral("1");
         session.recorder().setInterval(1);
         session.setup.extension = QStringLiteral("txt");
