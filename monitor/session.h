@@ -80,6 +80,10 @@ public:
     // opened again by every polling tick.
     bool lineLost = false;
 
+    // The record state: the switch, the current file's stamp (the main
+    // window's Text1) and name (the host settings window's Text2), the
+    // record interval (RecordSeconds) and the seconds counted towards it
+    // (RecordTickCount).
     Recorder &recorder() { return m_recorder; }
     const Recorder &recorder() const { return m_recorder; }
     // The record interval in seconds as start-up took it from line 10.
