@@ -33,8 +33,23 @@ FileResult ensureRecordFolder(const QString &folderText)
     return {};
 }
 
+// Something that is not a regular file in the record file's place (a pipe
+// would block the program until someone reads it; a folder cannot be
+// written) is refused before it is opened.
+static FileResult refuseIfNotAFile(const QString &what, const QString &path)
+{
+    const QFileInfo info(path);
+    if ((info.exists() || info.isSymLink()) && !info.isFile())
+        return failure(what, path, QStringLiteral("不是一般檔案 (not a regular file)"));
+    return {};
+}
+
 FileResult createRecordFile(const QString &path)
 {
+    const FileResult refused =
+        refuseIfNotAFile(QStringLiteral("無法建立記錄檔 (cannot create record file)"), path);
+    if (!refused.ok)
+        return refused;
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
         return failure(QStringLiteral("無法建立記錄檔 (cannot create record file)"), path,
@@ -45,6 +60,10 @@ FileResult createRecordFile(const QString &path)
 
 FileResult appendRecordLine(const QString &path, const QString &line)
 {
+    const FileResult refused =
+        refuseIfNotAFile(QStringLiteral("無法寫入記錄檔 (cannot write record file)"), path);
+    if (!refused.ok)
+        return refused;
     QFile f(path);
     // Unbuffered, so that a short write shows in the count at once.
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))

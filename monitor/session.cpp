@@ -63,12 +63,16 @@ Session::Session(const QString &programDir, Clock &clock, SerialPort &port, QObj
     };
     hooks.slot = [this](int k) { return meterSlots[k - 1]; };
     hooks.divisor = [this](int k) { return MeterDivisor[k - 1]; };
+    // A tick that outlives its run (Exit, or Exit and a new start, while it
+    // reads) must not write into the display or the counters any more.
     hooks.writeLabel = [this](int k, int item, const QString &text) {
-        showReading(k, item, text);
+        if (m_tickRun == m_run)
+            showReading(k, item, text);
     };
     hooks.readLabel = [this](int k, int item) { return readings[k - 1][item]; };
     hooks.transactionDone = [this](int k, int item, const ModbusReading &r) {
-        transactionDone(k, item, r);
+        if (m_tickRun == m_run)
+            transactionDone(k, item, r);
     };
     m_cycle = new PollingCycle(std::move(hooks), m_clock, this);
     connect(m_cycle, &PollingCycle::finished, this, &Session::pollTickFinished);
@@ -192,6 +196,7 @@ void Session::start(const std::array<double, SlotCount> &divisors)
         }
     }
     monitoring = true;
+    ++m_run;
     m_timer1->setEnabled(true);
     m_timer3->setEnabled(true);
     emit monitoringChanged(true);
@@ -200,6 +205,7 @@ void Session::start(const std::array<double, SlotCount> &divisors)
 void Session::stop()
 {
     monitoring = false;
+    ++m_run;
     m_recordDue = false;
     m_timer1->setEnabled(false);
     m_timer3->setEnabled(false);
@@ -264,6 +270,7 @@ void Session::pollTick()
     if (m_tickRunning)
         return;
     m_tickRunning = true;
+    m_tickRun = m_run;
     reopenLostPort();
     m_cycle->tick();
 }
@@ -293,6 +300,10 @@ void Session::reopenLostPort()
 
 void Session::pollTickFinished(const QString &line)
 {
+    if (m_tickRun != m_run) {
+        endPollTick();
+        return;
+    }
     RecordLine = line;
     emit tickFinished(line);
     if (m_recordDue)
@@ -311,7 +322,10 @@ void Session::pollTickFinished(const QString &line)
         if (wasOpen && connection == m_connectionCount) {
             m_port.setCommPort(m_lastConnectPort);
             m_port.setSettings(m_lastConnectSettings);
-            m_port.setPortOpen(true);
+            // A port that does not open again is a lost line: the next
+            // ticks keep trying, and the operator is told.
+            if (!m_port.setPortOpen(true))
+                portLost();
         }
         PollTickCount = 0;
         endPollTick();
@@ -356,10 +370,15 @@ void Session::recordTick()
     // Both timers run at the same pace, so the record interval often ends
     // just as a polling tick begins; the line waits for that tick's values
     // rather than repeating the last tick's, a second old.
-    if (m_tickRunning)
-        m_recordDue = true;
-    else
+    if (!m_tickRunning) {
         writeRecordLine();
+        return;
+    }
+    // A tick longer than the interval (a dead line: every meter waits out
+    // its reply) must not swallow a line: the one already due goes now.
+    if (m_recordDue)
+        writeRecordLine();
+    m_recordDue = true;
 }
 
 void Session::writeRecordLine()

@@ -175,6 +175,10 @@ private:
     IntervalTimer *m_timer3 = nullptr; // record
     QList<QPair<QString, QString>> m_notices;
     bool m_tickRunning = false;
+    // Each start and Exit begins a new run; a tick belongs to the run it
+    // started in.
+    int m_run = 0;
+    int m_tickRun = 0;
     // The record interval completed while a polling tick was reading: the
     // line is written when the tick ends, with its fresh values.
     bool m_recordDue = false;

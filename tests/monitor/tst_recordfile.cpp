@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QTest>
 
+#include <QDir>
+
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/resource.h>
 
 using namespace kelmar;
@@ -53,6 +56,29 @@ private slots:
         QCOMPARE(r.error.isEmpty(), ok);
         if (ok)
             QVERIFY(QFileInfo(dir.file(folder)).isDir());
+    }
+
+    // A pipe in the record file's place would block the program until
+    // someone reads it; it is refused like a folder.
+    void noRegularFileIsRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("pipe") << "fifo";
+        QTest::newRow("folder") << "folder";
+    }
+    void noRegularFileIsRefused()
+    {
+        QFETCH(QString, kind);
+        TestFolder dir;
+        const QString path = dir.file(QStringLiteral("f.txt"));
+        if (kind == QStringLiteral("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkdir(path));
+        for (const FileResult &r : {createRecordFile(path), appendRecordLine(path, "x")}) {
+            QVERIFY(!r.ok);
+            QVERIFY(r.error.contains(QStringLiteral("not a regular file")));
+        }
     }
 
     void fileInMissingFolderIsReported()

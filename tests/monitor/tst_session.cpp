@@ -196,6 +196,64 @@ private slots:
         QVERIFY(QFile(second).size() > 0);
     }
 
+    // A tick that outlives the record interval (a dead line) loses no
+    // line, and a tick that outlives its run writes nothing into the next.
+    void longTicks_data()
+    {
+        QTest::addColumn<QString>("during");
+        QTest::addColumn<int>("lines");   // in the file in the end
+        QTest::addColumn<int>("noReply"); // slot 3's count
+        QTest::newRow("two intervals") << "record record" << 3 << 1;
+        QTest::newRow("Exit") << "exit" << 1 << 0;
+        QTest::newRow("Exit and start") << "exit start" << 1 << 0;
+    }
+    void longTicks()
+    {
+        QFETCH(QString, during);
+        QFETCH(int, lines);
+        QFETCH(int, noReply);
+        Run r;
+        r.session.setup.host.recordFolder = r.dir.file(QStringLiteral("log/"));
+        r.session.setRecording(true);
+        r.start();
+        QVERIFY(r.tick());
+        r.session.recordTick(); // the first tick's line
+        r.port.silent = {3, 4}; // the next tick waits out both meters
+        r.session.pollTick();
+        for (const QString &step : during.split(u' ')) {
+            if (step == QStringLiteral("record"))
+                r.session.recordTick();
+            else if (step == QStringLiteral("exit"))
+                r.session.stop();
+            else
+                r.start();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!r.session.pollTickRunning(), 10000);
+        QFile f(r.session.recorder().filePath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().count("\r\n"), lines);
+        QCOMPARE(r.shown(3, 0), QString());
+        QCOMPARE(r.session.health[2].noReply, noReply);
+    }
+
+    // The hourly reopen of the port that fails is a lost line, tried again
+    // by every tick, not a silent end of polling.
+    void failedReopenIsALostLine()
+    {
+        Run r;
+        r.start();
+        r.session.PollTickCount = 3599;
+        QVERIFY(r.tick());
+        r.port.unplug(); // during the pause
+        QTRY_VERIFY_WITH_TIMEOUT(!r.session.pollTickRunning(), 10000);
+        QVERIFY(r.session.lineLost);
+        QVERIFY(r.session.noticeText().contains(QStringLiteral("line lost")));
+        r.port.plugIn();
+        QVERIFY(r.tick());
+        QVERIFY(r.port.PortOpen());
+        QCOMPARE(r.shown(4, 0), QStringLiteral("41"));
+    }
+
     // An unplugged line turns the lamp red with a report; the next tick
     // that can open it again turns both back. The operator's own disconnect
     // gives no report.
