@@ -159,6 +159,16 @@ int RecordSeries::lowerBound(double time) const
     return int(std::lower_bound(times.cbegin(), times.cend(), time) - times.cbegin());
 }
 
+void RecordSeries::dropBefore(double time)
+{
+    const int n = lowerBound(time);
+    if (n <= 0)
+        return;
+    times.remove(0, n);
+    for (QVector<double> &v : values)
+        v.remove(0, n);
+}
+
 // --- Lines and names ------------------------------------------------------
 
 ParsedLine parseRecordLine(QByteArrayView line)

@@ -39,6 +39,8 @@ struct RecordSeries
     void sortByTime();
     // Index of the first sample at or after the time.
     int lowerBound(double time) const;
+    // Drops every sample before the time (the series is sorted).
+    void dropBefore(double time);
 };
 
 // Something the reader skipped, for the window's notice.

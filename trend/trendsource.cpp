@@ -10,6 +10,9 @@ namespace {
 
 // Notices kept per kind; a damaged folder must not grow them without end.
 constexpr int MaxKeptIssues = 50;
+// The longest span the window loads; followed hours older than that behind
+// the newest sample are let go.
+constexpr int KeptHistoryHours = 72;
 
 QString samePath(const QString &path)
 {
@@ -63,9 +66,13 @@ void TrendSource::setCurrentFile(const QString &path)
     if (samePath(path) == samePath(m_follower.path()))
         return;
     ++m_followGeneration;
-    // The file of the last hour stays in view beside the new one.
+    // The file of the last hour stays in view beside the new one; over weeks
+    // of monitoring only the hours the window can show at most are kept, so
+    // memory and the redraw stay bounded.
     m_history.append(m_live);
     m_history.sortByTime();
+    if (!m_history.isEmpty())
+        m_history.dropBefore(m_history.times.last() - KeptHistoryHours * 3600.0);
     m_live.clear();
     m_liveIssues.clear();
     m_follower = RecordFollower(path);

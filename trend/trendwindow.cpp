@@ -255,8 +255,27 @@ void TrendWindow::loadClicked()
     m_source.loadHours(QDateTime(m_date->date(), QTime(m_hour->value(), 0)), m_hours->value());
 }
 
+void TrendWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_stale)
+        dataChanged();
+}
+
 void TrendWindow::dataChanged()
 {
+    // A closed window keeps following its file but draws only when shown
+    // again: the plot's work must not go on for weeks unseen.
+    if (!isVisible()) {
+        m_stale = true;
+        return;
+    }
+    redraw();
+}
+
+void TrendWindow::redraw()
+{
+    m_stale = false;
     const RecordSeries &all = m_source.series();
     // Breaks where recording paused, so no line bridges the pause.
     const RecordSeries shown = withTimeBreaks(all);
@@ -436,6 +455,8 @@ QString TrendWindow::suggestedExportName(const QString &extension) const
 
 bool TrendWindow::exportPng(const QString &path)
 {
+    if (m_stale)
+        redraw();
     m_plot->replot();
     return m_plot->savePng(path);
 }

@@ -47,11 +47,13 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildCurves();
     void updateCurveNames();
     void dataChanged();
+    void redraw();
     void noticesChanged();
     void curveToggled(QListWidgetItem *item);
     void fitAll();
@@ -71,6 +73,7 @@ private:
     QString m_prefix;
     QString m_extension;
     bool m_fitted = false;
+    bool m_stale = false; // data came while the window was hidden
     QString m_exportNotice;
 
     QDateEdit *m_date = nullptr;
