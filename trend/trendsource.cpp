@@ -69,7 +69,11 @@ void TrendSource::setCurrentFile(const QString &path)
     // The file of the last hour stays in view beside the new one; over weeks
     // of monitoring only the hours the window can show at most are kept, so
     // memory and the redraw stay bounded.
-    m_history.append(m_live);
+    if (liveInSpan()) {
+        m_history.append(m_live);
+        // The view was following the present: it goes on with the new hour.
+        m_spanEnd = std::numeric_limits<double>::infinity();
+    }
     m_history.sortByTime();
     if (!m_history.isEmpty())
         m_history.dropBefore(m_history.times.last() - KeptHistoryHours * 3600.0);
@@ -96,6 +100,7 @@ void TrendSource::loadHours(const QDateTime &from, int hours)
         return; // started when the running one ends
     m_loadPending = false;
     m_runningLoad = m_loadGeneration;
+    m_runningTo = from.addSecs(qint64(hours) * 3600);
     m_loadWatcher.setFuture(QtConcurrent::run(&TrendSource::load, m_prefix, m_extension, from,
                                               hours, samePath(m_follower.path())));
     emit loadingChanged(true);
@@ -137,6 +142,7 @@ void TrendSource::loadFinished()
     if (current) {
         LoadResult r = m_loadWatcher.result();
         m_history = std::move(r.series);
+        m_spanEnd = double(m_runningTo.toSecsSinceEpoch());
         m_loadIssues.clear();
         keep(m_loadIssues, r.issues);
         rejoin();
@@ -184,10 +190,16 @@ void TrendSource::followFinished()
     }
 }
 
+bool TrendSource::liveInSpan() const
+{
+    return m_live.isEmpty() || m_live.times.first() < m_spanEnd;
+}
+
 void TrendSource::rejoin()
 {
     m_joined = m_history;
-    m_joined.append(m_live);
+    if (liveInSpan())
+        m_joined.append(m_live);
     m_joined.sortByTime();
     emit dataChanged();
 }

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <limits>
+
 namespace kelmar {
 
 // The data behind the trend window, without widgets: the record files of
@@ -59,6 +61,7 @@ private:
     void loadFinished();
     void followFinished();
     void rejoin();
+    bool liveInSpan() const;
     static LoadResult load(const QString &prefix, const QString &extension, const QDateTime &from,
                            int hours, const QString &skipPath);
 
@@ -67,6 +70,11 @@ private:
     RecordSeries m_history;
     RecordSeries m_live;
     RecordSeries m_joined;
+    // The end of the loaded span, in seconds since the epoch: a file being
+    // written that starts after it is not joined to an earlier span, which
+    // would squeeze the hours asked for into a corner of the axis.
+    double m_spanEnd = std::numeric_limits<double>::infinity();
+    QDateTime m_runningTo; // the end of the span being loaded
     RecordFollower m_follower;
     QList<RecordIssue> m_loadIssues;
     QList<RecordIssue> m_liveIssues;

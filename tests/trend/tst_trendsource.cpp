@@ -80,23 +80,26 @@ void TestTrendSource::hoursJoined_data()
     QTest::addColumn<QString>("prefix"); // below the temporary folder
     QTest::addColumn<int>("fromHour");
     QTest::addColumn<int>("hours");
-    QTest::addColumn<bool>("followFirst"); // the 14:05 file is the one being written
+    QTest::addColumn<QString>("follow"); // the file being written, if any
     QTest::addColumn<int>("samples");
     QTest::addColumn<QString>("notice");
 
     // Files: 14:05 (100 lines), 14:40 (50 lines, same hour), 15:00 (100), 16:00 (100),
     // and a file of the right name that is no record file.
     QTest::newRow("one hour with two files")
-        << QStringLiteral("rec/") << 14 << 1 << false << 150 << QString();
+        << QStringLiteral("rec/") << 14 << 1 << QString() << 150 << QString();
     QTest::newRow("two hours joined")
-        << QStringLiteral("rec/") << 14 << 2 << false << 250 << QString();
+        << QStringLiteral("rec/") << 14 << 2 << QString() << 250 << QString();
     QTest::newRow("the file being written is read once")
-        << QStringLiteral("rec/") << 14 << 2 << true << 250 << QString();
+        << QStringLiteral("rec/") << 14 << 2 << QStringLiteral("2025-03-06-1405.txt") << 250 << QString();
+    QTest::newRow("an earlier span leaves the file being written out")
+        << QStringLiteral("rec/") << 14 << 1 << QStringLiteral("2025-03-06-1600.txt") << 150
+        << QString();
     QTest::newRow("a file that is no record file")
-        << QStringLiteral("rec/") << 17 << 1 << false << 0 << QStringLiteral("not a record file");
+        << QStringLiteral("rec/") << 17 << 1 << QString() << 0 << QStringLiteral("not a record file");
     QTest::newRow("hours without files")
-        << QStringLiteral("rec/") << 3 << 2 << false << 0 << QStringLiteral("no record files");
-    QTest::newRow("missing folder") << QStringLiteral("gone/") << 14 << 1 << false << 0
+        << QStringLiteral("rec/") << 3 << 2 << QString() << 0 << QStringLiteral("no record files");
+    QTest::newRow("missing folder") << QStringLiteral("gone/") << 14 << 1 << QString() << 0
                                     << QStringLiteral("record folder missing");
 }
 
@@ -105,7 +108,7 @@ void TestTrendSource::hoursJoined()
     QFETCH(QString, prefix);
     QFETCH(int, fromHour);
     QFETCH(int, hours);
-    QFETCH(bool, followFirst);
+    QFETCH(QString, follow);
     QFETCH(int, samples);
     QFETCH(QString, notice);
 
@@ -121,8 +124,8 @@ void TestTrendSource::hoursJoined()
     TrendSource source;
     source.setFollowInterval(20);
     source.setRecordSource(tmp.filePath(prefix), QStringLiteral("txt"));
-    if (followFirst)
-        source.setCurrentFile(rec + "2025-03-06-1405.txt");
+    if (!follow.isEmpty())
+        source.setCurrentFile(rec + follow);
     QSignalSpy loading(&source, &TrendSource::loadingChanged);
     source.loadHours(QDateTime(QDate(2025, 3, 6), QTime(fromHour, 0)), hours);
     QTRY_VERIFY_WITH_TIMEOUT(!source.isLoading() && loading.size() == 2, Patience);
