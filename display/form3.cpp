@@ -67,7 +67,11 @@ const QColor GreyText(180, 180, 180);
 const QColor RecordText(255, 0, 0);
 const QColor NoticeText(255, 220, 60);
 const QColor StatusText(0, 0, 0);
-const QColor StatusField(255, 176, 0); // amber: a meter that did not answer well
+// Behind the status text, by kind: a meter that is silent, one whose
+// replies arrive broken (a wiring or address fault), one that refuses.
+const QColor StatusNoReply(255, 176, 0);    // amber
+const QColor StatusBadReply(255, 110, 80);  // salmon red
+const QColor StatusException(190, 150, 255); // violet
 
 constexpr double TitlePoints = 20.25;
 constexpr double ClockPoints = 14.25;
@@ -138,7 +142,7 @@ Form3::Form3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindow
                   Place{s.title.left + StatusOffset.left, s.title.top + StatusOffset.top,
                         StatusOffset.width, StatusOffset.height},
                   designFont(FontMing, StatusPoints, true), StatusText, Qt::AlignCenter);
-        fill(status, StatusField);
+        fill(status, StatusNoReply);
         status->hide();
         m_status[k - 1] = status;
     }
@@ -218,11 +222,14 @@ QString Form3::title(int k) const
     return isSlot(k) ? m_titleTexts[k - 1] : QString();
 }
 
-void Form3::setSlotStatus(int k, const QString &text)
+void Form3::setSlotStatus(int k, const QString &text, StatusKind kind)
 {
     if (!isSlot(k))
         return;
     QLabel *s = m_status[k - 1];
+    fill(s, kind == StatusKind::Exception  ? StatusException
+            : kind == StatusKind::BadReply ? StatusBadReply
+                                           : StatusNoReply);
     s->setText(QFontMetrics(s->font()).elidedText(text, Qt::ElideRight, s->contentsRect().width()));
     m_statusTexts[k - 1] = text;
     s->setVisible(!text.isEmpty());

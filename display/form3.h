@@ -44,7 +44,9 @@ public:
 
     // How slot k's meter answered last ("無回應", "通訊錯誤", "例外 02");
     // "" clears the mark.
-    void setSlotStatus(int k, const QString &text);
+    // What kind of trouble a slot's status reports; each has its colour.
+    enum class StatusKind { NoReply, BadReply, Exception };
+    void setSlotStatus(int k, const QString &text, StatusKind kind = StatusKind::NoReply);
     QString slotStatus(int k) const;
 
     void setClock(const QString &text);

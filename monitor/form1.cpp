@@ -101,8 +101,13 @@ Form1::Form1(const QString &programDir, Clock &clock, SerialPort *port, QWidget 
     connect(s, &Session::readingChanged, this, [this](int k, int item, const QString &t) {
         form3()->setReading(k, item, t);
     });
-    connect(s, &Session::slotStatusChanged, this,
-            [this](int k, const QString &t) { form3()->setSlotStatus(k, t); });
+    connect(s, &Session::slotStatusChanged, this, [this](int k, const QString &t) {
+        const ReplyStatus status = m_session->slotCheck[k - 1].status;
+        form3()->setSlotStatus(k, t,
+                               status == ReplyStatus::NoReply     ? Form3::StatusKind::NoReply
+                               : status == ReplyStatus::Exception ? Form3::StatusKind::Exception
+                                                                  : Form3::StatusKind::BadReply);
+    });
     connect(s, &Session::titleChanged, this,
             [this](int k, const QString &t) { form3()->setTitle(k, t); });
     connect(s, &Session::recordingChanged, this, [this](bool on) { form3()->setRecording(on); });

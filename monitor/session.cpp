@@ -190,10 +190,7 @@ void Session::start(const std::array<double, SlotCount> &divisors)
     health = {};
     for (int k = 1; k <= SlotCount; ++k) {
         emit healthChanged(k);
-        if (!slotStatus[k - 1].isEmpty()) {
-            slotStatus[k - 1].clear();
-            emit slotStatusChanged(k, QString());
-        }
+        showSlotStatus(k, ReplyCheck{ReplyStatus::Ok});
     }
     monitoring = true;
     ++m_run;
@@ -212,10 +209,7 @@ void Session::stop()
     for (int k = 1; k <= SlotCount; ++k) {
         for (int item = 0; item < ItemsPerSlot; ++item)
             showReading(k, item, QString());
-        if (!slotStatus[k - 1].isEmpty()) {
-            slotStatus[k - 1].clear();
-            emit slotStatusChanged(k, QString());
-        }
+        showSlotStatus(k, ReplyCheck{ReplyStatus::Ok});
     }
     emit monitoringChanged(false);
 }
@@ -255,12 +249,18 @@ void Session::transactionDone(int k, int item, const ModbusReading &r)
     emit healthChanged(k);
     // The first reading's outcome stands for the slot unless the second one
     // fails too; a good second reading does not hide a failed first one.
-    QString &shown = slotStatus[k - 1];
-    const QString next = item == 0 || !status.isEmpty() ? status : shown;
-    if (shown != next) {
-        shown = next;
-        emit slotStatusChanged(k, next);
-    }
+    if (item == 0 || !status.isEmpty())
+        showSlotStatus(k, r.check);
+}
+
+void Session::showSlotStatus(int k, const ReplyCheck &check)
+{
+    const QString text = replyStatusText(check);
+    slotCheck[k - 1] = check;
+    if (slotStatus[k - 1] == text)
+        return;
+    slotStatus[k - 1] = text;
+    emit slotStatusChanged(k, text);
 }
 
 void Session::pollTick()

@@ -74,6 +74,7 @@ public:
     // transactions brought ("" when they were good).
     std::array<SlotHealth, SlotCount> health;
     std::array<QString, SlotCount> slotStatus;
+    std::array<ReplyCheck, SlotCount> slotCheck; // the check behind slotStatus
     // True from the start button to the display window's Exit.
     bool monitoring = false;
     // The port was lost under a connection (unplugged, hung up) and is being
@@ -156,6 +157,7 @@ signals:
 private:
     void showReading(int k, int item, const QString &text);
     void transactionDone(int k, int item, const ModbusReading &r);
+    void showSlotStatus(int k, const ReplyCheck &check);
     void pollTickFinished(const QString &line);
     void endPollTick();
     void reopenLostPort();
