@@ -97,9 +97,15 @@ void ModbusMaster::sendWhenFree()
     m_received.clear();
     // A request must follow the end of the last frame on the line by at
     // least 3.5 characters of silence, or the meters take both as one frame.
+    // A line that never falls silent (noise, a chattering device) must not
+    // hold the request back for ever: after one reply wait it goes anyway,
+    // and the reply check sorts out what comes back.
     const qint64 freeAt = m_lineBusyUntilNs + interFrameGapNs(m_port.Settings());
     const qint64 now = m_clock.nsecsElapsed();
-    if (now < freeAt) {
+    if (m_state != State::Silence)
+        m_silenceSinceNs = now;
+    const bool waitedLongEnough = now - m_silenceSinceNs >= MaxSilenceWaitMs * NsPerMs;
+    if (now < freeAt && !waitedLongEnough) {
         m_state = State::Silence;
         m_timer.start(msCovering(freeAt - now));
         return;

@@ -42,6 +42,8 @@ public:
     // is this old: a late reply to it would pass every check of the new one
     // and show the wrong register's value.
     static constexpr int LateReplyMs = 2 * ReplyWaitMs;
+    // The longest a request waits for the line to fall silent before it.
+    static constexpr int MaxSilenceWaitMs = ReplyWaitMs;
 
     explicit ModbusMaster(SerialPort &port, QObject *parent = nullptr);
 
@@ -79,6 +81,7 @@ private:
     QTimer m_timer;
     QElapsedTimer m_clock; // monotonic: the time of day never enters a wait
     qint64 m_sentNs = 0;
+    qint64 m_silenceSinceNs = 0; // when the request began to wait for silence
     qint64 m_lineBusyUntilNs = 0; // the end of the last frame seen on or sent to the line
     QByteArray m_request;
     QByteArray m_received; // this transaction's bytes not yet judged

@@ -321,6 +321,27 @@ private slots:
         QCOMPARE(ModbusMaster::interFrameGapNs(settings), ns);
     }
 
+    void chatteringLineStillGetsTheRequest()
+    {
+        // A line that never falls silent (a byte every 2 ms, where 1200 baud
+        // asks for 29 ms of silence) holds a request back for one reply wait
+        // at most; the transaction always ends.
+        FakeMeterPort port;
+        port.setSettings(QStringLiteral("1200,N,8,1"));
+        port.setPortOpen(true);
+        port.silent.insert(2);
+        ModbusMaster master(port);
+        QTimer chatter;
+        QObject::connect(&chatter, &QTimer::timeout, &port, [&] { port.arrive("\x55"); });
+        chatter.start(2);
+        QTest::qWait(20);
+        Outcome out;
+        QVERIFY(start(master, Slave2Reg0, out));
+        QTRY_COMPARE_WITH_TIMEOUT(out.calls, 1, 5000);
+        QCOMPARE(port.requests.size(), 1);
+        QVERIFY(!out.reading.ok());
+    }
+
     void silenceBeforeTheNextRequest()
     {
         // At 1200,O,8,2 the line must be quiet for 35 ms after a reply
