@@ -111,6 +111,26 @@ double runOurs(ModbusMaster &master, const QList<Read> &reads, int &wrong)
     return wall.nsecsElapsed() / 1e6;
 }
 
+// The tick figures, whichever master makes the reads: `run` makes them in
+// order and returns the wall time in ms.
+template <class Run>
+void measureTicks(Run run, Figures &f)
+{
+    for (int i = 0; i < Ticks; ++i) {
+        const double ms = run(tick(3));
+        f.tickMs += ms / Ticks;
+        f.tickMaxMs = std::max(f.tickMaxMs, ms);
+    }
+    for (int i = 0; i < SilentTicks; ++i) {
+        const double ms = run(tick(SilentSlave));
+        f.silentTickMs += ms / SilentTicks;
+        f.silentTickMaxMs = std::max(f.silentTickMaxMs, ms);
+        const double skipped = run(tick(SilentSlave, true));
+        f.skippedTickMs += skipped / SilentTicks;
+        f.skippedTickMaxMs = std::max(f.skippedTickMaxMs, skipped);
+    }
+}
+
 Figures measureOurs(ModbusMaster &master)
 {
     Figures f;
@@ -120,19 +140,7 @@ Figures measureOurs(ModbusMaster &master)
     const double singleWall = runOurs(master, singles, f.wrong);
     f.cpuShare = 100.0 * (test::processCpuSeconds() - cpu0) / (singleWall / 1000.0);
     f.singleMs = singleWall / SingleReads;
-    for (int i = 0; i < Ticks; ++i) {
-        const double ms = runOurs(master, tick(3), f.wrong);
-        f.tickMs += ms / Ticks;
-        f.tickMaxMs = std::max(f.tickMaxMs, ms);
-    }
-    for (int i = 0; i < SilentTicks; ++i) {
-        const double ms = runOurs(master, tick(SilentSlave), f.wrong);
-        f.silentTickMs += ms / SilentTicks;
-        f.silentTickMaxMs = std::max(f.silentTickMaxMs, ms);
-        const double skipped = runOurs(master, tick(SilentSlave, true), f.wrong);
-        f.skippedTickMs += skipped / SilentTicks;
-        f.skippedTickMaxMs = std::max(f.skippedTickMaxMs, skipped);
-    }
+    measureTicks([&](const QList<Read> &reads) { return runOurs(master, reads, f.wrong); }, f);
     return f;
 }
 
@@ -165,19 +173,7 @@ bool measureLibmodbus(const QString &device, Figures &f)
     modbus_set_response_timeout(ctx, 0, ModbusMaster::ReplyWaitMs * 1000);
     runLibmodbus(ctx, tick(3), f.wrong); // warm-up
     f.singleMs = runLibmodbus(ctx, QList<Read>(SingleReads, Read{1, 0}), f.wrong) / SingleReads;
-    for (int i = 0; i < Ticks; ++i) {
-        const double ms = runLibmodbus(ctx, tick(3), f.wrong);
-        f.tickMs += ms / Ticks;
-        f.tickMaxMs = std::max(f.tickMaxMs, ms);
-    }
-    for (int i = 0; i < SilentTicks; ++i) {
-        const double ms = runLibmodbus(ctx, tick(SilentSlave), f.wrong);
-        f.silentTickMs += ms / SilentTicks;
-        f.silentTickMaxMs = std::max(f.silentTickMaxMs, ms);
-        const double skipped = runLibmodbus(ctx, tick(SilentSlave, true), f.wrong);
-        f.skippedTickMs += skipped / SilentTicks;
-        f.skippedTickMaxMs = std::max(f.skippedTickMaxMs, skipped);
-    }
+    measureTicks([&](const QList<Read> &reads) { return runLibmodbus(ctx, reads, f.wrong); }, f);
     modbus_close(ctx);
     modbus_free(ctx);
     return true;
