@@ -17,7 +17,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <algorithm>
@@ -73,14 +75,25 @@ int main(int argc, char *argv[])
     QTest::qWait(seconds * 1000 + 500);
     const double wall = run.elapsed() / 1000.0;
     const double cpu = test::processCpuSeconds() - cpuStart;
+    const bool tickStuck = session.pollTickRunning();
+    const bool masterBusy = session.modbus().busy();
+    const QString notices = session.noticeText();
     session.stop();
 
-    QFile log(file);
-    if (!log.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("no record file ") + file);
+    // A run across a full hour records into two files: all of them count,
+    // in the order of their stamps.
+    const QDir folder(QFileInfo(file).path());
+    QByteArray all;
+    for (const QString &name : folder.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name)) {
+        QFile log(folder.filePath(name));
+        if (log.open(QIODevice::ReadOnly))
+            all += log.readAll();
+    }
+    if (all.isEmpty())
+        return fail(QStringLiteral("no record lines in ") + folder.path());
     // One line per record tick, CR LF each; a line written before the run's
     // first polling tick ended is empty.
-    QList<QByteArray> lines = log.readAll().split('\n');
+    QList<QByteArray> lines = all.split('\n');
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();
     const int count = int(lines.size());
@@ -117,6 +130,9 @@ int main(int argc, char *argv[])
     std::printf("lines with the time stamp of the line before: %d (target 0)\n", repeats);
     std::printf("oldest time stamp when written: %.2f s (target within 1.1 s)\n", worstAge);
     std::printf("last line: %s\n", qPrintable(session.RecordLine));
+    std::printf("at the end: polling tick %s, transaction %s, reports: %s\n",
+                tickStuck ? "RUNNING" : "idle", masterBusy ? "RUNNING" : "idle",
+                notices.isEmpty() ? "none" : qPrintable(notices));
     const bool met = count == recordTicks && repeats == 0 && worstAge <= 1.1;
     return met ? 0 : 2;
 }
