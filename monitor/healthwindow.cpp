@@ -20,7 +20,7 @@ const char *const Columns[] = {"儀表\n(slot)",         "ID",
                                "例外\n(exception)",    "最後錯誤\n(last failure)"};
 constexpr int ColumnCount = int(std::size(Columns));
 constexpr double TablePoints = 10.5;
-constexpr QSize WindowSize(780, 280);
+constexpr QSize WindowSize(780, 200);
 
 } // namespace
 
