@@ -341,7 +341,8 @@ void Session::endPollTick()
 
 void Session::Delay(double seconds, std::function<void()> done)
 {
-    // Strictly more than the given time, as the pause was always measured.
+    // One millisecond beyond the given time, so the pause is never shorter
+    // than asked, whatever the timer's rounding.
     const int ms = int(std::ceil(seconds * 1000)) + 1;
     QTimer::singleShot(ms, this, std::move(done));
 }

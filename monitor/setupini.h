@@ -43,8 +43,8 @@ std::optional<QString> GetLine(const QString &Fileme, int SLine);
 struct SetupFile
 {
     HostSettings host;
-    // What a program without a setup.ini saves: the placeholders its
-    // fields always started with.
+    // What a program without a setup.ini saves: these placeholders, so a
+    // file written then shows at a glance which lines were never set.
     int pollIntervalMs = 1000;                       // line 6
     QString extension = QStringLiteral("Text2");     // line 8, of the record files
     QString title = QStringLiteral("Kelmar");        // line 9, of the main window
