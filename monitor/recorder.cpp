@@ -75,13 +75,6 @@ bool Recorder::countSecond()
     return true;
 }
 
-std::optional<FileResult> Recorder::tick(const QString &line)
-{
-    if (!countSecond() || !m_on)
-        return std::nullopt;
-    return append(line);
-}
-
 FileResult Recorder::append(const QString &line)
 {
     const QString path = filePath();

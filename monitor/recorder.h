@@ -56,10 +56,6 @@ public:
     bool countSecond();
     // Appends a line to the current file, whole or not at all.
     FileResult append(const QString &line);
-    // One second of the record timer. When the interval is complete and
-    // recording is on, the line is appended; returns that write's result, or
-    // nothing when no line was due.
-    std::optional<FileResult> tick(const QString &line);
 
 private:
     FileResult startFile(const QString &folderText, const QString &extension);

@@ -1,8 +1,4 @@
-#include "clock.h"
-#include "fakemeterport.h"
-#include "intervaltimer.h"
-#include "session.h"
-#include "testfolder.h"
+#include "sessiononfakeline.h"
 #include "testmeters.h"
 
 #include <QElapsedTimer>
@@ -10,54 +6,14 @@
 #include <QTest>
 
 using namespace kelmar;
-using kelmar::test::FakeMeterPort;
 using kelmar::test::meterAt;
-using kelmar::test::TestFolder;
 
 namespace {
 
-// A session on a fake line, connected on port 1, with the clock timer off.
-struct Run
+// Every finished tick counted, for the tests of overlap and Exit.
+struct Run : kelmar::test::SessionOnFakeLine
 {
-    TestFolder dir;
-    ManualClock clock{QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7))};
-    FakeMeterPort port;
-    Session s{dir.path(), clock, port};
     QSignalSpy ticks{&s, &Session::tickFinished};
-
-    Run()
-    {
-        s.clockTimer().setEnabled(false); // the clock is not what these tests watch
-        s.recordTimer().setEnabled(false);
-        connectLine(1);
-    }
-    // What 連線COM and 解除COM of the host settings window do to the port.
-    void connectLine(int n)
-    {
-        port.setPortOpen(false);
-        port.setCommPort(n);
-        port.setPortOpen(true);
-        s.connectionChanged(true);
-    }
-    void disconnectLine()
-    {
-        port.setPortOpen(false);
-        s.connectionChanged(false);
-    }
-    // Starts monitoring with the ticks left to the test.
-    void startByHand(const std::array<double, SlotCount> &divisors = {1, 1, 1, 1, 1, 1})
-    {
-        s.start(divisors);
-        s.pollTimer().setEnabled(false);
-        s.recordTimer().setEnabled(false);
-    }
-    bool tick()
-    {
-        const int before = ticks.count();
-        s.pollTick();
-        return ticks.count() > before || ticks.wait(10000);
-    }
-    QString value(int k, int item) const { return s.readings[k - 1][item]; }
 };
 
 } // namespace

@@ -1,12 +1,10 @@
 #include "clock.h"
-#include "fakemeterport.h"
 #include "findcontrol.h"
 #include "form1.h"
 #include "form2.h"
 #include "form3.h"
 #include "intervaltimer.h"
-#include "session.h"
-#include "testfolder.h"
+#include "sessiononfakeline.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -30,12 +28,8 @@ const QDate Day(2025, 3, 6);
 
 // A connected session in a monitoring run whose timers are driven by hand,
 // with the record folder in a temporary folder.
-struct Rec
+struct Rec : kelmar::test::SessionOnFakeLine
 {
-    TestFolder dir;
-    ManualClock clock{QDateTime(Day, QTime(14, 5, 7))};
-    FakeMeterPort port;
-    Session s{dir.path(), clock, port};
     QString folder;
 
     explicit Rec(double seconds = 1, bool monitoring = true)
@@ -44,17 +38,8 @@ struct Rec
         s.setup.host.recordFolder = folder;
         s.setup.extension = QStringLiteral("txt");
         s.recorder().setInterval(seconds);
-        port.setPortOpen(true);
-        s.connectionChanged(true);
         if (monitoring)
-            s.start({1, 1, 1, 1, 1, 1});
-        stopTimers();
-    }
-    void stopTimers()
-    {
-        s.pollTimer().setEnabled(false);
-        s.clockTimer().setEnabled(false);
-        s.recordTimer().setEnabled(false);
+            startByHand();
     }
     void at(const QTime &t, const QDate &d = Day) { clock.set(QDateTime(d, t)); }
     QByteArray file(const QString &stamp)

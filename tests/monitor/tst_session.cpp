@@ -1,9 +1,5 @@
-#include "clock.h"
-#include "fakemeterport.h"
 #include "form4.h"
-#include "intervaltimer.h"
-#include "session.h"
-#include "testfolder.h"
+#include "sessiononfakeline.h"
 #include "testmeters.h"
 
 #include <QFile>
@@ -13,53 +9,28 @@
 #include <sys/stat.h>
 
 using namespace kelmar;
-using kelmar::test::FakeMeterPort;
 using kelmar::test::meterAt;
-using kelmar::test::TestFolder;
 
 namespace {
 
 const QDate Day(2025, 3, 6);
 
-// A session on an open in-memory line, its timers driven by hand, slaves 3
-// and 4 answering 31/32 and 41/42.
-struct Run
+// Slaves 3 and 4 on the line, answering 31/32 and 41/42, in slots 3 and 4.
+struct Run : kelmar::test::SessionOnFakeLine
 {
-    TestFolder dir;
-    ManualClock clock{QDateTime(Day, QTime(14, 5, 7))};
-    FakeMeterPort port;
-    Session session{dir.path(), clock, port};
-
     Run()
     {
-        session.pollTimer().setEnabled(false);
-        session.clockTimer().setEnabled(false);
-        session.recordTimer().setEnabled(false);
-        port.setPortOpen(true);
-        session.connectionChanged(true);
         for (int id : {3, 4}) {
             port.registers[{id, 0}] = quint16(id * 10 + 1);
             port.registers[{id, 2}] = quint16(id * 10 + 2);
         }
-        session.setSlot(3, meterAt(3));
-        session.setSlot(4, meterAt(4));
-        session.setup.recordSeconds = QStringLiteral("1");
-        session.recorder().setInterval(1);
-        session.setup.extension = QStringLiteral("txt");
+        s.setSlot(3, meterAt(3));
+        s.setSlot(4, meterAt(4));
+        s.setup.recordSeconds = QStringLiteral("1");
+        s.recorder().setInterval(1);
+        s.setup.extension = QStringLiteral("txt");
     }
-    void start()
-    {
-        session.start({1, 1, 1, 1, 1, 1});
-        session.pollTimer().setEnabled(false);
-        session.recordTimer().setEnabled(false);
-    }
-    bool tick()
-    {
-        QSignalSpy done(&session, &Session::tickFinished);
-        session.pollTick();
-        return !done.isEmpty() || done.wait(10000);
-    }
-    QString shown(int k, int item) const { return session.readings[k - 1][item]; }
+    void start() { startByHand(); }
 };
 
 } // namespace
@@ -88,19 +59,19 @@ private slots:
         Run r;
         r.start();
         QVERIFY(r.tick());
-        QCOMPARE(r.shown(3, 1), QStringLiteral("32"));
-        MeterSlot s = r.session.meterSlots[2];
+        QCOMPARE(r.value(3, 1), QStringLiteral("32"));
+        MeterSlot s = r.s.meterSlots[2];
         if (change == QStringLiteral("off"))
             s.enabled = false;
         else if (change == QStringLiteral("A"))
             s.flag = change;
         else if (change == QStringLiteral("silent"))
             r.port.silent.insert(3);
-        r.session.setSlot(3, s);
+        r.s.setSlot(3, s);
         QVERIFY(r.tick());
-        QCOMPARE(r.shown(3, 0), item0);
-        QCOMPARE(r.shown(3, 1), item1);
-        const QStringList fields = r.session.RecordLine.split(u'\t');
+        QCOMPARE(r.value(3, 0), item0);
+        QCOMPARE(r.value(3, 1), item1);
+        const QStringList fields = r.s.RecordLine.split(u'\t');
         QCOMPARE(fields.size(), 13);
         QCOMPARE(fields.mid(5, 4), QStringList({item0, item1, QStringLiteral("41"),
                                                 QStringLiteral("42")}));
@@ -118,7 +89,7 @@ private slots:
         for (const QByteArray &q : r.port.requests)
             toSlave3 += quint8(q[0]) == 3;
         QCOMPARE(toSlave3, 1);
-        QCOMPARE(r.shown(4, 1), QStringLiteral("42"));
+        QCOMPARE(r.value(4, 1), QStringLiteral("42"));
     }
 
     // What each slot's last transactions brought, and the counters since
@@ -142,7 +113,7 @@ private slots:
         QFETCH(QString, status);
         QFETCH(int, column);
         Run r;
-        r.session.setSlot(4, MeterSlot());
+        r.s.setSlot(4, MeterSlot());
         r.port.onOutput = [&](const QByteArray &) {
             if (reply.isEmpty())
                 return;
@@ -152,10 +123,10 @@ private slots:
             r.port.arrive(frame);
         };
         r.start();
-        QSignalSpy shown(&r.session, &Session::slotStatusChanged);
+        QSignalSpy shown(&r.s, &Session::slotStatusChanged);
         QVERIFY(r.tick());
-        QCOMPARE(r.session.slotStatus[2], status);
-        const SlotHealth &h = r.session.health[2];
+        QCOMPARE(r.s.slotStatus[2], status);
+        const SlotHealth &h = r.s.health[2];
         const int counts[] = {h.good, h.noReply, h.badReply, h.exceptions};
         QCOMPARE(counts[column], status.isEmpty() ? 2 : 1); // a failed slave is asked once
         QCOMPARE(h.transactions, status.isEmpty() ? 2 : 1);
@@ -163,8 +134,8 @@ private slots:
         // A good reply clears the status; the counters go on.
         r.port.onOutput = nullptr;
         QVERIFY(r.tick());
-        QCOMPARE(r.session.slotStatus[2], QString());
-        QCOMPARE(r.session.health[2].good, status.isEmpty() ? 4 : 2);
+        QCOMPARE(r.s.slotStatus[2], QString());
+        QCOMPARE(r.s.health[2].good, status.isEmpty() ? 4 : 2);
         QCOMPARE(shown.isEmpty(), status.isEmpty());
     }
 
@@ -173,26 +144,26 @@ private slots:
     void noRecordLinesAfterExit()
     {
         Run r;
-        r.session.setup.host.recordFolder = r.dir.file(QStringLiteral("log/"));
-        r.session.setRecording(true);
+        r.s.setup.host.recordFolder = r.dir.file(QStringLiteral("log/"));
+        r.s.setRecording(true);
         r.start();
         QVERIFY(r.tick());
-        r.session.recordTick();
-        const QString first = r.session.recorder().filePath();
-        QCOMPARE(QFile(first).size(), qint64(r.session.RecordLine.size() + 2));
-        r.session.stop();
+        r.s.recordTick();
+        const QString first = r.s.recorder().filePath();
+        QCOMPARE(QFile(first).size(), qint64(r.s.RecordLine.size() + 2));
+        r.s.stop();
         r.clock.set(QDateTime(Day, QTime(15, 0, 0)));
-        r.session.clockTick();
-        const QString second = r.session.recorder().filePath();
+        r.s.clockTick();
+        const QString second = r.s.recorder().filePath();
         QVERIFY(second.endsWith(QStringLiteral("2025-03-06-1500.txt")));
         QVERIFY(QFile::exists(second));
         for (int i = 0; i < 5; ++i)
-            r.session.recordTick();
+            r.s.recordTick();
         QCOMPARE(QFile(second).size(), qint64(0));
-        QCOMPARE(QFile(first).size(), qint64(r.session.RecordLine.size() + 2));
+        QCOMPARE(QFile(first).size(), qint64(r.s.RecordLine.size() + 2));
         r.start();
         QVERIFY(r.tick());
-        r.session.recordTick();
+        r.s.recordTick();
         QVERIFY(QFile(second).size() > 0);
     }
 
@@ -213,27 +184,27 @@ private slots:
         QFETCH(int, lines);
         QFETCH(int, noReply);
         Run r;
-        r.session.setup.host.recordFolder = r.dir.file(QStringLiteral("log/"));
-        r.session.setRecording(true);
+        r.s.setup.host.recordFolder = r.dir.file(QStringLiteral("log/"));
+        r.s.setRecording(true);
         r.start();
         QVERIFY(r.tick());
-        r.session.recordTick(); // the first tick's line
+        r.s.recordTick(); // the first tick's line
         r.port.silent = {3, 4}; // the next tick waits out both meters
-        r.session.pollTick();
+        r.s.pollTick();
         for (const QString &step : during.split(u' ')) {
             if (step == QStringLiteral("record"))
-                r.session.recordTick();
+                r.s.recordTick();
             else if (step == QStringLiteral("exit"))
-                r.session.stop();
+                r.s.stop();
             else
                 r.start();
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!r.session.pollTickRunning(), 10000);
-        QFile f(r.session.recorder().filePath());
+        QTRY_VERIFY_WITH_TIMEOUT(!r.s.pollTickRunning(), 10000);
+        QFile f(r.s.recorder().filePath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().count("\r\n"), lines);
-        QCOMPARE(r.shown(3, 0), QString());
-        QCOMPARE(r.session.health[2].noReply, noReply);
+        QCOMPARE(r.value(3, 0), QString());
+        QCOMPARE(r.s.health[2].noReply, noReply);
     }
 
     // The hourly reopen of the port that fails is a lost line, tried again
@@ -242,16 +213,16 @@ private slots:
     {
         Run r;
         r.start();
-        r.session.PollTickCount = 3599;
+        r.s.PollTickCount = 3599;
         QVERIFY(r.tick());
         r.port.unplug(); // during the pause
-        QTRY_VERIFY_WITH_TIMEOUT(!r.session.pollTickRunning(), 10000);
-        QVERIFY(r.session.lineLost);
-        QVERIFY(r.session.noticeText().contains(QStringLiteral("line lost")));
+        QTRY_VERIFY_WITH_TIMEOUT(!r.s.pollTickRunning(), 10000);
+        QVERIFY(r.s.lineLost);
+        QVERIFY(r.s.noticeText().contains(QStringLiteral("line lost")));
         r.port.plugIn();
         QVERIFY(r.tick());
         QVERIFY(r.port.PortOpen());
-        QCOMPARE(r.shown(4, 0), QStringLiteral("41"));
+        QCOMPARE(r.value(4, 0), QStringLiteral("41"));
     }
 
     // An unplugged line turns the lamp red with a report; the next tick
@@ -261,25 +232,25 @@ private slots:
     {
         Run r;
         r.start();
-        QSignalSpy lamp(&r.session, &Session::lineLostChanged);
+        QSignalSpy lamp(&r.s, &Session::lineLostChanged);
         r.port.unplug();
-        QVERIFY(r.session.lineLost);
+        QVERIFY(r.s.lineLost);
         QCOMPARE(lamp.size(), 1);
-        QVERIFY(r.session.noticeText().contains(
+        QVERIFY(r.s.noticeText().contains(
             QStringLiteral("COM1 連線中斷，自動重新連線中 (line lost, reconnecting)")));
         QVERIFY(r.tick()); // still unplugged: the report stays
-        QVERIFY(r.session.lineLost);
+        QVERIFY(r.s.lineLost);
         r.port.plugIn();
         QVERIFY(r.tick());
-        QVERIFY(!r.session.lineLost);
+        QVERIFY(!r.s.lineLost);
         QVERIFY(r.port.PortOpen());
-        QCOMPARE(r.session.noticeText(), QString());
-        QCOMPARE(r.shown(4, 0), QStringLiteral("41"));
+        QCOMPARE(r.s.noticeText(), QString());
+        QCOMPARE(r.value(4, 0), QStringLiteral("41"));
 
         r.port.setPortOpen(false);
-        r.session.connectionChanged(false);
+        r.s.connectionChanged(false);
         QVERIFY(r.tick());
-        QCOMPARE(r.session.noticeText(), QString());
+        QCOMPARE(r.s.noticeText(), QString());
         QVERIFY(!r.port.PortOpen());
     }
 
@@ -304,9 +275,9 @@ private slots:
         Run r;
         QVERIFY(r.dir.write(SetupIniName, " 1 \r\n9600\r\nN,8,1\r\n\r\n800X600\r\n" + line6 +
                                               "\r\nReserved\r\ntxt\r\nKelmar\r\n1\r\n"));
-        r.session.load();
-        QCOMPARE(r.session.pollTimer().interval(), interval);
-        QCOMPARE(r.session.noticeText().isEmpty(), !reported);
+        r.s.load();
+        QCOMPARE(r.s.pollTimer().interval(), interval);
+        QCOMPARE(r.s.noticeText().isEmpty(), !reported);
     }
 
     // Start-up files that are not regular files of a sane size give the
@@ -334,9 +305,9 @@ private slots:
             else
                 QVERIFY(QDir().mkdir(path));
         }
-        r.session.load();
-        QCOMPARE(r.session.setup.host.portNumber, 1);
-        QCOMPARE(r.session.pollTimer().interval(), 1000);
+        r.s.load();
+        QCOMPARE(r.s.setup.host.portNumber, 1);
+        QCOMPARE(r.s.pollTimer().interval(), 1000);
         QCOMPARE(Form4::FileContent(r.dir.file(QStringLiteral("meter.txt"))), QString());
     }
 };

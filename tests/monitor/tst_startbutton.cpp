@@ -70,7 +70,7 @@ private slots:
         QCOMPARE(s.meterSlots[1].flag, QStringLiteral("B"));
         s.PollTickCount = 7;
         for (int i = 0; i < 9; ++i)
-            s.recorder().tick(QString());
+            s.recorder().countSecond();
         QCOMPARE(s.recorder().count(), 9);
         f.Command3_Click();
         Form3 *d = f.form3();
