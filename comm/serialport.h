@@ -42,6 +42,12 @@ public:
     virtual void discardInput() { Input(); }
 
 signals:
+    // A transport that connects in the background (a network gateway) has
+    // become usable. Such a transport's setPortOpen(true) returns true at
+    // once while PortOpen() stays false; a connection that fails or times
+    // out is reported as portLost(). A serial port opens at once and never
+    // needs this.
+    void opened();
     // New bytes have arrived. Emitted from the event loop, never from inside
     // a call of the port's own operations.
     void readyRead();

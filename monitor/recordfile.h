@@ -1,16 +1,12 @@
 #pragma once
 
+#include "safefile.h"
+
 #include <QString>
 
 // The file side of recording. Every call opens, uses and closes its file;
 // nothing stays open between lines.
 namespace kelmar {
-
-struct FileResult
-{
-    bool ok = true;
-    QString error; // for the operator, when not ok
-};
 
 // Creates the record folder (one level) when nothing of that name exists.
 // An empty folder text names the working folder and needs nothing.
