@@ -11,6 +11,7 @@
 #include "intervaltimer.h"
 #include "recordformat.h"
 #include "session.h"
+#include "lendport.h"
 #include "simulatedline.h"
 #include "socatpair.h"
 #include "testmeters.h"
@@ -49,16 +50,20 @@ int main(int argc, char *argv[])
     if (!line.start({QStringLiteral("--demo")}, &error))
         return fail(error);
 
-    Session session(line.folder().path(), Clock::system(), line.port());
-    session.setup.host.recordFolder = line.folder().file(QStringLiteral("log/"));
-    session.setup.extension = QStringLiteral("txt");
-    session.setup.recordSeconds = QStringLiteral("1");
-    session.recorder().setInterval(1);
-    session.pollTimer().setInterval(1000);
+    line.port().setPortOpen(false); // the line opens it as the program does
+    MeterLine meters(test::lendPort(line.port()));
+    Session session(line.folder().path(), Clock::system(), meters);
+    SetupFile setup = session.setup();
+    setup.host.recordFolder = line.folder().file(QStringLiteral("log/"));
+    setup.extension = QStringLiteral("txt");
+    setup.recordSeconds = QStringLiteral("1");
+    setup.pollIntervalMs = 1000;
+    session.applySetup(setup);
     for (int k = 1; k <= SlotCount; ++k)
         // The shipped table's two-value model: voltage and current, one decimal.
         session.setSlot(k, test::meterAt(k, QStringLiteral("B"), 1));
-    session.connectionChanged(true);
+    if (meters.connectLine(1, line.port().Settings()) != MeterLine::State::Open)
+        return fail(QStringLiteral("the line does not open"));
     session.setRecording(true);
     const QString file = session.recorder().filePath();
 
@@ -71,7 +76,7 @@ int main(int argc, char *argv[])
     QElapsedTimer run;
     run.start();
     const double cpuStart = test::processCpuSeconds();
-    session.start({10, 10, 10, 10, 10, 10});
+    session.start();
     QTest::qWait(seconds * 1000 + 500);
     const double wall = run.elapsed() / 1000.0;
     const double cpu = test::processCpuSeconds() - cpuStart;
@@ -129,7 +134,7 @@ int main(int argc, char *argv[])
                 count, empty, recordTicks);
     std::printf("lines with the time stamp of the line before: %d (target 0)\n", repeats);
     std::printf("oldest time stamp when written: %.2f s (target within 1.1 s)\n", worstAge);
-    std::printf("last line: %s\n", qPrintable(session.RecordLine));
+    std::printf("last line: %s\n", qPrintable(session.recordLine()));
     std::printf("at the end: polling tick %s, transaction %s, reports: %s\n",
                 tickStuck ? "RUNNING" : "idle", masterBusy ? "RUNNING" : "idle",
                 notices.isEmpty() ? "none" : qPrintable(notices));

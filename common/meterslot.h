@@ -1,5 +1,7 @@
 #pragma once
 
+#include "decimals.h"
+
 #include <QString>
 #include <optional>
 
@@ -23,6 +25,8 @@ struct MeterSlot
 
     // Only a model flagged "B" (exactly) has a second reading.
     bool hasSecondValue() const { return flag == QStringLiteral("B"); }
+    // The decimal places the readings are shown with.
+    Decimals decimalPlaces() const { return Decimals::fromChoice(decimals); }
 };
 
 } // namespace kelmar

@@ -8,7 +8,6 @@
 #include "healthwindow.h"
 #include "session.h"
 #include "startdisplay.h"
-#include "systemserialport.h"
 #include "trendwindow.h"
 #include "twips.h"
 
@@ -51,7 +50,8 @@ QPushButton *button(QWidget *parent, const QString &caption, const TwipsPlace &p
 
 } // namespace
 
-Form1::Form1(const QString &programDir, Clock &clock, SerialPort *port, QWidget *parent)
+Form1::Form1(const QString &programDir, Clock &clock, MeterLine::TransportFactory transports,
+             QWidget *parent)
     : QWidget(parent), m_programDir(programDir), m_clock(clock)
 {
     setFixedSize(px(ClientWidth), px(ClientHeight));
@@ -78,14 +78,10 @@ Form1::Form1(const QString &programDir, Clock &clock, SerialPort *port, QWidget 
                            SmallButtonPoints);
     m_trendButton->setToolTip(QStringLiteral("趨勢圖 (trend)"));
 
-    if (port) {
-        m_port = port;
-    } else {
-        m_ownPort = std::make_unique<SystemSerialPort>(programDir);
-        m_port = m_ownPort.get();
-    }
-    m_session = new Session(programDir, clock, *m_port, this);
-    setWindowTitle(m_session->setup.title);
+    m_line = std::make_unique<MeterLine>(transports ? std::move(transports)
+                                                    : MeterLine::systemPorts(programDir));
+    m_session = new Session(programDir, clock, *m_line, this);
+    setWindowTitle(m_session->setup().title);
 
     Session *s = m_session;
     connect(s, &Session::clockChanged, Label3, &QLabel::setText);
@@ -101,20 +97,23 @@ Form1::Form1(const QString &programDir, Clock &clock, SerialPort *port, QWidget 
     connect(s, &Session::readingChanged, this, [this](int k, int item, const QString &t) {
         form3()->setReading(k, item, t);
     });
-    connect(s, &Session::slotStatusChanged, this, [this](int k, const QString &t) {
-        const ReplyStatus status = m_session->slotCheck[k - 1].status;
-        form3()->setSlotStatus(k, t,
-                               status == ReplyStatus::NoReply     ? Form3::StatusKind::NoReply
-                               : status == ReplyStatus::Exception ? Form3::StatusKind::Exception
-                                                                  : Form3::StatusKind::BadReply);
-    });
+    connect(s, &Session::slotStatusChanged, this, &Form1::showStatus);
     connect(s, &Session::titleChanged, this,
             [this](int k, const QString &t) { form3()->setTitle(k, t); });
     connect(s, &Session::recordingChanged, this, [this](bool on) { form3()->setRecording(on); });
-    connect(s, &Session::lineLostChanged, this, [this](bool lost) { form2()->setLineLost(lost); });
     connect(s, &Session::healthChanged, this, [this](int k) {
         if (m_health)
-            m_health->showHealth(k, m_session->meterSlots[k - 1], m_session->health[k - 1]);
+            m_health->showHealth(k, m_session->meterSlot(k), m_session->health(k));
+    });
+    connect(s, &Session::slotChanged, this, [this](int k) {
+        if (m_health)
+            m_health->showHealth(k, m_session->meterSlot(k), m_session->health(k));
+        // A slot switched on or off, or given another model, while monitoring
+        // shows its new picture and fields at once; its values follow from
+        // the next tick.
+        const MeterSlot &slot = m_session->meterSlot(k);
+        if (m_session->isMonitoring() && m_laidOut[k - 1] != std::pair(slot.enabled, slot.flag))
+            layOut();
     });
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
@@ -138,23 +137,23 @@ Form1::Form1(const QString &programDir, Clock &clock, SerialPort *port, QWidget 
 
 Form1::~Form1()
 {
-    // Everything that uses the port goes before the port does.
+    // Everything that uses the line goes before the line does.
     delete m_session;
     m_session = nullptr;
     delete m_form2;
-    m_port->setPortOpen(false);
+    m_form2 = nullptr;
+    m_line.reset();
 }
 
 Form2 *Form1::form2()
 {
     if (!m_form2) {
-        m_form2 = new Form2(*m_port, this);
+        m_form2 = new Form2(*m_line, this);
         m_form2->setWindowFlags(Qt::Window);
-        m_form2->setHostSettings(m_session->setup.host);
+        m_form2->setHostSettings(m_session->setup().host);
         connect(m_form2, &Form2::hostSettingsEdited, this,
                 [this] { m_session->setHostSettings(m_form2->hostSettings()); });
         connect(m_form2, &Form2::connectionChanged, Command3, &QWidget::setEnabled);
-        connect(m_form2, &Form2::connectionChanged, m_session, &Session::connectionChanged);
         connect(m_form2, &Form2::recordingSwitched, m_session, &Session::setRecording);
         connect(m_form2, &Form2::leaveRequested, m_session, &Session::save);
     }
@@ -189,7 +188,7 @@ HealthWindow *Form1::healthWindow()
         m_health = new HealthWindow(this);
         m_health->setWindowFlags(Qt::Window);
         for (int k = 1; k <= SlotCount; ++k)
-            m_health->showHealth(k, m_session->meterSlots[k - 1], m_session->health[k - 1]);
+            m_health->showHealth(k, m_session->meterSlot(k), m_session->health(k));
     }
     return m_health;
 }
@@ -207,11 +206,11 @@ void Form1::showRecordSource()
 {
     const Recorder &rec = m_session->recorder();
     TrendWindow *t = trendWindow();
-    t->setRecordSource(rec.folderOnDisk(m_session->setup.host.recordFolder),
-                       m_session->setup.extension);
+    t->setRecordSource(rec.folderOnDisk(m_session->setup().host.recordFolder),
+                       m_session->setup().extension);
     t->setCurrentFile(rec.isOn() ? rec.filePath() : QString());
     QStringList titles;
-    for (const MeterSlot &s : m_session->meterSlots)
+    for (const MeterSlot &s : m_session->meterSlots())
         titles << s.title;
     t->setSlotTitles(titles);
 }
@@ -219,8 +218,8 @@ void Form1::showRecordSource()
 void Form1::Form_Load()
 {
     m_session->load();
-    setWindowTitle(m_session->setup.title);
-    form2()->setHostSettings(m_session->setup.host);
+    setWindowTitle(m_session->setup().title);
+    form2()->setHostSettings(m_session->setup().host);
 }
 
 void Form1::showWindow(QWidget *w)
@@ -240,17 +239,32 @@ void Form1::Command2_Click()
     showWindow(form4());
 }
 
-void Form1::Command3_Click()
+void Form1::layOut()
 {
     const StartLayoutResult r =
-        layOutDisplay(*form3(), m_session->meterSlots, m_session->displayCode, m_programDir);
+        layOutDisplay(*form3(), m_session->meterSlots(), m_session->displayCode(), m_programDir);
+    for (int k = 1; k <= SlotCount; ++k)
+        m_laidOut[k - 1] = {m_session->meterSlot(k).enabled, m_session->meterSlot(k).flag};
     m_session->setNotice(QStringLiteral("pictures"),
                          r.missingPictures.isEmpty()
                              ? QString()
                              : QStringLiteral("找不到圖檔 (picture missing): %1")
                                    .arg(r.missingPictures.join(QStringLiteral(", "))));
+}
+
+void Form1::showStatus(int k, const ReplyCheck &check, const QString &text)
+{
+    form3()->setSlotStatus(k, text,
+                           check.status == ReplyStatus::NoReply     ? Form3::StatusKind::NoReply
+                           : check.status == ReplyStatus::Exception ? Form3::StatusKind::Exception
+                                                                    : Form3::StatusKind::BadReply);
+}
+
+void Form1::Command3_Click()
+{
+    layOut();
     form3()->show();
-    m_session->start(r.divisors);
+    m_session->start();
 }
 
 void Form1::Command5_Click()

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "counts.h"
+#include "meterline.h"
+
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <memory>
+#include <utility>
 
 class QLabel;
 class QPushButton;
@@ -14,9 +19,9 @@ class Form2;
 class Form3;
 class Form4;
 class HealthWindow;
-class SerialPort;
 class TrendWindow;
 class Session;
+struct ReplyCheck;
 
 // The main window: the buttons that open the other windows, the start
 // button, the clock and the problem reports. It wires the windows to the
@@ -25,10 +30,11 @@ class Form1 : public QWidget
 {
     Q_OBJECT
 public:
-    // programDir is the folder with setup.ini, meter.txt and logo/. A port
-    // may be handed in (tests); otherwise the system's serial port is used.
-    explicit Form1(const QString &programDir, Clock &clock, SerialPort *port = nullptr,
-                   QWidget *parent = nullptr);
+    // programDir is the folder with setup.ini, meter.txt and logo/. The
+    // line's transports may be handed in (tests, other kinds of line);
+    // otherwise the system's serial ports are used.
+    explicit Form1(const QString &programDir, Clock &clock,
+                   MeterLine::TransportFactory transports = {}, QWidget *parent = nullptr);
     ~Form1() override;
 
     // Start-up: reads setup.ini into the session and the host settings
@@ -36,7 +42,9 @@ public:
     void Form_Load();
 
     Session &session() { return *m_session; }
-    SerialPort &port() { return *m_port; }
+    MeterLine &line() { return *m_line; }
+    // The line's port as the transactions see it: open or not, number, settings.
+    SerialPort &port() { return m_line->port(); }
 
     // The other windows, each created hidden on first reference and kept
     // until the program ends.
@@ -60,11 +68,14 @@ protected:
 private:
     void showWindow(QWidget *w);
     void showRecordSource();
+    void layOut();
+    void showStatus(int k, const ReplyCheck &check, const QString &text);
 
     QString m_programDir;
     Clock &m_clock;
-    std::unique_ptr<SerialPort> m_ownPort;
-    SerialPort *m_port = nullptr;
+    std::unique_ptr<MeterLine> m_line;
+    // What the display window's layout was made for, per slot: on, model flag.
+    std::array<std::pair<bool, QString>, SlotCount> m_laidOut;
     Session *m_session = nullptr;
     Form2 *m_form2 = nullptr;
     Form3 *m_form3 = nullptr;

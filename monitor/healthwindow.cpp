@@ -1,7 +1,7 @@
 #include "healthwindow.h"
 
 #include "fonts.h"
-#include "meterline.h"
+#include "counts.h"
 #include "meterslot.h"
 #include "session.h"
 
@@ -65,7 +65,8 @@ void HealthWindow::showHealth(int k, const MeterSlot &slot, const SlotHealth &h)
         QString::number(h.exceptions),
         failure};
     for (int c = 0; c < ColumnCount; ++c)
-        m_table->item(k - 1, c)->setText(cells[c]);
+        if (m_table->item(k - 1, c)->text() != cells[c])
+            m_table->item(k - 1, c)->setText(cells[c]);
 }
 
 QString HealthWindow::cellText(int k, int column) const

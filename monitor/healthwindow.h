@@ -18,6 +18,7 @@ class HealthWindow : public QWidget
 public:
     explicit HealthWindow(QWidget *parent = nullptr);
 
+    // Row k; cells that did not change are left alone.
     void showHealth(int k, const MeterSlot &slot, const SlotHealth &health);
     // The text of a cell, for tests: row k - 1, column as in the header.
     QString cellText(int k, int column) const;

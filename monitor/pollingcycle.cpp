@@ -26,6 +26,7 @@ bool PollingCycle::tick()
     if (m_running)
         return false;
     m_running = true;
+    m_abandoned = false;
     m_slot = 0;
     m_read = {};
     m_failedSlaves.clear();
@@ -36,6 +37,10 @@ bool PollingCycle::tick()
 // Moves on to the next enabled slot, or ends the tick after the last one.
 void PollingCycle::step()
 {
+    if (m_abandoned) {
+        m_running = false;
+        return;
+    }
     while (++m_slot <= SlotCount) {
         const MeterSlot s = m_hooks.slot(m_slot);
         if (!s.enabled)
@@ -91,6 +96,10 @@ void PollingCycle::reading(int item)
 
 void PollingCycle::readingDone(int item, const ModbusReading &r)
 {
+    if (m_abandoned) {
+        m_running = false;
+        return;
+    }
     const MeterSlot s = m_hooks.slot(m_slot);
     if (m_hooks.transactionDone)
         m_hooks.transactionDone(m_slot, item, r);

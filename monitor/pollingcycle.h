@@ -1,6 +1,6 @@
 #pragma once
 
-#include "meterline.h"
+#include "counts.h"
 #include "meterslot.h"
 #include "modbusmaster.h"
 
@@ -26,8 +26,8 @@ class Clock;
 // every check of the next one and show another register's value.
 //
 // The cycle is asynchronous: tick() starts it and returns, the transactions
-// run from the event loop. Slot settings and divisors are read afresh at
-// every step, so an edit in the meter setup window takes effect at once.
+// run from the event loop. Slot settings and divisors are read through the
+// hooks at every step.
 class PollingCycle : public QObject
 {
     Q_OBJECT
@@ -55,6 +55,10 @@ public:
     // Starts a tick; false (and nothing happens) while one is running.
     bool tick();
     bool running() const { return m_running; }
+    // The running tick no longer counts (Exit): it sends no further request,
+    // tells nothing more through the hooks and ends without finished() as
+    // soon as the transaction on the line is over.
+    void abandon() { m_abandoned = m_running; }
 
     // The slave ID as the request carries it: the decimal text of the
     // chosen ID, empty (slave 0) when none was chosen.
@@ -72,6 +76,7 @@ private:
     Hooks m_hooks;
     Clock &m_clock;
     bool m_running = false;
+    bool m_abandoned = false;
     int m_slot = 0; // 1 to SlotCount while running
     std::array<std::array<bool, ItemsPerSlot>, SlotCount> m_read{};
     std::set<QString> m_failedSlaves; // this tick's

@@ -5,21 +5,14 @@
 #include "numbertext.h"
 #include "pollingcycle.h"
 #include "recordformat.h"
-#include "serialport.h"
 
 #include <QDir>
-#include <QTimer>
-#include <cmath>
 
 namespace kelmar {
 
 namespace {
 
 constexpr int TimerMs = 1000;
-// The port is closed and opened again every this many polling ticks, with a
-// short pause between, so a line driver that hung recovers by itself.
-constexpr int ReopenEveryTicks = 3600;
-constexpr double ReopenPauseSeconds = 0.1;
 
 const QString NoticeRecord = QStringLiteral("record");
 const QString NoticeInterval = QStringLiteral("interval");
@@ -42,10 +35,11 @@ QString replyStatusText(const ReplyCheck &check)
     }
 }
 
-Session::Session(const QString &programDir, Clock &clock, SerialPort &port, QObject *parent)
-    : QObject(parent), m_programDir(programDir), m_clock(clock), m_port(port),
+Session::Session(const QString &programDir, Clock &clock, MeterLine &line, QObject *parent)
+    : QObject(parent), m_programDir(programDir), m_clock(clock), m_line(line),
       m_recorder(clock, programDir)
 {
+    m_slotCheck.fill(ReplyCheck{ReplyStatus::Ok});
     m_timer1 = new IntervalTimer(TimerMs, false, this);
     m_timer2 = new IntervalTimer(TimerMs, true, this);
     m_timer3 = new IntervalTimer(TimerMs, true, this);
@@ -53,26 +47,24 @@ Session::Session(const QString &programDir, Clock &clock, SerialPort &port, QObj
     connect(m_timer2, &IntervalTimer::timeout, this, &Session::clockTick);
     connect(m_timer3, &IntervalTimer::timeout, this, &Session::recordTick);
 
-    connect(&m_port, &SerialPort::portLost, this, &Session::portLost);
-    m_master = new ModbusMaster(m_port, this);
+    connect(&m_line, &MeterLine::stateChanged, this, &Session::lineStateChange);
+    m_master = new ModbusMaster(m_line.port(), this);
     PollingCycle::Hooks hooks;
     hooks.transact = [this](const QString &b1, const QString &b_1, const QString &b2_1,
                             const QString &b2_2, const QString &b3_1, const QString &b3_2,
                             PollingCycle::Done done) {
+        // A line that is not open has nobody to answer: the tick does not
+        // wait out a reply for each meter, so it ends within its interval.
+        if (!m_line.isOpen())
+            return false;
         return m_master->MODBUS(b1, b_1, b2_1, b2_2, b3_1, b3_2, std::move(done));
     };
-    hooks.slot = [this](int k) { return meterSlots[k - 1]; };
-    hooks.divisor = [this](int k) { return MeterDivisor[k - 1]; };
-    // A tick that outlives its run (Exit, or Exit and a new start, while it
-    // reads) must not write into the display or the counters any more.
-    hooks.writeLabel = [this](int k, int item, const QString &text) {
-        if (m_tickRun == m_run)
-            showReading(k, item, text);
-    };
-    hooks.readLabel = [this](int k, int item) { return readings[k - 1][item]; };
+    hooks.slot = [this](int k) { return m_tickSlots[k - 1]; };
+    hooks.divisor = [this](int k) { return m_tickSlots[k - 1].decimalPlaces().divisor(); };
+    hooks.writeLabel = [this](int k, int item, const QString &text) { showReading(k, item, text); };
+    hooks.readLabel = [this](int k, int item) { return m_readings[k - 1][item]; };
     hooks.transactionDone = [this](int k, int item, const ModbusReading &r) {
-        if (m_tickRun == m_run)
-            transactionDone(k, item, r);
+        transactionDone(k, item, r);
     };
     m_cycle = new PollingCycle(std::move(hooks), m_clock, this);
     connect(m_cycle, &PollingCycle::finished, this, &Session::pollTickFinished);
@@ -80,23 +72,30 @@ Session::Session(const QString &programDir, Clock &clock, SerialPort &port, QObj
 
 Session::~Session()
 {
-    // Everything that uses the port goes before the port is left alone.
+    // Everything that uses the line goes before the line is left alone.
     delete m_cycle;
     delete m_master;
-    m_port.disconnect(this);
+    m_line.disconnect(this);
 }
 
 void Session::load()
 {
     const QString path = QDir(m_programDir).filePath(SetupIniName);
+    SetupFile file = m_setup;
     const SetupProblems found =
-        applySetupLines(setup, [&path](int line) { return GetLine(path, line); });
+        applySetupLines(file, [&path](int line) { return GetLine(path, line); });
     if (found.screenSizeGiven)
-        displayCode = screenCode(setup.host.largeScreen);
-    m_timer1->setInterval(setup.pollIntervalMs);
-    m_recorder.setInterval(leadingNumber(setup.recordSeconds));
-    PollTickCount = 0;
+        m_displayCode = screenCode(file.host.largeScreen);
+    applySetup(file);
+    m_line.restartTickCount();
     reportPollInterval(found.refusedPollInterval);
+}
+
+void Session::applySetup(const SetupFile &file)
+{
+    m_setup = file;
+    m_timer1->setInterval(file.pollIntervalMs);
+    m_recorder.setInterval(leadingNumber(file.recordSeconds));
 }
 
 void Session::reportPollInterval(const std::optional<QString> &refused)
@@ -115,44 +114,37 @@ void Session::reportPollInterval(const std::optional<QString> &refused)
 
 bool Session::save()
 {
-    displayCode = screenCode(setup.host.largeScreen);
-    m_port.setCommPort(setup.host.portNumber); // refused while the port is open
-    return saveSetupIni(QDir(m_programDir).filePath(SetupIniName), setup);
+    m_displayCode = screenCode(m_setup.host.largeScreen);
+    return saveSetupIni(QDir(m_programDir).filePath(SetupIniName), m_setup);
 }
 
 void Session::setHostSettings(const HostSettings &host)
 {
-    setup.host = host;
+    m_setup.host = host;
 }
 
-void Session::connectionChanged(bool connected)
+void Session::lineStateChange(MeterLine::State state)
 {
-    ++m_connectionCount;
-    if (connected) {
-        m_lastConnectPort = m_port.CommPort();
-        m_lastConnectSettings = m_port.Settings();
-    }
-    // The operator's own connect or disconnect ends any reopening: the lamp
-    // and the report follow what the operator did.
-    if (lineLost) {
-        lineLost = false;
-        setNotice(NoticeLine, QString());
-        emit lineLostChanged(false);
-    }
+    setNotice(NoticeLine,
+              state == MeterLine::State::Lost
+                  ? QStringLiteral("%1 連線中斷，自動重新連線中 (line lost, reconnecting)")
+                        .arg(m_line.portDescription())
+                  : QString());
+    emit lineStateChanged(state);
 }
 
 void Session::setRecording(bool on)
 {
-    const HostSettings &host = setup.host;
+    const HostSettings &host = m_setup.host;
     if (on) {
-        reportFile(m_recorder.switchOn(host.recordFolder, setup.extension));
+        reportFile(m_recorder.switchOn(host.recordFolder, m_setup.extension));
         setNotice(NoticeInterval,
                   m_recorder.intervalReachable()
                       ? QString()
                       : QStringLiteral("記錄秒 \"%1\" 不是 1 以上的整數，不會寫入記錄 (the "
                                        "record interval is not a whole number of seconds "
                                        "from 1 up: nothing is recorded)")
-                            .arg(setup.recordSeconds));
+                            .arg(m_setup.recordSeconds));
     } else {
         m_recorder.switchOff();
         setNotice(NoticeRecord, QString());
@@ -171,29 +163,28 @@ void Session::reportFile(const FileResult &r)
 
 void Session::setSlot(int k, const MeterSlot &slot)
 {
-    MeterSlot &s = meterSlots[k - 1];
+    MeterSlot &s = m_slots[k - 1];
     // A title typed while the slot is on goes to the display at once.
     const bool titleShown = slot.enabled && slot.title != s.title;
     s = slot;
+    emit slotChanged(k);
     if (titleShown)
         emit titleChanged(k, slot.title);
 }
 
-void Session::start(const std::array<double, SlotCount> &divisors)
+void Session::start()
 {
-    MeterDivisor = divisors;
     // The last run's line would be recorded again, stamp and all, until
     // this run's first tick ends.
-    RecordLine.clear();
+    m_recordLine.clear();
     m_recorder.resetCount();
-    PollTickCount = 0;
-    health = {};
+    m_line.restartTickCount();
+    m_health = {};
     for (int k = 1; k <= SlotCount; ++k) {
         emit healthChanged(k);
         showSlotStatus(k, ReplyCheck{ReplyStatus::Ok});
     }
-    monitoring = true;
-    ++m_run;
+    m_monitoring = true;
     m_timer1->setEnabled(true);
     m_timer3->setEnabled(true);
     emit monitoringChanged(true);
@@ -201,9 +192,11 @@ void Session::start(const std::array<double, SlotCount> &divisors)
 
 void Session::stop()
 {
-    monitoring = false;
-    ++m_run;
-    m_recordDue = false;
+    m_monitoring = false;
+    // A tick that outlives its run (Exit, or Exit and a new start, while it
+    // reads) must not write into the display or the counters any more.
+    m_cycle->abandon();
+    m_recordHandOff = RecordHandOff::NotDue;
     m_timer1->setEnabled(false);
     m_timer3->setEnabled(false);
     for (int k = 1; k <= SlotCount; ++k) {
@@ -216,7 +209,7 @@ void Session::stop()
 
 void Session::showReading(int k, int item, const QString &text)
 {
-    QString &shown = readings[k - 1][item];
+    QString &shown = m_readings[k - 1][item];
     if (shown == text)
         return;
     shown = text;
@@ -225,7 +218,7 @@ void Session::showReading(int k, int item, const QString &text)
 
 void Session::transactionDone(int k, int item, const ModbusReading &r)
 {
-    SlotHealth &h = health[k - 1];
+    SlotHealth &h = m_health[k - 1];
     ++h.transactions;
     switch (r.check.status) {
     case ReplyStatus::Ok:
@@ -255,96 +248,35 @@ void Session::transactionDone(int k, int item, const ModbusReading &r)
 
 void Session::showSlotStatus(int k, const ReplyCheck &check)
 {
-    const QString text = replyStatusText(check);
-    slotCheck[k - 1] = check;
-    if (slotStatus[k - 1] == text)
+    ReplyCheck &shown = m_slotCheck[k - 1];
+    if (shown == check)
         return;
-    slotStatus[k - 1] = text;
-    emit slotStatusChanged(k, text);
+    shown = check;
+    emit slotStatusChanged(k, check, replyStatusText(check));
+}
+
+bool Session::pollTickRunning() const
+{
+    return m_cycle->running() || m_line.reopening();
 }
 
 void Session::pollTick()
 {
     // A tick that falls due while one is still running is skipped, not
-    // queued: two ticks must never share the serial line.
-    if (m_tickRunning)
+    // queued: two ticks must never share the line.
+    if (pollTickRunning() || !m_line.tick())
         return;
-    m_tickRunning = true;
-    m_tickRun = m_run;
-    reopenLostPort();
+    m_tickSlots = m_slots;
     m_cycle->tick();
-}
-
-void Session::portLost()
-{
-    if (lineLost)
-        return;
-    lineLost = true;
-    setNotice(NoticeLine, QStringLiteral("COM%1 連線中斷，自動重新連線中 (line lost, reconnecting)")
-                              .arg(m_lastConnectPort));
-    emit lineLostChanged(true);
-}
-
-void Session::reopenLostPort()
-{
-    if (!lineLost || m_port.PortOpen())
-        return;
-    m_port.setCommPort(m_lastConnectPort);
-    m_port.setSettings(m_lastConnectSettings);
-    if (m_port.setPortOpen(true)) {
-        lineLost = false;
-        setNotice(NoticeLine, QString());
-        emit lineLostChanged(false);
-    }
 }
 
 void Session::pollTickFinished(const QString &line)
 {
-    if (m_tickRun != m_run) {
-        endPollTick();
-        return;
-    }
-    RecordLine = line;
+    m_recordLine = line;
     emit tickFinished(line);
-    if (m_recordDue)
+    if (m_recordHandOff == RecordHandOff::Due)
         writeRecordLine();
-    if (++PollTickCount != ReopenEveryTicks) {
-        endPollTick();
-        return;
-    }
-    // The port opens again as the last connect left it: not when it was
-    // closed already, and not when the operator connected or disconnected
-    // during the pause.
-    const bool wasOpen = m_port.PortOpen();
-    const int connection = m_connectionCount;
-    m_port.setPortOpen(false);
-    Delay(ReopenPauseSeconds, [this, wasOpen, connection] {
-        if (wasOpen && connection == m_connectionCount) {
-            m_port.setCommPort(m_lastConnectPort);
-            m_port.setSettings(m_lastConnectSettings);
-            // A port that does not open again is a lost line: the next
-            // ticks keep trying, and the operator is told.
-            if (!m_port.setPortOpen(true))
-                portLost();
-        }
-        PollTickCount = 0;
-        endPollTick();
-    });
-}
-
-void Session::endPollTick()
-{
-    m_tickRunning = false;
-    if (m_recordDue)
-        writeRecordLine();
-}
-
-void Session::Delay(double seconds, std::function<void()> done)
-{
-    // One millisecond beyond the given time, so the pause is never shorter
-    // than asked, whatever the timer's rounding.
-    const int ms = int(std::ceil(seconds * 1000)) + 1;
-    QTimer::singleShot(ms, this, std::move(done));
+    m_line.tickEnded();
 }
 
 void Session::clockTick()
@@ -353,10 +285,10 @@ void Session::clockTick()
     // The hourly change of the record file. It goes on after Exit, so the
     // file stays in step with the hour, but lines are appended only while
     // monitoring runs.
-    if (const auto r = m_recorder.changeFileIfDue(setup.host.recordFolder, setup.extension)) {
+    if (const auto r = m_recorder.changeFileIfDue(m_setup.host.recordFolder, m_setup.extension)) {
         reportFile(*r);
         emit recordFileChanged(m_recorder.filePath());
-        if (monitoring) {
+        if (m_monitoring) {
             // The record interval counts from the new file's first second.
             m_timer3->setEnabled(false);
             m_timer3->setEnabled(true);
@@ -366,31 +298,28 @@ void Session::clockTick()
 
 void Session::recordTick()
 {
-    if (!monitoring || !m_recorder.countSecond())
+    if (!m_monitoring || !m_recorder.countSecond())
         return;
-    // Both timers run at the same pace, so the record interval often ends
-    // just as a polling tick begins; the line waits for that tick's values
-    // rather than repeating the last tick's, a second old.
-    if (!m_tickRunning) {
+    if (!m_cycle->running()) {
         writeRecordLine();
         return;
     }
     // A tick longer than the interval (a dead line: every meter waits out
     // its reply) must not swallow a line: the one already due goes now.
-    if (m_recordDue)
+    if (m_recordHandOff == RecordHandOff::Due)
         writeRecordLine();
-    m_recordDue = true;
+    m_recordHandOff = RecordHandOff::Due;
 }
 
 void Session::writeRecordLine()
 {
-    m_recordDue = false;
-    if (!monitoring || !m_recorder.isOn())
+    m_recordHandOff = RecordHandOff::NotDue;
+    if (!m_monitoring || !m_recorder.isOn())
         return;
-    const FileResult r = m_recorder.append(RecordLine);
+    const FileResult r = m_recorder.append(m_recordLine);
     reportFile(r);
     if (r.ok)
-        emit lineRecorded(RecordLine);
+        emit lineRecorded(m_recordLine);
 }
 
 void Session::setNotice(const QString &source, const QString &text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "counts.h"
 #include "meterline.h"
 #include "meterslot.h"
 #include "modbusmaster.h"
@@ -11,14 +12,12 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <functional>
 
 namespace kelmar {
 
 class Clock;
 class IntervalTimer;
 class PollingCycle;
-class SerialPort;
 
 // How one slot's meter has answered since the start button: for the
 // technician who commissions the line.
@@ -36,85 +35,59 @@ struct SlotHealth
 // What the display shows for a reply: nothing for a good one.
 QString replyStatusText(const ReplyCheck &check);
 
-// The working state of the program and the routines that change it, with
-// no window in sight: start-up and save of setup.ini, the host settings and
-// meter slots as the operator set them, the start and end of a monitoring
-// run, the polling, clock and record timers, the record file and the line's
-// health. The windows are views: they hand the operator's changes in through
-// the setters and show what the signals report.
+// The run model: the working state of the program and the operations that
+// change it, with no window in sight: start-up and save of setup.ini, the
+// host settings and meter slots as the operator set them, the start and end
+// of a monitoring run, the polling, clock and record timers, the record file
+// and the line's health. All state is private; the windows are views that
+// hand the operator's changes in through the operations and show what the
+// signals report, each signal one kind of change.
 class Session : public QObject
 {
     Q_OBJECT
 public:
     // programDir holds setup.ini, meter.txt and logo/; relative record
-    // folders lie in it. The port is the line's, opened by the host settings
-    // window's connect.
-    Session(const QString &programDir, Clock &clock, SerialPort &port, QObject *parent = nullptr);
+    // folders lie in it. The line is connected by the host settings window.
+    Session(const QString &programDir, Clock &clock, MeterLine &line, QObject *parent = nullptr);
     ~Session() override;
 
-    // --- Every working value of a monitoring run -------------------------
-
-    // setup.ini as start-up read it, with the host settings window's edits.
-    SetupFile setup;
-    // The screen size the start button lays out for, "1" or "2" (OP_D): set
-    // by start-up and by the host settings window's leave, not by every click
-    // of the size options. Empty when neither ever said.
-    QString displayCode;
-    // The six meter slots as the meter setup window holds them (MSCKk, MSk).
-    std::array<MeterSlot, SlotCount> meterSlots;
-    // The values on display (Labelk items 0 and 1); "" for none.
-    std::array<std::array<QString, ItemsPerSlot>, SlotCount> readings;
-    // What the readings are divided by, per slot, set by the start button.
-    std::array<double, SlotCount> MeterDivisor{1, 1, 1, 1, 1, 1};
-    // The last record line (the main window's Text3); empty until a tick ends.
-    QString RecordLine;
-    // Polling ticks since the start or the last reopen of the port.
-    int PollTickCount = 0;
-    // Each slot's answers since the start button, and what its last
-    // transactions brought ("" when they were good).
-    std::array<SlotHealth, SlotCount> health;
-    std::array<QString, SlotCount> slotStatus;
-    std::array<ReplyCheck, SlotCount> slotCheck; // the check behind slotStatus
-    // True from the start button to the display window's Exit.
-    bool monitoring = false;
-    // The port was lost under a connection (unplugged, hung up) and is being
-    // opened again by every polling tick.
-    bool lineLost = false;
-
-    // The record state: the switch, the current file's stamp (the main
-    // window's Text1) and name (the host settings window's Text2), the
-    // record interval (RecordSeconds) and the seconds counted towards it
-    // (RecordTickCount).
-    Recorder &recorder() { return m_recorder; }
-    const Recorder &recorder() const { return m_recorder; }
-    // The record interval in seconds as start-up took it from line 10.
-    double RecordSeconds() const { return m_recorder.interval(); }
-
-    // --- Routines ---------------------------------------------------------
+    // --- Start-up and settings ---------------------------------------------
 
     // Start-up: reads setup.ini. Run once, before the event loop.
     void load();
+    // The settings as a whole, as start-up takes them from setup.ini: the
+    // polling interval and the record interval follow lines 6 and 10.
+    void applySetup(const SetupFile &file);
+    const SetupFile &setup() const { return m_setup; }
     // Leave of the host settings window: the display code follows the size
-    // option, the port takes the chosen number (refused while open) and
-    // setup.ini is written. Returns whether the new file is in place.
+    // option and setup.ini is written. Returns whether the new file is in place.
     bool save();
+    // The screen size the start button lays out for, "1" or "2": set by
+    // start-up and by the host settings window's leave, not by every click
+    // of the size options. Empty when neither ever said.
+    QString displayCode() const { return m_displayCode; }
+    void setDisplayCode(const QString &code) { m_displayCode = code; }
 
     // The operator's edits in the host settings window.
     void setHostSettings(const HostSettings &host);
-    // Connect or disconnect in the host settings window changed the lamp.
-    void connectionChanged(bool connected);
     // The recording switch of the host settings window.
     void setRecording(bool on);
 
-    // The meter setup window changed slot k (1 to SlotCount).
+    // The meter setup window changed slot k (1 to SlotCount). It takes effect
+    // from the next polling tick: model, ID, decimal places, on or off.
     void setSlot(int k, const MeterSlot &slot);
+    const MeterSlot &meterSlot(int k) const { return m_slots[k - 1]; }
+    const std::array<MeterSlot, SlotCount> &meterSlots() const { return m_slots; }
 
-    // The start button, after the display window was laid out with these
-    // divisors: counting starts from 0 and the polling and record timers run.
-    void start(const std::array<double, SlotCount> &divisors);
+    // --- A monitoring run ---------------------------------------------------
+
+    // The start button, after the display window was laid out: counting
+    // starts from 0 and the polling and record timers run.
+    void start();
     // Exit of the display window: polling and recording stop; the readings
     // are emptied.
     void stop();
+    bool isMonitoring() const { return m_monitoring; }
 
     // The timers' ticks, public so tests can drive them.
     void pollTick();   // Timer1
@@ -123,9 +96,31 @@ public:
     IntervalTimer &pollTimer() { return *m_timer1; }
     IntervalTimer &clockTimer() { return *m_timer2; }
     IntervalTimer &recordTimer() { return *m_timer3; }
-    // True from a polling tick's start to its end (including the periodic
-    // reopen of the port); ticks falling due meanwhile are skipped.
-    bool pollTickRunning() const { return m_tickRunning; }
+    // True from a polling tick's start to its end, and during the periodic
+    // reopen of the line; ticks falling due meanwhile are skipped.
+    bool pollTickRunning() const;
+
+    // --- What the views show -------------------------------------------------
+
+    // The value on display for slot k, item 0 or 1; "" for none.
+    QString reading(int k, int item) const { return m_readings[k - 1][item]; }
+    // What slot k's last transactions brought (Ok when they were good), and
+    // the words the display shows for it.
+    ReplyCheck slotCheck(int k) const { return m_slotCheck[k - 1]; }
+    QString slotStatus(int k) const { return replyStatusText(m_slotCheck[k - 1]); }
+    // Slot k's answers since the start button.
+    const SlotHealth &health(int k) const { return m_health[k - 1]; }
+    // The last record line (the main window's Text3); empty until a tick ends.
+    QString recordLine() const { return m_recordLine; }
+    // The record state: the switch, the current file's stamp and name, the
+    // seconds counted towards the record interval.
+    const Recorder &recorder() const { return m_recorder; }
+    // The record interval in seconds as line 10 gives it.
+    double recordSeconds() const { return m_recorder.interval(); }
+
+    MeterLine &line() { return m_line; }
+    const MeterLine &line() const { return m_line; }
+    MeterLine::State lineState() const { return m_line.state(); }
     ModbusMaster &modbus() { return *m_master; }
 
     // A problem the operator should see, by source; an empty text withdraws
@@ -133,22 +128,20 @@ public:
     void setNotice(const QString &source, const QString &text);
     QString noticeText() const;
 
-    // Waits the given seconds on a timer, then calls done; the event loop
-    // runs meanwhile.
-    void Delay(double seconds, std::function<void()> done);
-
 signals:
     void readingChanged(int k, int item, const QString &text);
-    void slotStatusChanged(int k, const QString &text);
+    void slotStatusChanged(int k, const kelmar::ReplyCheck &check, const QString &text);
+    // A slot's counters changed.
     void healthChanged(int k);
+    // The meter setup of slot k changed; the title also on its own signal.
+    void slotChanged(int k);
     void titleChanged(int k, const QString &title);
     void clockChanged(const QString &text);
     // The record indicator: on from the switch on to the switch off.
     void recordingChanged(bool on);
     void recordFileChanged(const QString &path);
     void noticeChanged(const QString &text);
-    // The lamp: the line was lost (true) or opened again (false).
-    void lineLostChanged(bool lost);
+    void lineStateChanged(kelmar::MeterLine::State state);
     void tickFinished(const QString &recordLine);
     // A record line went into the record file.
     void lineRecorded(const QString &line);
@@ -159,35 +152,40 @@ private:
     void transactionDone(int k, int item, const ModbusReading &r);
     void showSlotStatus(int k, const ReplyCheck &check);
     void pollTickFinished(const QString &line);
-    void endPollTick();
-    void reopenLostPort();
-    void portLost();
+    void lineStateChange(MeterLine::State state);
     void reportFile(const FileResult &r);
     void writeRecordLine();
     void reportPollInterval(const std::optional<QString> &refused);
 
     QString m_programDir;
     Clock &m_clock;
-    SerialPort &m_port;
+    MeterLine &m_line;
     Recorder m_recorder;
     ModbusMaster *m_master = nullptr;
     PollingCycle *m_cycle = nullptr;
     IntervalTimer *m_timer1 = nullptr; // polling
     IntervalTimer *m_timer2 = nullptr; // clock
     IntervalTimer *m_timer3 = nullptr; // record
+
+    SetupFile m_setup;
+    QString m_displayCode;
+    std::array<MeterSlot, SlotCount> m_slots;
+    // The slots as the running tick reads them: a change waits for the next tick.
+    std::array<MeterSlot, SlotCount> m_tickSlots;
+    std::array<std::array<QString, ItemsPerSlot>, SlotCount> m_readings;
+    std::array<ReplyCheck, SlotCount> m_slotCheck;
+    std::array<SlotHealth, SlotCount> m_health;
+    QString m_recordLine;
+    bool m_monitoring = false;
     QList<QPair<QString, QString>> m_notices;
-    bool m_tickRunning = false;
-    // Each start and Exit begins a new run; a tick belongs to the run it
-    // started in.
-    int m_run = 0;
-    int m_tickRun = 0;
-    // The record interval completed while a polling tick was reading: the
-    // line is written when the tick ends, with its fresh values.
-    bool m_recordDue = false;
-    // The port as the last connect left it, for reopening.
-    int m_lastConnectPort = 1;
-    QString m_lastConnectSettings;
-    int m_connectionCount = 0; // connects and disconnects so far
+
+    // The hand-off of a record line between the record timer and the polling
+    // tick. Both timers run at the same pace, so the record interval often
+    // ends while a tick is reading: the line then waits (Due) for that
+    // tick's fresh values and is written when the tick ends, rather than
+    // repeating the last tick's, a second old. Exit drops a waiting line.
+    enum class RecordHandOff { NotDue, Due };
+    RecordHandOff m_recordHandOff = RecordHandOff::NotDue;
 };
 
 } // namespace kelmar

@@ -3,7 +3,7 @@
 #include "cp950.h"
 #include "serialsettings.h"
 #include "intervaltimer.h"
-#include "meterline.h"
+#include "counts.h"
 #include "numbertext.h"
 #include "smallfile.h"
 

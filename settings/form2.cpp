@@ -3,9 +3,8 @@
 #include "choicelist.h"
 
 #include "fonts.h"
-#include "meterline.h"
+#include "counts.h"
 #include "lamp.h"
-#include "serialport.h"
 #include "serialsettings.h"
 #include "twips.h"
 
@@ -50,7 +49,7 @@ constexpr double FontPoints = 12;
 
 } // namespace
 
-Form2::Form2(SerialPort &port, QWidget *parent) : QWidget(parent), m_port(port)
+Form2::Form2(MeterLine &line, QWidget *parent) : QWidget(parent), m_line(line)
 {
     setWindowTitle(QStringLiteral("主機端設定"));
     setFont(designFont(FontMing, FontPoints));
@@ -111,6 +110,7 @@ Form2::Form2(SerialPort &port, QWidget *parent) : QWidget(parent), m_port(port)
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+    connect(&m_line, &MeterLine::stateChanged, this, &Form2::showLineState);
 }
 
 HostSettings Form2::hostSettings() const
@@ -159,12 +159,6 @@ QColor Form2::lampColor() const
     return Shape1->color();
 }
 
-void Form2::setLineLost(bool lost)
-{
-    if (m_connected)
-        Shape1->setColor(lost ? LampOff : LampOn);
-}
-
 int Form2::portNumber() const
 {
     return Combo1->currentIndex() + 1;
@@ -177,26 +171,50 @@ QString Form2::settingsText() const
 
 void Form2::Command1_Click()
 {
-    const int number = portNumber();
-    const QString settings = settingsText();
-    m_port.setPortOpen(false);
-    // A number the port refuses (no entry chosen) must not leave it opening
-    // the port of an earlier connect: the lamp stays red instead.
-    const bool numberTaken = m_port.setCommPort(number);
-    m_port.setSettings(settings);
-    if (numberTaken)
-        m_port.setPortOpen(true);
-    setConnected(m_port.PortOpen());
+    m_awaitingOpen = false;
+    const MeterLine::State reached = m_line.connectLine(portNumber(), settingsText());
+    m_awaitingOpen = reached == MeterLine::State::Opening;
+    if (m_awaitingOpen)
+        Shape1->setColor(LampOpening);
+    else
+        setConnected(reached == MeterLine::State::Open);
 }
 
 void Form2::Command2_Click()
 {
-    m_port.setPortOpen(false);
+    m_awaitingOpen = false;
+    m_line.disconnectLine();
     m_connected = false;
     Shape1->setColor(LampOff);
     Check1->setChecked(false); // runs the recording switch when it was on
     Check1->setEnabled(false);
     emit connectionChanged(false);
+}
+
+void Form2::showLineState(MeterLine::State state)
+{
+    switch (state) {
+    case MeterLine::State::Open:
+        if (m_awaitingOpen) {
+            m_awaitingOpen = false;
+            setConnected(true);
+        } else if (m_connected) {
+            Shape1->setColor(LampOn);
+        }
+        break;
+    case MeterLine::State::Lost:
+        if (m_connected)
+            Shape1->setColor(LampOff);
+        break;
+    case MeterLine::State::Closed:
+        if (m_awaitingOpen) {
+            m_awaitingOpen = false;
+            setConnected(false);
+        }
+        break;
+    case MeterLine::State::Opening:
+        break;
+    }
 }
 
 void Form2::Command3_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hostsettings.h"
+#include "meterline.h"
 
 #include <QColor>
 #include <QWidget>
@@ -16,19 +17,21 @@ class QRadioButton;
 namespace kelmar {
 
 class Lamp;
-class SerialPort;
 
 // The host settings window: port, line settings, connection, recording
 // switch, record folder and display size. It edits the host settings that
-// it is given and hands them back; it opens and closes the port itself.
+// it is given and hands them back; connect and disconnect ask the line, and
+// the lamp shows the state the line reports.
 class Form2 : public QWidget
 {
     Q_OBJECT
 public:
     static inline const QColor LampOn{0, 255, 0};
     static inline const QColor LampOff{255, 0, 0};
+    // A line that connects in the background is on its way.
+    static inline const QColor LampOpening{255, 255, 0};
 
-    explicit Form2(SerialPort &port, QWidget *parent = nullptr);
+    explicit Form2(MeterLine &line, QWidget *parent = nullptr);
 
     // The settings as the controls show them, and the other way round.
     HostSettings hostSettings() const;
@@ -41,9 +44,6 @@ public:
 
     bool isConnected() const { return m_connected; }
     bool isRecording() const;
-    // The line was lost under the connection (red) or opened again (green);
-    // the connection itself, the record switch and the start button stay.
-    void setLineLost(bool lost);
     QColor lampColor() const;
 
     void Command1_Click();
@@ -63,9 +63,15 @@ signals:
 
 private:
     void setConnected(bool on);
+    // The line's state as the lamp shows it. A lost line turns it red and an
+    // opened one green; the connection itself, the record switch and the
+    // start button stay. A connect that comes through in the background
+    // counts as the connect; one that fails as a failed connect.
+    void showLineState(MeterLine::State state);
 
-    SerialPort &m_port;
+    MeterLine &m_line;
     bool m_connected = false;
+    bool m_awaitingOpen = false; // a connect is coming through in the background
 
     QGroupBox *Frame1;
     QLabel *Label1;

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <array>
 
-#include "meterline.h"
+#include "counts.h"
 #include "meterslot.h"
 
 class QCheckBox;

@@ -1,5 +1,5 @@
 #include "form3.h"
-#include "meterline.h"
+#include "counts.h"
 #include "meterpanel.h"
 
 #include <QApplication>

@@ -17,7 +17,8 @@ struct SessionOnFakeLine
     TestFolder dir;
     ManualClock clock{QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7))};
     FakeMeterPort port;
-    Session s{dir.path(), clock, port};
+    MeterLine line{lendPort(port)};
+    Session s{dir.path(), clock, line};
 
     SessionOnFakeLine()
     {
@@ -30,24 +31,28 @@ struct SessionOnFakeLine
         s.clockTimer().setEnabled(false);
         s.recordTimer().setEnabled(false);
     }
-    // What 連線COM and 解除COM of the host settings window do to the port.
-    void connectLine(int n)
-    {
-        port.setPortOpen(false);
-        port.setCommPort(n);
-        port.setPortOpen(true);
-        s.connectionChanged(true);
-    }
-    void disconnectLine()
-    {
-        port.setPortOpen(false);
-        s.connectionChanged(false);
-    }
+    // What 連線COM and 解除COM of the host settings window ask of the line.
+    void connectLine(int n) { line.connectLine(n, QStringLiteral("9600,N,8,1")); }
+    void disconnectLine() { line.disconnectLine(); }
     // The start button, with the ticks left to the test.
-    void startByHand(const std::array<double, SlotCount> &divisors = {1, 1, 1, 1, 1, 1})
+    void startByHand()
     {
-        s.start(divisors);
+        s.start();
         stopTimers();
+    }
+    // The line is one tick away from its periodic close and reopen.
+    void countTicksUpToReopen()
+    {
+        while (line.ticksSinceReopen() < MeterLine::ReopenEveryTicks - 1)
+            line.tickEnded();
+    }
+    // The settings as setup.ini would give them, one field changed.
+    template <typename Edit>
+    void editSetup(Edit edit)
+    {
+        SetupFile f = s.setup();
+        edit(f);
+        s.applySetup(f);
     }
     // One polling tick, to its end.
     bool tick()
@@ -56,7 +61,7 @@ struct SessionOnFakeLine
         s.pollTick();
         return !done.isEmpty() || done.wait(10000);
     }
-    QString value(int k, int item) const { return s.readings[k - 1][item]; }
+    QString value(int k, int item) const { return s.reading(k, item); }
 };
 
 } // namespace kelmar::test

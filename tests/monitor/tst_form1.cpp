@@ -74,10 +74,10 @@ private slots:
         QVERIFY(control<QLineEdit>(f2, QStringLiteral("Text1"))->text().isEmpty());
         QVERIFY(control<QRadioButton>(f2, QStringLiteral("Option1"))->isChecked());
         QVERIFY(f2->hostSettings() == HostSettings());
-        QVERIFY(s.displayCode.isEmpty());
-        QCOMPARE(s.setup.extension, QStringLiteral("Text2"));
-        QCOMPARE(s.setup.recordSeconds, QStringLiteral("Text4"));
-        QCOMPARE(s.RecordSeconds(), 0.0);
+        QVERIFY(s.displayCode().isEmpty());
+        QCOMPARE(s.setup().extension, QStringLiteral("Text2"));
+        QCOMPARE(s.setup().recordSeconds, QStringLiteral("Text4"));
+        QCOMPARE(s.recordSeconds(), 0.0);
         QCOMPARE(f.session().pollTimer().interval(), 1000);
         QVERIFY(!f.session().pollTimer().enabled());
         QVERIFY(f.session().clockTimer().enabled() && f.session().recordTimer().enabled());
@@ -112,12 +112,12 @@ private slots:
         QCOMPARE(control<QLineEdit>(f2, QStringLiteral("Text1"))->text(),
                  QStringLiteral("D:\\記錄\\"));
         QVERIFY(control<QRadioButton>(f2, QStringLiteral("Option2"))->isChecked());
-        QCOMPARE(s.displayCode, QStringLiteral("2"));
+        QCOMPARE(s.displayCode(), QStringLiteral("2"));
         QCOMPARE(f.session().pollTimer().interval(), 2000);
-        QCOMPARE(s.setup.extension, QStringLiteral("csv"));
+        QCOMPARE(s.setup().extension, QStringLiteral("csv"));
         QCOMPARE(f.windowTitle(), QStringLiteral("Kelmar 監視"));
-        QCOMPARE(s.setup.recordSeconds, QStringLiteral("5"));
-        QCOMPARE(s.RecordSeconds(), 5.0);
+        QCOMPARE(s.setup().recordSeconds, QStringLiteral("5"));
+        QCOMPARE(s.recordSeconds(), 5.0);
         QVERIFY(noticeShown(f).isEmpty());
     }
 
@@ -158,9 +158,9 @@ private slots:
         control<QRadioButton>(f.form2(), QLatin1String(large ? "Option2" : "Option1"))
             ->setChecked(true);
         // A click of a size option alone does not move the layout.
-        QVERIFY(f.session().displayCode.isEmpty());
+        QVERIFY(f.session().displayCode().isEmpty());
         f.form2()->Command3_Click();
-        QCOMPARE(f.session().displayCode, code);
+        QCOMPARE(f.session().displayCode(), code);
         QCOMPARE(dir.read(SetupIniName).split('\n').value(4), line5 + '\r');
     }
 
@@ -254,7 +254,7 @@ private slots:
         auto *box = control<QCheckBox>(f4, QStringLiteral("MSCK3"));
         box->setChecked(enabled);
         QTest::keyClicks(control<QLineEdit>(f4, QStringLiteral("Text3")), QStringLiteral("ab"));
-        QCOMPARE(f.session().meterSlots[2].title, QStringLiteral("ab"));
+        QCOMPARE(f.session().meterSlot(3).title, QStringLiteral("ab"));
         box->setChecked(true);
         QCOMPARE(f.form3()->title(3) == QStringLiteral("ab"), enabled);
     }

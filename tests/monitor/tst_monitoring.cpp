@@ -132,7 +132,7 @@ private slots:
         QVERIFY(recordBox->isChecked());
         QCOMPARE(s.recorder().fileName(), folder + QStringLiteral("2025-03-06-1059.txt"));
 
-        QTRY_COMPARE_WITH_TIMEOUT(valuesOf(s.RecordLine), Expected, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(valuesOf(s.recordLine()), Expected, 30000);
         for (int k = 1; k <= 6; ++k)
             for (int item = 0; item < 2; ++item)
                 QCOMPARE(f.form3()->reading(k, item), Expected[2 * (k - 1) + item]);

@@ -28,17 +28,17 @@ private slots:
         r.port.registers[{1, 0}] = 12345;
         r.port.registers[{2, 0}] = quint16(-42);
         r.port.registers[{2, 2}] = 7;
-        r.s.setSlot(1, meterAt(1, QStringLiteral("A")));
+        r.s.setSlot(1, meterAt(1, QStringLiteral("A"), 2));
         r.s.setSlot(2, meterAt(2, QStringLiteral("B")));
-        r.startByHand({100, 1, 1, 1, 1, 1});
+        r.startByHand();
         QSignalSpy shown(&r.s, &Session::readingChanged);
         QVERIFY(r.tick());
         const QString line = QStringLiteral("14:05:07\t123.45\t\t-42\t7") + QString(8, u'\t');
-        QCOMPARE(r.s.RecordLine, line);
+        QCOMPARE(r.s.recordLine(), line);
         QCOMPARE(r.ticks.last().at(0).toString(), line);
         QCOMPARE(shown.count(), 3);
-        QCOMPARE(r.s.PollTickCount, 1);
-        QCOMPARE(r.s.health[1].good, 2);
+        QCOMPARE(r.line.ticksSinceReopen(), 1);
+        QCOMPARE(r.s.health(2).good, 2);
     }
 
     void ticksNeverOverlapOnTheLine()
@@ -47,7 +47,7 @@ private slots:
         for (int k = 1; k <= 6; ++k)
             r.s.setSlot(k, meterAt(k, QStringLiteral("B")));
         r.s.pollTimer().setInterval(50); // far shorter than a tick of 12 transactions
-        r.s.start({1, 1, 1, 1, 1, 1});
+        r.s.start();
         QTRY_VERIFY_WITH_TIMEOUT(r.ticks.count() >= 2, 30000);
         r.s.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!r.s.pollTickRunning(), 10000);
@@ -65,7 +65,7 @@ private slots:
     {
         Run r;
         r.startByHand();
-        r.s.PollTickCount = 3599;
+        r.countTicksUpToReopen();
         r.port.events.clear();
         r.s.pollTick();
         QCOMPARE(r.port.events, QStringList{QStringLiteral("close")});
@@ -74,7 +74,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(r.port.PortOpen(), 10000);
         QVERIFY(r.port.closedAt.elapsed() - r.port.openedAt.elapsed() >= 100);
         QCOMPARE(r.port.events, QStringList({QStringLiteral("close"), QStringLiteral("open")}));
-        QCOMPARE(r.s.PollTickCount, 0);
+        QCOMPARE(r.line.ticksSinceReopen(), 0);
         QVERIFY(!r.s.pollTickRunning());
         QCOMPARE(r.ticks.count(), 1);
     }
@@ -93,19 +93,21 @@ private slots:
         r.clock.set(QDateTime(QDate(2025, 3, 7), QTime(0, 0, 0, 50)));
         QVERIFY(r.ticks.wait(10000));
         QCOMPARE(r.value(1, 0), QStringLiteral("1234"));
-        QVERIFY(r.s.RecordLine.startsWith(QStringLiteral("00:00:00\t1234")));
+        QVERIFY(r.s.recordLine().startsWith(QStringLiteral("00:00:00\t1234")));
     }
 
-    void delayAcrossMidnight()
+    void reopenPauseAcrossMidnight()
     {
         Run r;
+        r.startByHand();
         r.clock.set(QDateTime(QDate(2025, 3, 6), QTime(23, 59, 59, 950)));
-        bool done = false;
+        r.countTicksUpToReopen();
         QElapsedTimer took;
         took.start();
-        r.s.Delay(0.1, [&done] { done = true; });
+        r.s.pollTick();
+        QVERIFY(!r.port.PortOpen());
         r.clock.set(QDateTime(QDate(2025, 3, 7), QTime(0, 0, 0, 50)));
-        QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(r.port.PortOpen(), 10000);
         QVERIFY(took.elapsed() > 100);
     }
 
@@ -120,7 +122,7 @@ private slots:
         QFETCH(bool, reconnect);
         Run r;
         r.startByHand();
-        r.s.PollTickCount = 3599;
+        r.countTicksUpToReopen();
         r.s.pollTick();
         QVERIFY(!r.port.PortOpen());
         if (reconnect)
@@ -136,26 +138,26 @@ private slots:
     {
         Run r;
         r.startByHand();
+        r.countTicksUpToReopen();
         r.disconnectLine();
-        r.s.PollTickCount = 3599;
         r.s.pollTick();
         QTRY_VERIFY_WITH_TIMEOUT(!r.s.pollTickRunning(), 10000);
         QVERIFY(!r.port.PortOpen());
-        QCOMPARE(r.s.PollTickCount, 0);
+        QCOMPARE(r.line.ticksSinceReopen(), 0);
     }
 
     void unpluggedAdapterComesBackWithoutAClick()
     {
         Run r;
         r.port.registers[{1, 0}] = 2205;
-        r.s.setSlot(1, meterAt(1, QStringLiteral("A")));
-        r.startByHand({10, 1, 1, 1, 1, 1});
-        QSignalSpy lamp(&r.s, &Session::lineLostChanged);
+        r.s.setSlot(1, meterAt(1, QStringLiteral("A"), 1));
+        r.startByHand();
+        QSignalSpy lamp(&r.s, &Session::lineStateChanged);
         QVERIFY(r.tick());
         QCOMPARE(r.value(1, 0), QStringLiteral("220.5"));
 
         r.port.unplug();
-        QVERIFY(r.s.lineLost);
+        QCOMPARE(r.s.lineState(), MeterLine::State::Lost);
         QVERIFY(!r.s.noticeText().isEmpty());
         QVERIFY(r.tick());
         QCOMPARE(r.value(1, 0), QString());
@@ -163,16 +165,60 @@ private slots:
 
         // Another port was chosen and saved meanwhile: the adapter still
         // comes back on the port of the last connect.
-        r.s.setup.host.portNumber = 5;
+        HostSettings other = r.s.setup().host;
+        other.portNumber = 5;
+        r.s.setHostSettings(other);
         QVERIFY(r.s.save());
         r.port.plugIn();
         QVERIFY(r.tick());
         QVERIFY(r.port.PortOpen());
         QCOMPARE(r.port.CommPort(), 1);
         QCOMPARE(r.value(1, 0), QStringLiteral("220.5"));
-        QVERIFY(!r.s.lineLost);
+        QCOMPARE(r.s.lineState(), MeterLine::State::Open);
         QVERIFY(r.s.noticeText().isEmpty());
         QCOMPARE(lamp.count(), 2);
+    }
+
+    // While the line is lost, a tick with its reopen attempt ends within
+    // the polling interval: the record stamps go on one a second, with
+    // empty values, and none repeats or goes missing.
+    void lostLineTicksEndWithinTheInterval_data()
+    {
+        QTest::addColumn<int>("intervalMs");
+        QTest::newRow("1000 ms") << 1000;
+        QTest::newRow("300 ms") << 300;
+    }
+    void lostLineTicksEndWithinTheInterval()
+    {
+        QFETCH(int, intervalMs);
+        Run r;
+        for (int k = 1; k <= 6; ++k)
+            r.s.setSlot(k, meterAt(k, QStringLiteral("B")));
+        r.editSetup([&](SetupFile &f) {
+            f.host.recordFolder = r.dir.file(QStringLiteral("log/"));
+            f.extension = QStringLiteral("txt");
+            f.recordSeconds = QStringLiteral("1");
+            f.pollIntervalMs = intervalMs;
+        });
+        r.s.setRecording(true);
+        r.startByHand();
+        QVERIFY(r.tick());
+        r.port.unplug();
+        for (int i = 1; i <= 4; ++i) {
+            r.clock.advanceSeconds(1);
+            QElapsedTimer took;
+            took.start();
+            QVERIFY(r.tick());
+            QVERIFY2(took.elapsed() < intervalMs, qPrintable(QString::number(took.elapsed())));
+            r.s.recordTick();
+        }
+        const QList<QByteArray> lines =
+            r.dir.read(QStringLiteral("log/2025-03-06-1405.txt")).split('\n');
+        QCOMPARE(lines.size(), 5); // and the empty rest after the last CR LF
+        for (int i = 1; i <= 4; ++i)
+            QCOMPARE(lines[i - 1], QTime(14, 5, 7).addSecs(i).toString(u"hh:mm:ss").toLatin1() +
+                                       QByteArray(12, '\t') + '\r');
+        QCOMPARE(r.s.slotStatus(1), QStringLiteral("無回應"));
     }
 
     void exitDuringATickIsTolerated()
@@ -184,14 +230,14 @@ private slots:
         r.s.pollTick();
         QVERIFY(r.s.pollTickRunning());
         r.s.stop();
-        QVERIFY(!r.s.monitoring);
+        QVERIFY(!r.s.isMonitoring());
         QVERIFY(!r.s.pollTimer().enabled());
         QVERIFY(!r.s.recordTimer().enabled());
         QTRY_VERIFY_WITH_TIMEOUT(!r.s.pollTickRunning(), 10000);
         // The tick ends, but what it read after Exit is neither shown nor
         // taken for a record line.
         QCOMPARE(r.ticks.count(), 0);
-        QCOMPARE(r.s.readings[0][0], QString());
+        QCOMPARE(r.s.reading(1, 0), QString());
     }
 
     void disconnectDuringATickIsTolerated()

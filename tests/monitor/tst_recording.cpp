@@ -5,6 +5,7 @@
 #include "form3.h"
 #include "intervaltimer.h"
 #include "sessiononfakeline.h"
+#include "testmeters.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -35,9 +36,11 @@ struct Rec : kelmar::test::SessionOnFakeLine
     explicit Rec(double seconds = 1, bool monitoring = true)
     {
         folder = dir.file(QStringLiteral("log/"));
-        s.setup.host.recordFolder = folder;
-        s.setup.extension = QStringLiteral("txt");
-        s.recorder().setInterval(seconds);
+        editSetup([&](SetupFile &f) {
+            f.host.recordFolder = folder;
+            f.extension = QStringLiteral("txt");
+            f.recordSeconds = QString::number(seconds);
+        });
         if (monitoring)
             startByHand();
     }
@@ -46,6 +49,16 @@ struct Rec : kelmar::test::SessionOnFakeLine
     {
         return dir.read(QStringLiteral("log/") + stamp + QStringLiteral(".txt"));
     }
+    // A tick that reads slot 1's meter: its record line, "14:05:07\t1" and
+    // eleven empty fields at the clock's start.
+    QString tickedLine()
+    {
+        port.registers[{1, 0}] = 1;
+        s.setSlot(1, kelmar::test::meterAt(1, QStringLiteral("A")));
+        tick();
+        return s.recordLine();
+    }
+    static QByteArray inFile(const QString &line) { return (line + QStringLiteral("\r\n")).toUtf8(); }
     void second()
     {
         clock.advanceSeconds(1);
@@ -67,7 +80,7 @@ private slots:
         TestFolder dir;
         ManualClock clock{QDateTime(Day, QTime(14, 5, 7))};
         FakeMeterPort port;
-        Form1 f(dir.path(), clock, &port);
+        Form1 f(dir.path(), clock, test::lendPort(port));
         f.Form_Load();
         Form2 *f2 = f.form2();
         const QString folder = dir.file(QStringLiteral("log/"));
@@ -94,12 +107,12 @@ private slots:
     void relativeFolderLiesInTheProgramFolder()
     {
         Rec r;
-        r.s.setup.host.recordFolder = QStringLiteral("rel/");
+        r.editSetup([](SetupFile &f) { f.host.recordFolder = QStringLiteral("rel/"); });
         r.s.setRecording(true);
-        r.s.RecordLine = QStringLiteral("x");
+        const QString x = r.tickedLine();
         r.second();
         QCOMPARE(r.s.recorder().fileName(), QStringLiteral("rel/2025-03-06-1405.txt"));
-        QCOMPARE(r.dir.read(QStringLiteral("rel/2025-03-06-1405.txt")), QByteArray("x\r\n"));
+        QCOMPARE(r.dir.read(QStringLiteral("rel/2025-03-06-1405.txt")), Rec::inFile(x));
     }
 
     void beforeTheFirstTickLinesAreEmpty()
@@ -115,7 +128,7 @@ private slots:
     {
         Rec r;
         r.s.setRecording(true);
-        r.s.RecordLine = QStringLiteral("14:05:07\t1") + QString(11, u'\t');
+        QCOMPARE(r.tickedLine(), QStringLiteral("14:05:07\t1") + QString(11, u'\t'));
         r.second();
         r.second();
         const QByteArray line = "14:05:07\t1" + QByteArray(11, '\t') + "\r\n";
@@ -126,12 +139,12 @@ private slots:
     {
         Rec r;
         r.s.setRecording(true);
-        r.s.RecordLine = QStringLiteral("a");
+        const QString a = r.tickedLine();
         r.second();
         r.s.setRecording(false);
         r.s.setRecording(true);
         r.second();
-        QCOMPARE(r.file(QStringLiteral("2025-03-06-1405")), QByteArray("a\r\na\r\n"));
+        QCOMPARE(r.file(QStringLiteral("2025-03-06-1405")), Rec::inFile(a) + Rec::inFile(a));
     }
 
     void hourlyChange_data()
@@ -152,13 +165,13 @@ private slots:
         Rec r;
         r.clock.set(start);
         r.s.setRecording(true);
-        r.s.RecordLine = QStringLiteral("x");
+        const QString x = r.tickedLine();
         QSignalSpy files(&r.s, &Session::recordFileChanged);
         r.s.recordTick();
         r.second(); // the full hour: new file first, then this second's line
         QCOMPARE(r.s.recorder().stamp(), nextStamp);
-        QCOMPARE(r.file(firstStamp), QByteArray("x\r\n"));
-        QCOMPARE(r.file(nextStamp), QByteArray("x\r\n"));
+        QCOMPARE(r.file(firstStamp), Rec::inFile(x));
+        QCOMPARE(r.file(nextStamp), Rec::inFile(x));
         QCOMPARE(files.count(), 1);
         QVERIFY(r.s.recorder().isOn());
         // The interval counts from the new file's first second.
@@ -204,7 +217,7 @@ private slots:
         Rec r(1, started);
         r.at(QTime(10, 59, 58));
         r.s.setRecording(true);
-        r.s.RecordLine = QStringLiteral("x");
+        r.tickedLine();
         if (started) {
             r.s.stop();
             QVERIFY(!r.s.recordTimer().enabled());
@@ -242,11 +255,12 @@ private slots:
     void folderThatCannotBeMadeIsReportedAndRetried()
     {
         Rec r;
-        r.s.setup.host.recordFolder = r.dir.file(QStringLiteral("missing/log/"));
+        r.editSetup(
+            [&](SetupFile &f) { f.host.recordFolder = r.dir.file(QStringLiteral("missing/log/")); });
         r.s.setRecording(true);
         QVERIFY(r.s.noticeText().contains(QStringLiteral("record folder")));
         QVERIFY(r.s.recorder().isOn());
-        r.s.RecordLine = QStringLiteral("x");
+        const QString x = r.tickedLine();
         r.second();
         QVERIFY(!r.s.noticeText().isEmpty());
         // The operator makes the parent: the next interval writes and the report goes.
@@ -254,14 +268,14 @@ private slots:
         r.second();
         QVERIFY(r.s.noticeText().isEmpty());
         QCOMPARE(r.dir.read(QStringLiteral("missing/log/2025-03-06-1405.txt")),
-                 QByteArray("x\r\n"));
+                 Rec::inFile(x));
     }
 
     void fileThatCannotBeAppendedToIsReportedAndRetried()
     {
         Rec r;
         r.s.setRecording(true);
-        r.s.RecordLine = QStringLiteral("x");
+        const QString x = r.tickedLine();
         r.second();
         // Something takes the file's place (even root cannot append to a folder).
         const QString path = r.s.recorder().filePath();
@@ -272,14 +286,14 @@ private slots:
         QVERIFY(QDir().rmdir(path));
         r.second();
         QVERIFY(r.s.noticeText().isEmpty());
-        QCOMPARE(r.file(QStringLiteral("2025-03-06-1405")), QByteArray("x\r\n"));
+        QCOMPARE(r.file(QStringLiteral("2025-03-06-1405")), Rec::inFile(x));
     }
 
     void fullDiskLosesNoPartLine()
     {
         Rec r;
         r.s.setRecording(true);
-        r.s.RecordLine = QStringLiteral("14:05:07\t1") + QString(11, u'\t');
+        QCOMPARE(r.tickedLine(), QStringLiteral("14:05:07\t1") + QString(11, u'\t'));
         r.second();
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit saved{};

@@ -26,9 +26,10 @@ struct Run : kelmar::test::SessionOnFakeLine
         }
         s.setSlot(3, meterAt(3));
         s.setSlot(4, meterAt(4));
-        s.setup.recordSeconds = QStringLiteral("1");
-        s.recorder().setInterval(1);
-        s.setup.extension = QStringLiteral("txt");
+        editSetup([](SetupFile &f) {
+            f.recordSeconds = QStringLiteral("1");
+            f.extension = QStringLiteral("txt");
+        });
     }
     void start() { startByHand(); }
 };
@@ -60,7 +61,7 @@ private slots:
         r.start();
         QVERIFY(r.tick());
         QCOMPARE(r.value(3, 1), QStringLiteral("32"));
-        MeterSlot s = r.s.meterSlots[2];
+        MeterSlot s = r.s.meterSlot(3);
         if (change == QStringLiteral("off"))
             s.enabled = false;
         else if (change == QStringLiteral("A"))
@@ -71,7 +72,7 @@ private slots:
         QVERIFY(r.tick());
         QCOMPARE(r.value(3, 0), item0);
         QCOMPARE(r.value(3, 1), item1);
-        const QStringList fields = r.s.RecordLine.split(u'\t');
+        const QStringList fields = r.s.recordLine().split(u'\t');
         QCOMPARE(fields.size(), 13);
         QCOMPARE(fields.mid(5, 4), QStringList({item0, item1, QStringLiteral("41"),
                                                 QStringLiteral("42")}));
@@ -125,8 +126,8 @@ private slots:
         r.start();
         QSignalSpy shown(&r.s, &Session::slotStatusChanged);
         QVERIFY(r.tick());
-        QCOMPARE(r.s.slotStatus[2], status);
-        const SlotHealth &h = r.s.health[2];
+        QCOMPARE(r.s.slotStatus(3), status);
+        const SlotHealth &h = r.s.health(3);
         const int counts[] = {h.good, h.noReply, h.badReply, h.exceptions};
         QCOMPARE(counts[column], status.isEmpty() ? 2 : 1); // a failed slave is asked once
         QCOMPARE(h.transactions, status.isEmpty() ? 2 : 1);
@@ -134,8 +135,8 @@ private slots:
         // A good reply clears the status; the counters go on.
         r.port.onOutput = nullptr;
         QVERIFY(r.tick());
-        QCOMPARE(r.s.slotStatus[2], QString());
-        QCOMPARE(r.s.health[2].good, status.isEmpty() ? 4 : 2);
+        QCOMPARE(r.s.slotStatus(3), QString());
+        QCOMPARE(r.s.health(3).good, status.isEmpty() ? 4 : 2);
         QCOMPARE(shown.isEmpty(), status.isEmpty());
     }
 
@@ -144,13 +145,13 @@ private slots:
     void noRecordLinesAfterExit()
     {
         Run r;
-        r.s.setup.host.recordFolder = r.dir.file(QStringLiteral("log/"));
+        r.editSetup([&](SetupFile &f) { f.host.recordFolder = r.dir.file(QStringLiteral("log/")); });
         r.s.setRecording(true);
         r.start();
         QVERIFY(r.tick());
         r.s.recordTick();
         const QString first = r.s.recorder().filePath();
-        QCOMPARE(QFile(first).size(), qint64(r.s.RecordLine.size() + 2));
+        QCOMPARE(QFile(first).size(), qint64(r.s.recordLine().size() + 2));
         r.s.stop();
         r.clock.set(QDateTime(Day, QTime(15, 0, 0)));
         r.s.clockTick();
@@ -160,11 +161,59 @@ private slots:
         for (int i = 0; i < 5; ++i)
             r.s.recordTick();
         QCOMPARE(QFile(second).size(), qint64(0));
-        QCOMPARE(QFile(first).size(), qint64(r.s.RecordLine.size() + 2));
+        QCOMPARE(QFile(first).size(), qint64(r.s.recordLine().size() + 2));
         r.start();
         QVERIFY(r.tick());
         r.s.recordTick();
         QVERIFY(QFile(second).size() > 0);
+    }
+
+    // A slot change during monitoring (decimals, ID, model, on/off) takes
+    // effect from the next tick, on display and in the record alike; the
+    // tick that is reading keeps the setup it began with, so no record line
+    // mixes the two.
+    void slotChangeTakesEffectAtTheNextTick_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("next"); // slot 3's values
+        QTest::newRow("decimals 0 to 2") << "decimals" << QStringList{"0.31", "0.32"};
+        QTest::newRow("ID 3 to 4") << "id" << QStringList{"41", "42"};
+        QTest::newRow("model B to A") << "model" << QStringList{"31", ""};
+        QTest::newRow("switched off") << "off" << QStringList{"", ""};
+    }
+    void slotChangeTakesEffectAtTheNextTick()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, next);
+        Run r;
+        r.editSetup([&](SetupFile &f) { f.host.recordFolder = r.dir.file(QStringLiteral("log/")); });
+        r.s.setRecording(true);
+        r.start();
+        QSignalSpy ticks(&r.s, &Session::tickFinished);
+        r.s.pollTick();
+        QVERIFY(r.s.pollTickRunning());
+        MeterSlot s = r.s.meterSlot(3);
+        if (change == QStringLiteral("decimals"))
+            s.decimals = 2;
+        else if (change == QStringLiteral("id"))
+            s.slaveId = 4;
+        else if (change == QStringLiteral("model"))
+            s.flag = QStringLiteral("A");
+        else
+            s.enabled = false;
+        r.s.setSlot(3, s);
+        QVERIFY(ticks.wait(10000));
+        r.s.recordTick();
+        QCOMPARE(QStringList({r.value(3, 0), r.value(3, 1)}), QStringList({"31", "32"}));
+        QVERIFY(r.tick());
+        QCOMPARE(QStringList({r.value(3, 0), r.value(3, 1)}), next);
+        r.s.recordTick();
+        QFile f(r.s.recorder().filePath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(QString::fromLatin1(lines[0]).split(u'\t').mid(5, 2), QStringList({"31", "32"}));
+        QCOMPARE(QString::fromLatin1(lines[1].chopped(1)).split(u'\t').mid(5, 2), next);
     }
 
     // A tick that outlives the record interval (a dead line) loses no
@@ -184,7 +233,7 @@ private slots:
         QFETCH(int, lines);
         QFETCH(int, noReply);
         Run r;
-        r.s.setup.host.recordFolder = r.dir.file(QStringLiteral("log/"));
+        r.editSetup([&](SetupFile &f) { f.host.recordFolder = r.dir.file(QStringLiteral("log/")); });
         r.s.setRecording(true);
         r.start();
         QVERIFY(r.tick());
@@ -204,7 +253,7 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().count("\r\n"), lines);
         QCOMPARE(r.value(3, 0), QString());
-        QCOMPARE(r.s.health[2].noReply, noReply);
+        QCOMPARE(r.s.health(3).noReply, noReply);
     }
 
     // The hourly reopen of the port that fails is a lost line, tried again
@@ -213,11 +262,11 @@ private slots:
     {
         Run r;
         r.start();
-        r.s.PollTickCount = 3599;
+        r.countTicksUpToReopen();
         QVERIFY(r.tick());
         r.port.unplug(); // during the pause
         QTRY_VERIFY_WITH_TIMEOUT(!r.s.pollTickRunning(), 10000);
-        QVERIFY(r.s.lineLost);
+        QCOMPARE(r.s.lineState(), MeterLine::State::Lost);
         QVERIFY(r.s.noticeText().contains(QStringLiteral("line lost")));
         r.port.plugIn();
         QVERIFY(r.tick());
@@ -232,23 +281,22 @@ private slots:
     {
         Run r;
         r.start();
-        QSignalSpy lamp(&r.s, &Session::lineLostChanged);
+        QSignalSpy lamp(&r.s, &Session::lineStateChanged);
         r.port.unplug();
-        QVERIFY(r.s.lineLost);
+        QCOMPARE(r.s.lineState(), MeterLine::State::Lost);
         QCOMPARE(lamp.size(), 1);
         QVERIFY(r.s.noticeText().contains(
             QStringLiteral("COM1 連線中斷，自動重新連線中 (line lost, reconnecting)")));
         QVERIFY(r.tick()); // still unplugged: the report stays
-        QVERIFY(r.s.lineLost);
+        QCOMPARE(r.s.lineState(), MeterLine::State::Lost);
         r.port.plugIn();
         QVERIFY(r.tick());
-        QVERIFY(!r.s.lineLost);
+        QCOMPARE(r.s.lineState(), MeterLine::State::Open);
         QVERIFY(r.port.PortOpen());
         QCOMPARE(r.s.noticeText(), QString());
         QCOMPARE(r.value(4, 0), QStringLiteral("41"));
 
-        r.port.setPortOpen(false);
-        r.s.connectionChanged(false);
+        r.disconnectLine();
         QVERIFY(r.tick());
         QCOMPARE(r.s.noticeText(), QString());
         QVERIFY(!r.port.PortOpen());
@@ -306,7 +354,7 @@ private slots:
                 QVERIFY(QDir().mkdir(path));
         }
         r.s.load();
-        QCOMPARE(r.s.setup.host.portNumber, 1);
+        QCOMPARE(r.s.setup().host.portNumber, 1);
         QCOMPARE(r.s.pollTimer().interval(), 1000);
         QCOMPARE(Form4::FileContent(r.dir.file(QStringLiteral("meter.txt"))), QString());
     }

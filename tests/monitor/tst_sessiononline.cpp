@@ -1,6 +1,7 @@
 #include "clock.h"
 #include "intervaltimer.h"
 #include "session.h"
+#include "lendport.h"
 #include "simulatedline.h"
 #include "testmeters.h"
 
@@ -54,7 +55,10 @@ private slots:
         QVERIFY2(startMeters(line, QStringLiteral("late=%1").arg(lateMs), &error),
                  qPrintable(error));
 
-        Session session(line.folder().path(), Clock::system(), line.port());
+        line.port().setPortOpen(false); // the line opens it as the program does
+        MeterLine meters(test::lendPort(line.port()));
+        QCOMPARE(meters.connectLine(1, line.port().Settings()), MeterLine::State::Open);
+        Session session(line.folder().path(), Clock::system(), meters);
         session.clockTimer().setEnabled(false);
         session.setSlot(3, meterAt(3));
         session.setSlot(4, meterAt(4));
@@ -76,7 +80,7 @@ private slots:
             neighbourGood += f.value(7) == QStringLiteral("4441") &&
                              f.value(8) == QStringLiteral("4442");
         });
-        session.start({1, 1, 1, 1, 1, 1});
+        session.start();
         QTRY_VERIFY_WITH_TIMEOUT(ticks >= 4, 30000);
         session.stop();
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
@@ -104,10 +108,13 @@ private slots:
         SimulatedLine line;
         QString error;
         QVERIFY2(startMeters(line, fault, &error), qPrintable(error));
-        Session session(line.folder().path(), Clock::system(), line.port());
+        line.port().setPortOpen(false); // the line opens it as the program does
+        MeterLine meters(test::lendPort(line.port()));
+        QCOMPARE(meters.connectLine(1, line.port().Settings()), MeterLine::State::Open);
+        Session session(line.folder().path(), Clock::system(), meters);
         session.clockTimer().setEnabled(false);
         session.setSlot(1, meterAt(3));
-        session.start({1, 1, 1, 1, 1, 1});
+        session.start();
         session.pollTimer().setEnabled(false);
         auto tick = [&session] {
             QSignalSpy done(&session, &Session::tickFinished);
@@ -115,16 +122,16 @@ private slots:
             return done.wait(10000);
         };
         QVERIFY(tick());
-        QCOMPARE(session.slotStatus[0], status);
-        const SlotHealth &h = session.health[0];
+        QCOMPARE(session.slotStatus(1), status);
+        const SlotHealth &h = session.health(1);
         QCOMPARE(h.good, status.isEmpty() ? 2 : 0);
         QCOMPARE(h.transactions - h.good, h.noReply + h.badReply + h.exceptions);
 
         // The meter answers again (here: the slot is moved to a sound one).
         session.setSlot(1, meterAt(4));
         QVERIFY(tick());
-        QCOMPARE(session.slotStatus[0], QString());
-        QCOMPARE(session.readings[0][1], QStringLiteral("4442"));
+        QCOMPARE(session.slotStatus(1), QString());
+        QCOMPARE(session.reading(1, 1), QStringLiteral("4442"));
         QCOMPARE(h.lastFailure, status);
     }
 };

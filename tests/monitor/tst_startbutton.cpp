@@ -2,6 +2,7 @@
 #include "fakemeterport.h"
 #include "findcontrol.h"
 #include "form1.h"
+#include "form2.h"
 #include "form3.h"
 #include "form4.h"
 #include "intervaltimer.h"
@@ -62,24 +63,31 @@ private slots:
         TestFolder dir;
         QVERIFY(dir.copyDist());
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        FakeMeterPort port;
+        Form1 f(dir.path(), clock, test::lendPort(port));
+        f.form2()->Command1_Click();
         Session &s = f.session();
-        s.displayCode = code;
+        s.setDisplayCode(code);
         // The shipped table: line 3 is ZRP-VA, a two-value model.
         useSlot(f, 2, 3, 2);
-        QCOMPARE(s.meterSlots[1].flag, QStringLiteral("B"));
-        s.PollTickCount = 7;
+        QCOMPARE(s.meterSlot(2).flag, QStringLiteral("B"));
+        // A run before this one left counts behind.
+        s.start();
+        for (int i = 0; i < 7; ++i)
+            f.line().tickEnded();
         for (int i = 0; i < 9; ++i)
-            s.recorder().countSecond();
+            s.recordTick();
+        s.stop();
+        QCOMPARE(f.line().ticksSinceReopen(), 7);
         QCOMPARE(s.recorder().count(), 9);
         f.Command3_Click();
         Form3 *d = f.form3();
         QVERIFY(d->isVisible());
         QCOMPARE(d->size(), size);
-        QCOMPARE(s.MeterDivisor[1], 100.0);
-        QCOMPARE(s.PollTickCount, 0);
+        QCOMPARE(s.meterSlot(2).decimalPlaces().divisor(), 100.0);
+        QCOMPARE(f.line().ticksSinceReopen(), 0);
         QCOMPARE(s.recorder().count(), 0);
-        QVERIFY(s.monitoring);
+        QVERIFY(s.isMonitoring());
         QVERIFY(s.pollTimer().enabled());
         QVERIFY(s.recordTimer().enabled());
         QVERIFY(f.noticeText().isEmpty());
@@ -90,7 +98,7 @@ private slots:
         }
         exitButton(d)->click();
         QVERIFY(!d->isVisible());
-        QVERIFY(!s.monitoring);
+        QVERIFY(!s.isMonitoring());
         QVERIFY(!s.pollTimer().enabled());
         QVERIFY(!s.recordTimer().enabled());
     }
@@ -103,12 +111,13 @@ private slots:
         QVERIFY(dir.copyDist());
         ManualClock clock;
         FakeMeterPort port;
-        QVERIFY(port.setPortOpen(true));
         port.registers[{1, 4}] = 2301;
         port.registers[{1, 6}] = 980;
-        Form1 f(dir.path(), clock, &port);
+        Form1 f(dir.path(), clock, test::lendPort(port));
+        f.form2()->Command1_Click();
+        QVERIFY(port.PortOpen());
         f.show(); // as in the program: the display is a window of the shown main window
-        f.session().displayCode = QStringLiteral("1");
+        f.session().setDisplayCode(QStringLiteral("1"));
         // Line 4: ZRP-WPF, power and power factor; no ID chosen is slave 0
         // on the wire, so slave 1 is chosen.
         useSlot(f, 1, 4);
@@ -143,7 +152,7 @@ private slots:
         QVERIFY(QFile::remove(dir.file(QStringLiteral("logo/vq2_366.jpg"))));
         ManualClock clock;
         Form1 f(dir.path(), clock);
-        f.session().displayCode = QStringLiteral("2");
+        f.session().setDisplayCode(QStringLiteral("2"));
         useSlot(f, 6, 0); // VQ2-V, model "A"
         f.Command3_Click();
         QVERIFY(f.form3()->isVisible());

@@ -160,7 +160,7 @@ private slots:
         QTest::keyClicks(list(f2, "Combo2")->lineEdit(), QStringLiteral("96"));
         QTest::keyClick(list(f2, "Combo2")->lineEdit(), Qt::Key_Return);
         QCOMPARE(f2->settingsText(), QStringLiteral("96,N,8,1"));
-        QCOMPARE(f.session().setup.host.baud, QStringLiteral("96"));
+        QCOMPARE(f.session().setup().host.baud, QStringLiteral("96"));
         // In the port list only the position counts, and typing does not move it.
         list(f2, "Combo1")->lineEdit()->clear();
         QTest::keyClicks(list(f2, "Combo1")->lineEdit(), QStringLiteral("COM5"));

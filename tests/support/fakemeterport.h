@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lendport.h"
 #include "modbusframe.h"
 #include "serialport.h"
 
@@ -8,6 +9,7 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 
 namespace kelmar::test {
@@ -29,6 +31,10 @@ public:
     {
         calls << QStringLiteral("PortOpen=%1").arg(open);
         if (open) {
+            if (opensInBackground && !m_open) {
+                m_opening = true;
+                return true;
+            }
             if (!m_plugged || m_open)
                 return m_open;
             m_open = true;
@@ -39,6 +45,7 @@ public:
         if (m_open)
             events << QStringLiteral("close");
         m_open = false;
+        m_opening = false;
         closedAt.restart();
         return true;
     }
@@ -125,6 +132,23 @@ public:
         }
     }
     void plugIn() { m_plugged = true; }
+    // A transport that connects in the background: an open asked for comes
+    // through (opened()) or fails (portLost()) when the test says so.
+    void finishOpening()
+    {
+        if (!m_opening)
+            return;
+        m_opening = false;
+        if (m_plugged) {
+            m_open = true;
+            events << QStringLiteral("open");
+            openedAt.restart();
+            emit opened();
+        } else {
+            emit portLost();
+        }
+    }
+    bool opening() const { return m_opening; }
 
     std::map<std::pair<int, int>, quint16> registers; // {slave, register} -> value
     std::set<int> silent;
@@ -136,10 +160,12 @@ public:
     // Replaces the answer from the register table when set.
     std::function<void(const QByteArray &request)> onOutput;
     bool brokenCount = false; // InBufferCount fails although the port is open
+    bool opensInBackground = false;
 
 private:
     bool m_open = false;
     bool m_plugged = true;
+    bool m_opening = false;
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     QByteArray m_inbox;
