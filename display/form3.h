@@ -1,7 +1,7 @@
 #pragma once
 
 #include "displayplan.h"
-#include "meterline.h"
+#include "counts.h"
 
 #include <QPixmap>
 #include <QString>
