@@ -37,10 +37,6 @@ bool PollingCycle::tick()
 // Moves on to the next enabled slot, or ends the tick after the last one.
 void PollingCycle::step()
 {
-    if (m_abandoned) {
-        m_running = false;
-        return;
-    }
     while (++m_slot <= SlotCount) {
         const MeterSlot s = m_hooks.slot(m_slot);
         if (!s.enabled)
@@ -53,6 +49,10 @@ void PollingCycle::step()
 
 void PollingCycle::finishTick()
 {
+    if (m_abandoned) {
+        m_running = false;
+        return;
+    }
     // A value that was not read in this tick (a slot switched off, the
     // second value of a one-value model) must not stand as if measured.
     QStringList captions;
@@ -74,7 +74,8 @@ void PollingCycle::reading(int item)
     const QString id = slaveText(s);
     if (m_failedSlaves.count(id)) {
         m_read[m_slot - 1][item] = true;
-        m_hooks.writeLabel(m_slot, item, QString());
+        if (!m_abandoned)
+            m_hooks.writeLabel(m_slot, item, QString());
         if (item == 0 && s.hasSecondValue())
             reading(1);
         else
@@ -96,17 +97,13 @@ void PollingCycle::reading(int item)
 
 void PollingCycle::readingDone(int item, const ModbusReading &r)
 {
-    if (m_abandoned) {
-        m_running = false;
-        return;
-    }
     const MeterSlot s = m_hooks.slot(m_slot);
-    if (m_hooks.transactionDone)
+    if (m_hooks.transactionDone && !m_abandoned)
         m_hooks.transactionDone(m_slot, item, r);
     if (!r.ok())
         m_failedSlaves.insert(slaveText(s));
     m_read[m_slot - 1][item] = true;
-    if (const auto shown = formatReading(r.text(), m_hooks.divisor(m_slot)))
+    if (const auto shown = formatReading(r.text(), m_hooks.divisor(m_slot)); shown && !m_abandoned)
         m_hooks.writeLabel(m_slot, item, *shown);
     // The model is looked at again now: it may have changed during the
     // transaction.

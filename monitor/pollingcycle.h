@@ -55,9 +55,9 @@ public:
     // Starts a tick; false (and nothing happens) while one is running.
     bool tick();
     bool running() const { return m_running; }
-    // The running tick no longer counts (Exit): it sends no further request,
-    // tells nothing more through the hooks and ends without finished() as
-    // soon as the transaction on the line is over.
+    // The running tick no longer counts (Exit): it reads to its end, so the
+    // line sees whole ticks only, but shows nothing, counts nothing and ends
+    // without finished().
     void abandon() { m_abandoned = m_running; }
 
     // The slave ID as the request carries it: the decimal text of the
