@@ -42,6 +42,8 @@ MeterLine::MeterLine(TransportFactory factory, QObject *parent)
     : QObject(parent), m_factory(std::move(factory)), m_port(std::make_unique<Port>(*this))
 {
     m_pause.setSingleShot(true);
+    // A coarse timer may end the pause early; the driver needs all of it.
+    m_pause.setTimerType(Qt::PreciseTimer);
     m_pause.setInterval(ReopenPauseMs);
     connect(&m_pause, &QTimer::timeout, this, &MeterLine::reopenAfterPause);
 }
