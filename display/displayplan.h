@@ -1,5 +1,6 @@
 #pragma once
 
+#include "displaygeometry.h"
 #include "meterline.h"
 
 #include <QPixmap>
@@ -10,14 +11,6 @@
 #include <optional>
 
 namespace kelmar {
-
-// A value field's place on the window and the font size it is drawn at
-// when the reading fits.
-struct ValueField
-{
-    QRect rect;
-    double points = 0;
-};
 
 // What a start does to one slot of the display window.
 struct SlotPlan
