@@ -47,7 +47,7 @@ constexpr ValueField LowerField{{206, 69, 151, 47}, 32};
 // top (637, not 632).
 struct Screen
 {
-    QSize twips; // the window's outer size, set in twips
+    QSize twips;      // the window's outer size, set in twips
     QPoint firstSlot; // top left corner of slot 1's picture
     QPoint exitButton;
 };

@@ -75,9 +75,9 @@ Form3::Form3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindow
         m_titles[k - 1] = label(this, QStringLiteral("Label%1").arg(SlotCount + k), title,
                                 designFont(FontKai, TitlePoints, true), GreyText,
                                 Qt::AlignLeft | Qt::AlignVCenter);
-        QLabel *status = label(this, QStringLiteral("Status%1").arg(k),
-                               Status.translated(title.topLeft()),
-                               designFont(FontMing, StatusPoints, true), StatusText, Qt::AlignCenter);
+        QLabel *status =
+            label(this, QStringLiteral("Status%1").arg(k), Status.translated(title.topLeft()),
+                  designFont(FontMing, StatusPoints, true), StatusText, Qt::AlignCenter);
         fill(status, StatusNoReply);
         status->hide();
         m_status[k - 1] = status;
@@ -86,20 +86,20 @@ Form3::Form3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindow
         for (int item = 0; item < ItemsPerSlot; ++item) {
             const ValueField field =
                 placedField(PanelKind::Neutral, item, slotOrigin(ScreenSize::Small, k));
-            ReadingLabel *v = label<ReadingLabel>(
-                this, QStringLiteral("Label%1_%2").arg(k).arg(item), field.rect,
-                designFont(FontArial, InitialPoints[k - 1][item], true), ValueText,
-                Qt::AlignCenter);
+            ReadingLabel *v =
+                label<ReadingLabel>(this, QStringLiteral("Label%1_%2").arg(k).arg(item), field.rect,
+                                    designFont(FontArial, InitialPoints[k - 1][item], true),
+                                    ValueText, Qt::AlignCenter);
             fill(v, ValueBackground);
             m_values[k - 1][item] = v;
         }
     }
     Label13 =
-        label(this, QStringLiteral("Label13"), Clock,
-              designFont(FontArial, ClockPoints, true), GreyText, Qt::AlignLeft | Qt::AlignVCenter);
-    Label14 = label(this, QStringLiteral("Label14"), Recording,
-                    designFont(FontArial, ClockPoints, true), RecordText,
-                    Qt::AlignRight | Qt::AlignVCenter);
+        label(this, QStringLiteral("Label13"), Clock, designFont(FontArial, ClockPoints, true),
+              GreyText, Qt::AlignLeft | Qt::AlignVCenter);
+    Label14 =
+        label(this, QStringLiteral("Label14"), Recording, designFont(FontArial, ClockPoints, true),
+              RecordText, Qt::AlignRight | Qt::AlignVCenter);
     QFont noticeFont = designFont(FontArial, ClockPoints, true);
     noticeFont.setPixelSize(NoticePixels);
     m_notice = label<NoticeBand>(this, QStringLiteral("Notice"), QRect(), noticeFont, NoticeText,

@@ -103,12 +103,15 @@ private slots:
         QTest::addColumn<int>("rule");
         QStringList inside{"Label13", "Label14", "Command1"};
         for (int k = 1; k <= SlotCount; ++k)
-            inside << QStringLiteral("Image%1").arg(k) << QStringLiteral("Label%1").arg(SlotCount + k)
+            inside << QStringLiteral("Image%1").arg(k)
+                   << QStringLiteral("Label%1").arg(SlotCount + k)
                    << QStringLiteral("Status%1").arg(k) << QStringLiteral("Label%1_0").arg(k)
                    << QStringLiteral("Label%1_1").arg(k);
         for (const QString &name : inside)
-            QTest::addRow("%s inside the window", qPrintable(name)) << name << QString() << int(InsideWindow);
-        QTest::newRow("Text1 below the visible area") << QStringLiteral("Text1") << QString() << int(BelowWindow);
+            QTest::addRow("%s inside the window", qPrintable(name))
+                << name << QString() << int(InsideWindow);
+        QTest::newRow("Text1 below the visible area")
+            << QStringLiteral("Text1") << QString() << int(BelowWindow);
         for (int k = 1; k <= SlotCount; ++k) {
             const QString picture = QStringLiteral("Image%1").arg(k);
             QTest::addRow("Label%d_0 over display 0 of Image%d", k, k)
@@ -123,8 +126,10 @@ private slots:
                 QTest::addRow("Image%d one row below Image%d", k, k - 2)
                     << picture << QStringLiteral("Image%1").arg(k - 2) << int(GridWith);
         }
-        QTest::newRow("Label13 above the first titles") << QStringLiteral("Label13") << QStringLiteral("Label7") << int(ClockBand);
-        QTest::newRow("Label14 above the first titles") << QStringLiteral("Label14") << QStringLiteral("Label8") << int(ClockBand);
+        QTest::newRow("Label13 above the first titles")
+            << QStringLiteral("Label13") << QStringLiteral("Label7") << int(ClockBand);
+        QTest::newRow("Label14 above the first titles")
+            << QStringLiteral("Label14") << QStringLiteral("Label8") << int(ClockBand);
         QTest::newRow("Command1 across both columns below the last row")
             << QStringLiteral("Command1") << QStringLiteral("Image6") << int(ExitButton);
     }
@@ -157,13 +162,14 @@ private slots:
             break;
         case TitleOf:
             QCOMPARE(r.left(), o.left());
-            QCOMPARE(r.bottom(), o.top()); // the title line's last row is the picture's first
-            QVERIFY(r.width() < o.width());  // room for the status mark
+            QCOMPARE(r.bottom(), o.top());  // the title line's last row is the picture's first
+            QVERIFY(r.width() < o.width()); // room for the status mark
             QVERIFY(r.height() >= QFontMetrics(w->font()).height());
             break;
         case StatusOf: {
-            const QRect t = control(f, QStringLiteral("Label%1").arg(SlotCount + name.mid(6).toInt()))
-                                ->geometry();
+            const QRect t =
+                control(f, QStringLiteral("Label%1").arg(SlotCount + name.mid(6).toInt()))
+                    ->geometry();
             QVERIFY(r.left() > t.right());
             QCOMPARE(r.right(), o.right());
             QVERIFY(r.top() >= t.top() && r.bottom() < o.top());
