@@ -1,6 +1,7 @@
 #pragma once
 
 #include "counts.h"
+#include "displaygeometry.h"
 
 #include <QPixmap>
 #include <QPoint>
@@ -10,14 +11,6 @@
 #include <optional>
 
 namespace kelmar {
-
-// A value field's place on the window and the font size it is drawn at
-// when the reading fits.
-struct ValueField
-{
-    QRect rect;
-    double points = 0;
-};
 
 // What a start does to one slot of the display window.
 struct SlotPlan

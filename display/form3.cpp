@@ -17,82 +17,19 @@
 
 namespace kelmar {
 
+using namespace displaytable;
+
 namespace {
-
-struct Place
-{
-    int left, top, width, height;
-};
-
-struct SlotPlaces
-{
-    Place picture;
-    Place title;
-    Place value0;
-    Place value1;
-    double points0;
-    double points1;
-};
-
-// Initial geometry in pixels. The start button moves the slots it lays out;
-// the rest stays as here.
-constexpr int ClientWidth = 800;
-constexpr int ClientHeight = 600;
-constexpr std::array<SlotPlaces, SlotCount> SlotTable{{
-    {{24, 56, 366, 143}, {24, 24, 281, 33}, {64, 64, 317, 57}, {230, 125, 151, 47}, 39.75, 39.75},
-    {{408, 56, 366, 143}, {408, 24, 281, 33}, {448, 64, 317, 57}, {614, 125, 151, 47}, 60, 32.25},
-    {{24, 232, 366, 143}, {24, 200, 281, 33}, {64, 240, 317, 57}, {230, 301, 151, 47}, 60, 60},
-    {{408, 232, 366, 143}, {408, 200, 281, 33}, {448, 240, 317, 57}, {614, 301, 151, 47}, 60, 60},
-    {{24, 408, 366, 143}, {24, 376, 281, 33}, {64, 416, 317, 57}, {230, 477, 151, 47}, 60, 60},
-    {{408, 408, 366, 143}, {408, 376, 281, 33}, {448, 416, 317, 57}, {614, 477, 151, 47}, 60, 60},
-}};
-constexpr Place Label13Place{0, 0, 241, 25};
-constexpr Place Label14Place{168, 0, 121, 25};
-constexpr Place Command1Place{24, 552, 753, 35};
-constexpr Place Text1Place{8, 864, 49, 33}; // below the visible area
-// A slot's status mark, relative to its title: on the title line right of
-// the title label, above the right end of the picture, so it moves with
-// the slot and covers neither the title nor the readings.
-constexpr Place StatusOffset{285, 4, 81, 25};
-// The problem line fills the band right of the clock and the recording
-// indicator, down to the first slot title, with clear space beside it and
-// a pixel above the titles (whose glyphs start lower in their line).
-constexpr int NoticeGap = 6;
-constexpr int NoticeBottomGap = 1;
-
-const QColor Background(25, 43, 81);
-const QColor ValueText(255, 0, 0);
-const QColor ValueBackground(0, 0, 0);
-const QColor GreyText(180, 180, 180);
-const QColor RecordText(255, 0, 0);
-const QColor NoticeText(255, 220, 60);
-const QColor StatusText(0, 0, 0);
-// Behind the status text, by kind: a meter that is silent, one whose
-// replies arrive broken (a wiring or address fault), one that refuses.
-const QColor StatusNoReply(255, 176, 0);    // amber
-const QColor StatusBadReply(255, 110, 80);  // salmon red
-const QColor StatusException(190, 150, 255); // violet
-
-constexpr double TitlePoints = 20.25;
-constexpr double ClockPoints = 14.25;
-constexpr double ExitPoints = 24;
-constexpr double StatusPoints = 12;
-constexpr int NoticePixels = 16; // read from a step back, whatever the screen's DPI
 
 const QString RecordCaption = QStringLiteral("RECORD");
 
-QRect rectOf(const Place &p)
-{
-    return QRect(p.left, p.top, p.width, p.height);
-}
-
 template <typename L = QLabel>
-L *label(QWidget *parent, const QString &name, const Place &p, const QFont &font,
+L *label(QWidget *parent, const QString &name, const QRect &place, const QFont &font,
          const QColor &text, Qt::Alignment align)
 {
     auto *l = new L(parent);
     l->setObjectName(name);
-    l->setGeometry(rectOf(p));
+    l->setGeometry(place);
     l->setFont(font);
     l->setAlignment(align);
     l->setTextFormat(Qt::PlainText);
@@ -115,7 +52,8 @@ void fill(QWidget *w, const QColor &colour)
 Form3::Form3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     setWindowTitle(QStringLiteral("Kelmar 資訊顯示"));
-    resize(ClientWidth, ClientHeight);
+    // Created at the small screen's size; the start button sets the size.
+    resize(displayWindowSize(ScreenSize::Small));
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Background);
@@ -127,46 +65,44 @@ Form3::Form3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindow
     for (int k = 1; k <= SlotCount; ++k) {
         QLabel *image = new QLabel(this);
         image->setObjectName(QStringLiteral("Image%1").arg(k));
-        image->setGeometry(rectOf(SlotTable[k - 1].picture));
+        image->setGeometry(QRect(slotOrigin(ScreenSize::Small, k), Panel));
         image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         image->setPixmap(panel);
         m_images[k - 1] = image;
     }
     for (int k = 1; k <= SlotCount; ++k) {
-        const SlotPlaces &s = SlotTable[k - 1];
-        m_titles[k - 1] = label(this, QStringLiteral("Label%1").arg(SlotCount + k), s.title,
+        const QRect title(titlePosition(ScreenSize::Small, k), Title.size());
+        m_titles[k - 1] = label(this, QStringLiteral("Label%1").arg(SlotCount + k), title,
                                 designFont(FontKai, TitlePoints, true), GreyText,
                                 Qt::AlignLeft | Qt::AlignVCenter);
         QLabel *status =
-            label(this, QStringLiteral("Status%1").arg(k),
-                  Place{s.title.left + StatusOffset.left, s.title.top + StatusOffset.top,
-                        StatusOffset.width, StatusOffset.height},
+            label(this, QStringLiteral("Status%1").arg(k), Status.translated(title.topLeft()),
                   designFont(FontMing, StatusPoints, true), StatusText, Qt::AlignCenter);
         fill(status, StatusNoReply);
         status->hide();
         m_status[k - 1] = status;
     }
     for (int k = 1; k <= SlotCount; ++k) {
-        const SlotPlaces &s = SlotTable[k - 1];
-        const Place places[ItemsPerSlot] = {s.value0, s.value1};
-        const double points[ItemsPerSlot] = {s.points0, s.points1};
         for (int item = 0; item < ItemsPerSlot; ++item) {
-            ReadingLabel *v = label<ReadingLabel>(
-                this, QStringLiteral("Label%1_%2").arg(k).arg(item), places[item],
-                designFont(FontArial, points[item], true), ValueText, Qt::AlignCenter);
+            const ValueField field =
+                placedField(PanelKind::Neutral, item, slotOrigin(ScreenSize::Small, k));
+            ReadingLabel *v =
+                label<ReadingLabel>(this, QStringLiteral("Label%1_%2").arg(k).arg(item), field.rect,
+                                    designFont(FontArial, InitialPoints[k - 1][item], true),
+                                    ValueText, Qt::AlignCenter);
             fill(v, ValueBackground);
             m_values[k - 1][item] = v;
         }
     }
     Label13 =
-        label(this, QStringLiteral("Label13"), Label13Place,
-              designFont(FontArial, ClockPoints, true), GreyText, Qt::AlignLeft | Qt::AlignVCenter);
-    Label14 = label(this, QStringLiteral("Label14"), Label14Place,
-                    designFont(FontArial, ClockPoints, true), RecordText,
-                    Qt::AlignRight | Qt::AlignVCenter);
+        label(this, QStringLiteral("Label13"), Clock, designFont(FontArial, ClockPoints, true),
+              GreyText, Qt::AlignLeft | Qt::AlignVCenter);
+    Label14 =
+        label(this, QStringLiteral("Label14"), Recording, designFont(FontArial, ClockPoints, true),
+              RecordText, Qt::AlignRight | Qt::AlignVCenter);
     QFont noticeFont = designFont(FontArial, ClockPoints, true);
     noticeFont.setPixelSize(NoticePixels);
-    m_notice = label<NoticeBand>(this, QStringLiteral("Notice"), Place{}, noticeFont, NoticeText,
+    m_notice = label<NoticeBand>(this, QStringLiteral("Notice"), QRect(), noticeFont, NoticeText,
                                  Qt::AlignLeft | Qt::AlignTop);
 
     // The focus box keeps the keyboard away from Exit, so a stray key does
@@ -174,14 +110,14 @@ Form3::Form3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindow
     // the invisible box is kept or used.
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(rectOf(Text1Place));
+    Text1->setGeometry(FocusBox);
     Text1->setReadOnly(true);
     Text1->setFocusPolicy(Qt::ClickFocus);
     Text1->setContextMenuPolicy(Qt::NoContextMenu);
     Text1->setAcceptDrops(false);
     Command1 = new QPushButton(QStringLiteral("Exit"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(rectOf(Command1Place));
+    Command1->setGeometry(QRect(exitButtonPosition(ScreenSize::Small), ExitButton));
     Command1->setFont(designFont(FontArial, ExitPoints, true));
     Command1->raise();
     setFocusProxy(Text1);
@@ -278,7 +214,7 @@ void Form3::applyLayout(const DisplayPlan &plan)
     for (int k = 1; k <= SlotCount; ++k) {
         const QPoint title = plan.slotPlans[k - 1].title;
         m_titles[k - 1]->move(title);
-        m_status[k - 1]->move(title + QPoint(StatusOffset.left, StatusOffset.top));
+        m_status[k - 1]->move(title + Status.topLeft());
     }
     for (int k = 1; k <= SlotCount; ++k) {
         const SlotPlan &s = plan.slotPlans[k - 1];

@@ -12,11 +12,11 @@ namespace kelmar {
 
 namespace {
 
-// Field positions: where the start button puts the value labels of each
-// model, relative to the picture's top left corner.
-constexpr QRect SingleField{22, 8, 321, 81};
-constexpr QRect UpperField{40, 8, 317, 57};
-constexpr QRect LowerField{206, 69, 151, 47};
+constexpr int PanelWidth = displaytable::Panel.width();
+constexpr int PanelHeight = displaytable::Panel.height();
+constexpr QRect SingleField = displaytable::SingleField.rect;
+constexpr QRect UpperField = displaytable::UpperField.rect;
+constexpr QRect LowerField = displaytable::LowerField.rect;
 
 struct Key
 {
@@ -226,7 +226,7 @@ void drawTwoValues(QPainter &p, const Look &look)
 {
     // One smoked glass over both fields, with the unit annunciators in the
     // free corner below the upper field.
-    const QRect glass(36, 4, 325, 117);
+    const QRect glass = (UpperField | LowerField).adjusted(-4, -4, 4, 5);
     drawGlass(p, glass);
     drawField(p, UpperField, 5);
     drawField(p, LowerField, 4);
@@ -261,9 +261,10 @@ void drawTwoValues(QPainter &p, const Look &look)
 
 QList<QRect> panelDisplayFields(PanelKind kind)
 {
-    if (kind == PanelKind::SingleValue)
-        return {SingleField};
-    return {UpperField, LowerField};
+    QList<QRect> fields;
+    for (int item = 0; item < fieldCount(kind); ++item)
+        fields << panelField(kind, item).rect;
+    return fields;
 }
 
 QString panelName(PanelKind kind)
@@ -275,7 +276,7 @@ QImage drawMeterPanel(PanelKind kind)
 {
     QImage image(PanelWidth, PanelHeight, QImage::Format_RGB32);
     // The corners outside the rounded bezel take the display window's colour.
-    image.fill(QColor(25, 43, 81));
+    image.fill(displaytable::Background);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);

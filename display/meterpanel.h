@@ -1,5 +1,7 @@
 #pragma once
 
+#include "displaygeometry.h"
+
 #include <QImage>
 #include <QList>
 #include <QRect>
@@ -7,25 +9,14 @@
 
 namespace kelmar {
 
-// Front panels of the meters, drawn in code: the built-in picture of the
-// display window and the two model pictures that tools/mkpanels writes.
-enum class PanelKind {
-    Neutral,     // built-in picture: two display fields, no maker's name
-    SingleValue, // model "A": one large display field
-    TwoValues,   // model "B": a large field on top, a small one lower right
-};
-
-constexpr int PanelWidth = 366;
-constexpr int PanelHeight = 143;
-
-// The display fields of a panel, relative to its top left corner. The value
-// labels of the display window are placed exactly over these.
+// The display fields of a panel, relative to its top left corner, as the
+// display window's table gives them.
 QList<QRect> panelDisplayFields(PanelKind kind);
 
 // The name printed on the panel ("VQ2", "ZRP", or a neutral caption).
 QString panelName(PanelKind kind);
 
-// A 366 x 143 picture of the panel.
+// A picture of the panel, at the size the display window's table gives.
 QImage drawMeterPanel(PanelKind kind);
 
 } // namespace kelmar

@@ -1,29 +1,22 @@
 #pragma once
 
+#include "displaygeometry.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
 #include <optional>
 
-// What the start button does to the display window, as tables and plain
-// functions: window size per screen size, the slot grid, the value labels
-// of each model, the Exit button, the pictures and the divisors.
+// What the start button does to the display window, as plain functions over
+// the window's table (displaygeometry.h: window size per screen size, the
+// slot grid, the Exit button): the value fields of each model, the pictures
+// and the divisors.
 namespace kelmar {
-
-enum class ScreenSize { Small, Large }; // 800X600, 1024X768
 
 // "1" and "2", compared whole and case-sensitively; anything else lays out
 // nothing.
 std::optional<ScreenSize> screenSizeFromCode(const QString &OP_D);
-
-// The window's outer size: set in twips, 15 twips to the pixel.
-QSize displayWindowSize(ScreenSize s);
-
-// Top left corner of slot k's picture (k from 1 to SlotCount): two columns, three rows.
-QPoint slotOrigin(ScreenSize s, int k);
-QPoint titlePosition(ScreenSize s, int k);
-QPoint exitButtonPosition(ScreenSize s);
 
 enum class SlotAction {
     Clear,    // slot off: no picture, no readings
@@ -34,15 +27,9 @@ enum class SlotAction {
 
 SlotAction slotAction(bool enabled, const QString &flag);
 
-struct ValuePlace
-{
-    QRect rect;
-    double points;
-};
-
-// Where value label item 0 or 1 of a slot at origin goes for a model.
-// Model A has no item 1.
-ValuePlace valuePlace(SlotAction model, int item, QPoint origin);
+// Where value label item 0 or 1 of a slot at origin goes for a model: over
+// the display field of the model's panel. Model A has no item 1.
+ValueField valuePlace(SlotAction model, int item, QPoint origin);
 
 // The picture of a model, relative to the program folder; empty for
 // actions without a picture.

@@ -46,11 +46,6 @@ private:
     QStringList m_missing;
 };
 
-ValueField field(const ValuePlace &p)
-{
-    return {p.rect, p.points};
-}
-
 } // namespace
 
 StartLayoutResult layOutDisplay(Form3 &display, const std::array<MeterSlot, SlotCount> &meterSlots,
@@ -75,9 +70,9 @@ StartLayoutResult layOutDisplay(Form3 &display, const std::array<MeterSlot, Slot
             case SlotAction::ModelA:
             case SlotAction::ModelB:
                 s.image = pictures.picture(action);
-                s.item0 = field(valuePlace(action, 0, s.picture));
+                s.item0 = valuePlace(action, 0, s.picture);
                 if (action == SlotAction::ModelB)
-                    s.item1 = field(valuePlace(action, 1, s.picture));
+                    s.item1 = valuePlace(action, 1, s.picture);
                 break;
             case SlotAction::LeaveAsIs:
                 s.keep = true;

@@ -36,6 +36,19 @@ QLabel *image(const Form3 &f, int k)
     return control<QLabel>(f, QStringLiteral("Image%1").arg(k));
 }
 
+// How a control of the window as created lies (initialGeometry).
+enum Rule {
+    InsideWindow,
+    BelowWindow,
+    OverDisplay0,
+    OverDisplay1,
+    TitleOf,
+    StatusOf,
+    GridWith,
+    ClockBand,
+    ExitButton
+};
+
 QColor textColour(const QWidget *w)
 {
     return w->palette().color(QPalette::WindowText);
@@ -76,42 +89,115 @@ private slots:
         QVERIFY(f.isWindow());
     }
 
+    // The window as created, checked against the rules of its layout rather
+    // than its table: every control inside the window but the focus box,
+    // each value field exactly over a display of its slot's built-in panel,
+    // each title on the line above its picture, each status mark on the
+    // title line flush with the picture's right end, the pictures in two
+    // aligned columns and three evenly spaced rows, the clock band above the
+    // titles and Exit across both columns below the last row.
     void initialGeometry_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("rect");
-        QTest::newRow("Label13") << "Label13" << QRect(0, 0, 241, 25);
-        QTest::newRow("Label14") << "Label14" << QRect(168, 0, 121, 25);
-        QTest::newRow("Command1") << "Command1" << QRect(24, 552, 753, 35);
-        QTest::newRow("Text1 below the visible area") << "Text1" << QRect(8, 864, 49, 33);
-        const QPoint picture[SlotCount] = {{24, 56},   {408, 56}, {24, 232},
-                                           {408, 232}, {24, 408}, {408, 408}};
-        const QPoint title[SlotCount] = {{24, 24},   {408, 24}, {24, 200},
-                                         {408, 200}, {24, 376}, {408, 376}};
-        const QPoint item0[SlotCount] = {{64, 64},   {448, 64}, {64, 240},
-                                         {448, 240}, {64, 416}, {448, 416}};
-        const QPoint item1[SlotCount] = {{230, 125}, {614, 125}, {230, 301},
-                                         {614, 301}, {230, 477}, {614, 477}};
+        QTest::addColumn<QString>("other"); // the control the rule relates it to
+        QTest::addColumn<int>("rule");
+        QStringList inside{"Label13", "Label14", "Command1"};
+        for (int k = 1; k <= SlotCount; ++k)
+            inside << QStringLiteral("Image%1").arg(k)
+                   << QStringLiteral("Label%1").arg(SlotCount + k)
+                   << QStringLiteral("Status%1").arg(k) << QStringLiteral("Label%1_0").arg(k)
+                   << QStringLiteral("Label%1_1").arg(k);
+        for (const QString &name : inside)
+            QTest::addRow("%s inside the window", qPrintable(name))
+                << name << QString() << int(InsideWindow);
+        QTest::newRow("Text1 below the visible area")
+            << QStringLiteral("Text1") << QString() << int(BelowWindow);
         for (int k = 1; k <= SlotCount; ++k) {
-            QTest::addRow("Image%d", k)
-                << QStringLiteral("Image%1").arg(k) << QRect(picture[k - 1], QSize(366, 143));
-            QTest::addRow("Label%d", SlotCount + k) << QStringLiteral("Label%1").arg(SlotCount + k)
-                                                    << QRect(title[k - 1], QSize(281, 33));
-            QTest::addRow("Label%d item 0", k)
-                << QStringLiteral("Label%1_0").arg(k) << QRect(item0[k - 1], QSize(317, 57));
-            QTest::addRow("Label%d item 1", k)
-                << QStringLiteral("Label%1_1").arg(k) << QRect(item1[k - 1], QSize(151, 47));
+            const QString picture = QStringLiteral("Image%1").arg(k);
+            QTest::addRow("Label%d_0 over display 0 of Image%d", k, k)
+                << QStringLiteral("Label%1_0").arg(k) << picture << int(OverDisplay0);
+            QTest::addRow("Label%d_1 over display 1 of Image%d", k, k)
+                << QStringLiteral("Label%1_1").arg(k) << picture << int(OverDisplay1);
+            QTest::addRow("Label%d on the line above Image%d", SlotCount + k, k)
+                << QStringLiteral("Label%1").arg(SlotCount + k) << picture << int(TitleOf);
+            QTest::addRow("Status%d on the title line at Image%d's right end", k, k)
+                << QStringLiteral("Status%1").arg(k) << picture << int(StatusOf);
+            if (k > 2)
+                QTest::addRow("Image%d one row below Image%d", k, k - 2)
+                    << picture << QStringLiteral("Image%1").arg(k - 2) << int(GridWith);
         }
+        QTest::newRow("Label13 above the first titles")
+            << QStringLiteral("Label13") << QStringLiteral("Label7") << int(ClockBand);
+        QTest::newRow("Label14 above the first titles")
+            << QStringLiteral("Label14") << QStringLiteral("Label8") << int(ClockBand);
+        QTest::newRow("Command1 across both columns below the last row")
+            << QStringLiteral("Command1") << QStringLiteral("Image6") << int(ExitButton);
     }
     void initialGeometry()
     {
         QFETCH(QString, name);
-        QFETCH(QRect, rect);
+        QFETCH(QString, other);
+        QFETCH(int, rule);
         QWidget owner;
         Form3 f(&owner);
         QWidget *w = control(f, name);
-        QCOMPARE(w->geometry(), rect);
-        QVERIFY(w->isVisibleTo(&f));
+        const QRect r = w->geometry();
+        const QRect o = other.isEmpty() ? QRect() : control(f, other)->geometry();
+        const QList<QRect> displays = panelDisplayFields(PanelKind::Neutral);
+        switch (Rule(rule)) {
+        case InsideWindow:
+            QVERIFY(!r.isEmpty());
+            QVERIFY(f.rect().contains(r));
+            // The status marks show only when a meter fails.
+            QCOMPARE(w->isVisibleTo(&f), !name.startsWith(QLatin1String("Status")));
+            break;
+        case BelowWindow:
+            QVERIFY(r.top() >= f.height());
+            QVERIFY(w->isVisibleTo(&f));
+            break;
+        case OverDisplay0:
+        case OverDisplay1:
+            QCOMPARE(o.size(), image(f, 1)->pixmap().size());
+            QCOMPARE(r, displays[rule == OverDisplay0 ? 0 : 1].translated(o.topLeft()));
+            break;
+        case TitleOf:
+            QCOMPARE(r.left(), o.left());
+            QCOMPARE(r.bottom(), o.top());  // the title line's last row is the picture's first
+            QVERIFY(r.width() < o.width()); // room for the status mark
+            QVERIFY(r.height() >= QFontMetrics(w->font()).height());
+            break;
+        case StatusOf: {
+            const QRect t =
+                control(f, QStringLiteral("Label%1").arg(SlotCount + name.mid(6).toInt()))
+                    ->geometry();
+            QVERIFY(r.left() > t.right());
+            QCOMPARE(r.right(), o.right());
+            QVERIFY(r.top() >= t.top() && r.bottom() < o.top());
+            break;
+        }
+        case GridWith: {
+            // Same column, next row; rows one pitch apart, the pitch as the
+            // first two rows set it, the slot's title between them.
+            const int k = name.mid(5).toInt();
+            const int pitch = image(f, 3)->y() - image(f, 1)->y();
+            QCOMPARE(r.left(), o.left());
+            QCOMPARE(r.top() - o.top(), pitch);
+            QVERIFY(title(f, k)->y() > o.bottom());
+            // The other column: beside it, on the same row.
+            const QRect beside = image(f, k % 2 ? k + 1 : k - 1)->geometry();
+            QCOMPARE(beside.top(), r.top());
+            QVERIFY(!beside.intersects(r));
+            break;
+        }
+        case ClockBand:
+            QVERIFY(r.bottom() <= o.top());
+            break;
+        case ExitButton:
+            QCOMPARE(r.left(), image(f, 1)->x());
+            QVERIFY(r.right() >= o.right());
+            QVERIFY(r.top() > o.bottom());
+            break;
+        }
     }
 
     void valueLabels_data()

@@ -47,13 +47,13 @@ private slots:
         QFETCH(PanelKind, kind);
         QFETCH(QString, shipped);
         const QImage drawn = drawMeterPanel(kind);
-        QCOMPARE(drawn.size(), QSize(PanelWidth, PanelHeight));
+        QCOMPARE(drawn.size(), displaytable::Panel);
 
         QList<QImage> pictures{drawn};
         if (!shipped.isEmpty()) {
             const QImage file(QStringLiteral(KELMAR_SOURCE_DIR "/dist/logo/") + shipped);
             QVERIFY2(!file.isNull(), qPrintable(shipped));
-            QCOMPARE(file.size(), QSize(PanelWidth, PanelHeight));
+            QCOMPARE(file.size(), displaytable::Panel);
             // The shipped picture was made from this drawing (remake it with
             // kelmar_mkpanels when the drawing changes).
             const QImage a = file.convertToFormat(QImage::Format_RGB32);
@@ -73,7 +73,7 @@ private slots:
                 QVERIFY(meanGrey(img, QRect(edge.left(), edge.bottom(), edge.width(), 1)) < 70);
             }
             // Below the fields: the face with the name and the keys.
-            QVERIFY(meanGrey(img, QRect(0, 125, PanelWidth, 18)) > 35);
+            QVERIFY(meanGrey(img, QRect(0, 125, displaytable::Panel.width(), 18)) > 35);
         }
         // An instrument, not a grey box: many colours, lit indicators.
         QSet<QRgb> colours;
@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(panelDisplayFields(PanelKind::Neutral), panelDisplayFields(PanelKind::TwoValues));
         for (PanelKind k : {PanelKind::Neutral, PanelKind::SingleValue, PanelKind::TwoValues})
             for (const QRect &r : panelDisplayFields(k))
-                QVERIFY(QRect(0, 0, PanelWidth, PanelHeight).contains(r.adjusted(-2, -2, 2, 2)));
+                QVERIFY(QRect(QPoint(), displaytable::Panel).contains(r.adjusted(-2, -2, 2, 2)));
     }
 };
 

@@ -5,11 +5,12 @@
 #include <QTest>
 
 // The positions and sizes themselves are checked on the display window in
-// tst_startdisplay.
+// tst_startdisplay; here the rules every screen size's layout keeps.
 
 using namespace kelmar;
 using kelmar::test::TestFolder;
 
+Q_DECLARE_METATYPE(kelmar::ScreenSize)
 Q_DECLARE_METATYPE(std::optional<kelmar::ScreenSize>)
 Q_DECLARE_METATYPE(kelmar::SlotAction)
 Q_DECLARE_METATYPE(std::optional<int>)
@@ -59,6 +60,51 @@ private slots:
         QFETCH(QString, flag);
         QFETCH(SlotAction, action);
         QCOMPARE(kelmar::slotAction(enabled, flag), action);
+    }
+
+    // At each screen size: every slot's picture, title, status mark, value
+    // fields and the Exit button lie inside the window; each model's value
+    // fields lie inside the slot's picture (a start shows the model's
+    // picture at its own size) and apart from each other; no slot touches
+    // another; Exit lies below every picture.
+    void layoutKeepsItsRules_data()
+    {
+        QTest::addColumn<ScreenSize>("size");
+        QTest::newRow("800X600") << ScreenSize::Small;
+        QTest::newRow("1024X768") << ScreenSize::Large;
+    }
+    void layoutKeepsItsRules()
+    {
+        QFETCH(ScreenSize, size);
+        const QRect window(QPoint(), displayWindowSize(size));
+        const QRect exit(exitButtonPosition(size), displaytable::ExitButton);
+        QVERIFY(window.contains(exit));
+        QList<QRect> slotAreas;
+        for (int k = 1; k <= SlotCount; ++k) {
+            const QRect picture(slotOrigin(size, k), displaytable::Panel);
+            const QRect title(titlePosition(size, k), displaytable::Title.size());
+            const QRect status = displaytable::Status.translated(title.topLeft());
+            for (const QRect &r : {picture, title, status})
+                QVERIFY2(window.contains(r), qPrintable(QStringLiteral("slot %1").arg(k)));
+            QVERIFY(title.bottom() <= picture.top() && !status.intersects(title));
+            QVERIFY(exit.top() > picture.bottom());
+            for (SlotAction model : {SlotAction::ModelA, SlotAction::ModelB}) {
+                const int items = model == SlotAction::ModelA ? 1 : 2;
+                const ValueField first = valuePlace(model, 0, picture.topLeft());
+                for (int item = 0; item < items; ++item) {
+                    const ValueField v = valuePlace(model, item, picture.topLeft());
+                    QVERIFY(picture.contains(v.rect));
+                    QVERIFY(v.points > 0);
+                    QVERIFY(!status.intersects(v.rect) && !title.intersects(v.rect));
+                    if (item > 0)
+                        QVERIFY(!v.rect.intersects(first.rect));
+                }
+            }
+            const QRect area = title | picture;
+            for (const QRect &other : slotAreas)
+                QVERIFY2(!other.intersects(area), qPrintable(QStringLiteral("slot %1").arg(k)));
+            slotAreas << area;
+        }
     }
 
     void pictures()

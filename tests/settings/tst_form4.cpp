@@ -128,6 +128,10 @@ private slots:
         for (int k = 1; k <= 6; ++k)
             QTest::addRow("slot %d", k) << k;
     }
+    // Each slot's frame and controls keep the rules of the window's layout
+    // (its table is checked by these, not copied): frames stacked at one
+    // pitch without overlap, controls left to right on one line, each list
+    // under its caption.
     void layout()
     {
         QFETCH(int, k);
@@ -135,30 +139,47 @@ private slots:
         Form4 f(dir.path());
         const auto *frame = qobject_cast<const QGroupBox *>(MSCK(f, k)->parentWidget());
         QVERIFY(frame);
-        QCOMPARE(frame->geometry(), twipsRect(120, 120 + 960 * (k - 1), 11055, 855));
         QVERIFY(frame->title().isEmpty());
-        QCOMPARE(MSCK(f, k)->geometry(), twipsRect(120, 240, 1215, 495));
-        QCOMPARE(ID(f, k)->pos(), twipsRect(1320, 360, 0, 0).topLeft());
-        QCOMPARE(ID(f, k)->width(), px(855));
-        QCOMPARE(I(f, k)->pos(), twipsRect(2280, 360, 0, 0).topLeft());
-        QCOMPARE(I(f, k)->width(), px(855));
-        QCOMPARE(Combo(f, k)->pos(), twipsRect(3240, 360, 0, 0).topLeft());
-        QCOMPARE(Combo(f, k)->width(), px(2895));
-        QCOMPARE(Text(f, k)->geometry(), twipsRect(6240, 360, 4695, 375));
-        for (QWidget *w : {static_cast<QWidget *>(MSCK(f, k)), static_cast<QWidget *>(ID(f, k)),
-                           static_cast<QWidget *>(I(f, k)), static_cast<QWidget *>(Combo(f, k)),
-                           static_cast<QWidget *>(Text(f, k))})
-            QCOMPARE(w->parentWidget(), frame);
+        QVERIFY(f.rect().contains(frame->geometry()));
+        const QRect first = MSCK(f, 1)->parentWidget()->geometry();
+        const int pitch = MSCK(f, 2)->parentWidget()->y() - first.y();
+        QVERIFY(pitch > first.height());
+        QCOMPARE(frame->geometry(), first.translated(0, pitch * (k - 1)));
 
-        // Captions above the lists; "小數點" stands a little further right in slot 6.
-        QMap<QString, QPoint> captions;
+        const QList<QWidget *> row{MSCK(f, k), ID(f, k), I(f, k), Combo(f, k), Text(f, k)};
+        for (int i = 0; i < row.size(); ++i) {
+            QCOMPARE(row[i]->parentWidget(), frame);
+            // Neighbours may share a pixel column where twips round.
+            if (i > 0)
+                QVERIFY2(row[i - 1]->geometry().right() <= row[i]->x(),
+                         qPrintable(row[i]->objectName()));
+            if (i > 1)
+                QCOMPARE(row[i]->y(), row[1]->y());
+        }
+        QVERIFY(MSCK(f, k)->geometry().top() <= ID(f, k)->geometry().bottom());
+        QVERIFY(MSCK(f, k)->geometry().bottom() >= ID(f, k)->y());
+        QCOMPARE(I(f, k)->width(), ID(f, k)->width());
+
+        // Captions above the lists, flush with their left edges; "小數點"
+        // stands a little further right in slot 6, still over its list.
+        QMap<QString, QRect> captions;
         for (const QLabel *l : frame->findChildren<QLabel *>())
-            captions.insert(l->text(), l->pos());
-        QCOMPARE(captions.value(QStringLiteral("儀表ID")), QPoint(px(1320), px(120)));
-        QCOMPARE(captions.value(QStringLiteral("小數點")),
-                 QPoint(px(k == 6 ? 2400 : 2280), px(120)));
-        QCOMPARE(captions.value(QStringLiteral("型號")), QPoint(px(3240), px(120)));
-        QCOMPARE(captions.value(QStringLiteral("資訊輸入")), QPoint(px(6240), px(120)));
+            captions.insert(l->text(), l->geometry());
+        const QList<std::pair<QString, QWidget *>> captioned{
+            {QStringLiteral("儀表ID"), ID(f, k)},
+            {QStringLiteral("小數點"), I(f, k)},
+            {QStringLiteral("型號"), Combo(f, k)},
+            {QStringLiteral("資訊輸入"), Text(f, k)}};
+        for (const auto &[caption, list] : captioned) {
+            QVERIFY2(captions.contains(caption), qPrintable(caption));
+            const QRect c = captions.value(caption);
+            QVERIFY(c.bottom() < list->y());
+            QCOMPARE(c.top(), captions.value(QStringLiteral("儀表ID")).top());
+            if (k == 6 && caption == QStringLiteral("小數點"))
+                QVERIFY(c.left() > list->x() && c.left() < list->geometry().right());
+            else
+                QCOMPARE(c.left(), list->x());
+        }
 
         // The choices live behind the controls, not in hidden fields: every
         // control of the frame is seen and lies inside it.

@@ -45,7 +45,8 @@ QImage drawPanelIcon(int size)
     icon.fill(Qt::transparent);
     // The right end of the panel, as square as the panel is high: both
     // readings and the keys, large enough to read at menu sizes.
-    const QImage square = panel.copy(PanelWidth - PanelHeight, 0, PanelHeight, PanelHeight);
+    const int side = displaytable::Panel.height();
+    const QImage square = panel.copy(displaytable::Panel.width() - side, 0, side, side);
     const QImage scaled = square.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QPainter p(&icon);
     p.setRenderHint(QPainter::Antialiasing);
