@@ -73,6 +73,12 @@ int main(int argc, char *argv[])
     QObject::connect(&session.recordTimer(), &IntervalTimer::timeout, [&] { ++recordTicks; });
     QObject::connect(&session, &Session::lineRecorded,
                      [&] { written << QDateTime::currentDateTime(); });
+    int lineChanges = 0;
+    QObject::connect(&meters, &MeterLine::stateChanged, [&] { ++lineChanges; });
+    int emptyTicks = 0;
+    QObject::connect(&session, &Session::tickFinished, [&](const QString &l) {
+        emptyTicks += l.split(u'\t').mid(1).join(QString()).isEmpty();
+    });
     QElapsedTimer run;
     run.start();
     const double cpuStart = test::processCpuSeconds();
@@ -132,6 +138,8 @@ int main(int argc, char *argv[])
     std::printf("record lines %d (%d empty, before the first tick ended), record timer ticks "
                 "%d (target equal)\n",
                 count, empty, recordTicks);
+    std::printf("line state changes %d, ticks without a value %d (target 0, 0)\n", lineChanges,
+                emptyTicks);
     std::printf("lines with the time stamp of the line before: %d (target 0)\n", repeats);
     std::printf("oldest time stamp when written: %.2f s (target within 1.1 s)\n", worstAge);
     std::printf("last line: %s\n", qPrintable(session.recordLine()));
