@@ -123,8 +123,13 @@ FileResult replaceFile(const QString &path, const QByteArray &bytes, LinkPolicy 
     QTemporaryFile temp(target + QStringLiteral(".XXXXXX"));
     if (!temp.open())
         return refusedFile(path, temp.errorString());
+    // The new file keeps the old one's permissions; a new one is readable by
+    // all unless it is the owner's alone.
+    const QFileInfo old(target);
     if (ownerOnly)
         temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    else if (old.exists())
+        temp.setPermissions(old.permissions());
     else
         temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
