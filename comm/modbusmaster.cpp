@@ -83,12 +83,6 @@ ModbusMaster::ModbusMaster(SerialPort &port, QObject *parent) : QObject(parent),
     connect(&m_port, &SerialPort::readyRead, this, &ModbusMaster::onReadyRead);
 }
 
-bool ModbusMaster::trusts(int slave) const
-{
-    const auto found = m_trust.find(slave);
-    return found == m_trust.end() || found->second.trusted;
-}
-
 bool ModbusMaster::MODBUS(const QString &B1, const QString &B_1, const QString &B2_1,
                           const QString &B2_2, const QString &B3_1, const QString &B3_2, Done done)
 {
@@ -224,7 +218,7 @@ bool ModbusMaster::search()
                     return true;
                 }
                 reading.value = decodeRegisters(m_received.mid(found.offset + 3, found.length - 5));
-            } else if (!trusts(slaveOf(m_request))) {
+            } else if (!m_trust[slaveOf(m_request)].trusted) {
                 // Without a count it may be a late answer to anything asked
                 // before: a status, never a proof.
                 judged(false);

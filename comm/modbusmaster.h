@@ -83,8 +83,6 @@ public:
     bool MODBUS(const QString &B1, const QString &B_1, const QString &B2_1, const QString &B2_2,
                 const QString &B3_1, const QString &B3_2, Done done);
     bool busy() const { return m_state != State::Idle; }
-    // Whether the slave's answers can be taken now (see above).
-    bool trusts(int slave) const;
 
     // 3.5 character times at the port's baud rate and framing ("9600,N,8,1":
     // 10 bits a character), in nanoseconds; 9600,N,8,1 when the text does not
