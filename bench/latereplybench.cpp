@@ -45,9 +45,9 @@ int main(int argc, char **argv)
                     const int ticks = std::max(4, 10000 / pollMs);
                     const auto c = test::pollNamedMeters(master, meters, pollMs, ticks);
                     wrongTotal += c.wrong;
-                    out << (paced ? "paced" : "unpaced") << '\t' << meters << '\t' << lateMs
-                        << '\t' << pollMs << '\t' << (c.good + c.wrong + c.empty) << '\t'
-                        << c.good << '\t' << c.wrong << '\t' << c.empty << Qt::endl;
+                    out << (paced ? "paced" : "unpaced") << '\t' << meters << '\t' << lateMs << '\t'
+                        << pollMs << '\t' << (c.good + c.wrong + c.empty) << '\t' << c.good << '\t'
+                        << c.wrong << '\t' << c.empty << Qt::endl;
                     line.stopSimulator();
                 }
     out << "wrong values in all: " << wrongTotal << Qt::endl;

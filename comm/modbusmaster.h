@@ -120,12 +120,12 @@ private:
     QTimer m_timer;
     QElapsedTimer m_clock; // monotonic: the time of day never enters a wait
     qint64 m_sentNs = 0;
-    qint64 m_silenceSinceNs = 0; // when the request began to wait for silence
+    qint64 m_silenceSinceNs = 0;  // when the request began to wait for silence
     qint64 m_lineBusyUntilNs = 0; // the end of the last frame seen on or sent to the line
-    QByteArray m_request;  // what is on the line now: the reading or its probe
-    QByteArray m_reading;  // the request of the reading asked for
-    QByteArray m_received; // this transaction's bytes not yet judged
-    ReplyCheck m_seen;     // the most telling of what was skipped
+    QByteArray m_request;         // what is on the line now: the reading or its probe
+    QByteArray m_reading;         // the request of the reading asked for
+    QByteArray m_received;        // this transaction's bytes not yet judged
+    ReplyCheck m_seen;            // the most telling of what was skipped
     Done m_done;
     std::map<int, Trust> m_trust; // by slave address
 };

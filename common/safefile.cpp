@@ -5,8 +5,8 @@
 #include <QTemporaryFile>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <cerrno>
 #include <cstring>
@@ -94,8 +94,9 @@ bool renameOver(const QString &from, const QString &to)
 
 FileResult refusedFile(const QString &path, const QString &why)
 {
-    return {false, QStringLiteral("無法寫入 (cannot write) %1: %2")
-                       .arg(QDir::toNativeSeparators(path), why)};
+    return {
+        false,
+        QStringLiteral("無法寫入 (cannot write) %1: %2").arg(QDir::toNativeSeparators(path), why)};
 }
 
 FileResult replaceFile(const QString &path, const QByteArray &bytes, LinkPolicy links,
@@ -192,10 +193,9 @@ FileResult appendToFile(const QString &path, const QByteArray &bytes, bool sync)
 #else
     // No link followed, no wait on a pipe without a reader, no terminal
     // taken over; what was opened is looked at before a byte goes in.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY |
-                              O_CLOEXEC,
-                          0666);
+    const int fd = ::open(
+        QFile::encodeName(path).constData(),
+        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) {
         const int error = errno;
         if (error == ELOOP)

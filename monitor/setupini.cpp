@@ -1,11 +1,11 @@
 #include "setupini.h"
 
 #include "cp950.h"
-#include "serialsettings.h"
 #include "intervaltimer.h"
 #include "meterline.h"
 #include "numbertext.h"
 #include "safefile.h"
+#include "serialsettings.h"
 #include "smallfile.h"
 
 #include <QDir>
@@ -139,9 +139,8 @@ SetupProblems loadSetupIni(const QString &path, SetupFile &file)
         return refused(QStringLiteral("不是一般檔案 (not a regular file)"));
     const std::optional<QByteArray> bytes = readSmallRegularFile(path);
     if (!bytes)
-        return refused(info.size() > SmallFileLimit
-                           ? QStringLiteral("檔案太大 (too large)")
-                           : QStringLiteral("無法讀取 (cannot be read)"));
+        return refused(info.size() > SmallFileLimit ? QStringLiteral("檔案太大 (too large)")
+                                                    : QStringLiteral("無法讀取 (cannot be read)"));
     if (bytes->contains('\n') && !bytes->contains('\r'))
         return refused(QStringLiteral("行尾不是 CR LF (lines do not end in CR LF)"));
     const QString text = decodeCp950(*bytes);

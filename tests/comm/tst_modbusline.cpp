@@ -208,12 +208,18 @@ private slots:
         QTest::addColumn<int>("pollMs");
         QTest::addColumn<int>("lateMs");
         QTest::addColumn<int>("ticks");
-        QTest::newRow("paced, 3 meters 150 ms late, within the wait") << true << 3 << 300 << 150 << 4;
-        QTest::newRow("paced, 3 meters 500 ms late, polled every 300 ms") << true << 3 << 300 << 500 << 8;
-        QTest::newRow("unpaced, 1 meter 2 s late, polled every 300 ms") << false << 1 << 300 << 2000 << 16;
-        QTest::newRow("paced, 1 meter 2 s late, polled every second") << true << 1 << 1000 << 2000 << 6;
-        QTest::newRow("unpaced, 3 meters 4 s late, polled every second") << false << 3 << 1000 << 4000 << 7;
-        QTest::newRow("paced, 1 meter 4 s late, polled every 5 s") << true << 1 << 5000 << 4000 << 3;
+        QTest::newRow("paced, 3 meters 150 ms late, within the wait")
+            << true << 3 << 300 << 150 << 4;
+        QTest::newRow("paced, 3 meters 500 ms late, polled every 300 ms")
+            << true << 3 << 300 << 500 << 8;
+        QTest::newRow("unpaced, 1 meter 2 s late, polled every 300 ms")
+            << false << 1 << 300 << 2000 << 16;
+        QTest::newRow("paced, 1 meter 2 s late, polled every second")
+            << true << 1 << 1000 << 2000 << 6;
+        QTest::newRow("unpaced, 3 meters 4 s late, polled every second")
+            << false << 3 << 1000 << 4000 << 7;
+        QTest::newRow("paced, 1 meter 4 s late, polled every 5 s")
+            << true << 1 << 5000 << 4000 << 3;
     }
     void neverAWrongValue()
     {
@@ -225,7 +231,8 @@ private slots:
         SimulatedLine line;
         line.setPaced(paced);
         QString error;
-        QVERIFY2(line.start(kelmar::test::namedMeterArgs(meters, lateMs), &error), qPrintable(error));
+        QVERIFY2(line.start(kelmar::test::namedMeterArgs(meters, lateMs), &error),
+                 qPrintable(error));
         ModbusMaster master(line.port());
         const auto count = kelmar::test::pollNamedMeters(master, meters, pollMs, ticks);
         QCOMPARE(count.wrong, 0);

@@ -60,16 +60,17 @@ private slots:
         QTest::addColumn<Write>("how");
         QTest::addColumn<QString>("refusal"); // empty: written
         const QString link = QStringLiteral("symbolic link"), odd = QStringLiteral("not a regular");
-        for (const auto &[how, name] : {std::pair{Write::Replace, "replaced"},
-                                        std::pair{Write::ReplaceFollowing, "replaced, links followed"},
-                                        std::pair{Write::Append, "appended"}}) {
+        for (const auto &[how, name] :
+             {std::pair{Write::Replace, "replaced"},
+              std::pair{Write::ReplaceFollowing, "replaced, links followed"},
+              std::pair{Write::Append, "appended"}}) {
             const bool follows = how == Write::ReplaceFollowing;
             QTest::addRow("nothing there, %s", name) << "none" << how << QString();
             QTest::addRow("regular file, %s", name) << "regular" << how << QString();
             QTest::addRow("FIFO, %s", name) << "fifo" << how << odd;
             QTest::addRow("folder, %s", name) << "folder" << how << odd;
-            QTest::addRow("link to a folder, %s", name) << "linkToFolder" << how
-                                                        << (follows ? odd : link);
+            QTest::addRow("link to a folder, %s", name)
+                << "linkToFolder" << how << (follows ? odd : link);
             QTest::addRow("link to a file the test owns, %s", name)
                 << "linkToOwnFile" << how << (follows ? QString() : link);
             QTest::addRow("link into a folder no one can write, %s", name)

@@ -44,8 +44,8 @@ LateReplyCount pollNamedMeters(ModbusMaster &master, int meters, int pollMs, int
                 std::optional<ModbusReading> reading;
                 const QString low = QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0'));
                 if (!master.MODBUS("1", "3", "00", low, "00", "02",
-                                   [&](const ModbusReading &r) { reading = r; })
-                    || !QTest::qWaitFor([&] { return reading.has_value(); }, 10000)) {
+                                   [&](const ModbusReading &r) { reading = r; }) ||
+                    !QTest::qWaitFor([&] { return reading.has_value(); }, 10000)) {
                     ++count.wrong; // a master that hangs is as bad as a wrong value
                     return count;
                 }
