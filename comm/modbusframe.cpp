@@ -71,35 +71,6 @@ QByteArray buildRequest(const QString &B1, const QString &B_1, const QString &B2
     return withCrc(frame);
 }
 
-ReplyCheck checkReply(const QByteArray &request, const QByteArray &reply)
-{
-    if (reply.isEmpty())
-        return {ReplyStatus::NoReply};
-    if (reply.size() < 3)
-        return {ReplyStatus::Short};
-    const quint8 function = byteAt(reply, 1);
-    // An exception frame is address, function | 0x80, code, CRC; a read
-    // reply is address, function, byte count, data, CRC.
-    const bool exception = function & 0x80;
-    const qsizetype frameSize = exception ? 5 : 5 + byteAt(reply, 2);
-    if (reply.size() < frameSize)
-        return {ReplyStatus::Short};
-    if (reply.size() > frameSize)
-        return {ReplyStatus::TooLong};
-    const QByteArray body = reply.left(frameSize - 2);
-    if (withCrc(body) != reply)
-        return {ReplyStatus::BadCrc};
-    if (byteAt(reply, 0) != byteAt(request, 0))
-        return {ReplyStatus::WrongSlave};
-    if (exception && (function & 0x7F) == byteAt(request, 1))
-        return {ReplyStatus::Exception, byteAt(reply, 2)};
-    if (function != byteAt(request, 1))
-        return {ReplyStatus::WrongFunction};
-    if (int(byteAt(reply, 2)) != 2 * requestedCount(request))
-        return {ReplyStatus::BadByteCount};
-    return {ReplyStatus::Ok};
-}
-
 qint64 decodeRegisters(const QByteArray &data)
 {
     const QByteArray bytes = data.left(8);
@@ -113,19 +84,6 @@ qint64 decodeRegisters(const QByteArray &data)
     if (width < 64 && (bits >> (width - 1)) & 1u)
         bits |= ~quint64(0) << width;
     return qint64(bits); // two's complement, as every supported compiler converts
-}
-
-std::optional<qint64> replyValue(const QByteArray &request, const QByteArray &reply)
-{
-    if (checkReply(request, reply).status != ReplyStatus::Ok)
-        return std::nullopt;
-    return decodeRegisters(reply.mid(3, byteAt(reply, 2)));
-}
-
-QString replyReading(const QByteArray &request, const QByteArray &reply)
-{
-    const std::optional<qint64> value = replyValue(request, reply);
-    return value ? QString::number(*value) : QString();
 }
 
 namespace {

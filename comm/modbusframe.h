@@ -61,23 +61,10 @@ struct ReplyCheck
     bool operator!=(const ReplyCheck &o) const { return !(*this == o); }
 };
 
-// Checks everything that arrived after `request` went out. The reply frame
-// is measured by its own header (five bytes for an exception, otherwise five
-// plus the byte count); it must be exactly what arrived, carry a good CRC and
-// answer the request's slave, function and register count.
-ReplyCheck checkReply(const QByteArray &request, const QByteArray &reply);
-
 // Register data, high byte first, as one big-endian two's-complement
 // integer: 16 bits per register, sign-extended from the first bit. Only the
 // first eight bytes (four registers) count; no bytes give 0.
 qint64 decodeRegisters(const QByteArray &data);
-
-// The value of a reply when its check passes, otherwise nothing.
-std::optional<qint64> replyValue(const QByteArray &request, const QByteArray &reply);
-
-// The reading text of a reply: its decoded registers in decimal when the
-// check passes ("-" first when negative), otherwise the empty text.
-QString replyReading(const QByteArray &request, const QByteArray &reply);
 
 // Where the reply to `request` stands in the bytes received so far.
 enum class FrameFind {

@@ -11,10 +11,23 @@ namespace {
 
 constexpr qint64 NsPerMs = 1000000;
 
-// Slave, function and register count: what a reply is checked against.
-QByteArray shapeOf(const QByteArray &request)
+int slaveOf(const QByteArray &request)
 {
-    return request.left(2) + request.mid(4, 2);
+    return quint8(request.at(0));
+}
+
+int countOf(const QByteArray &request)
+{
+    return quint8(request.at(4)) * 256 + quint8(request.at(5));
+}
+
+// The same request for another register count.
+QByteArray withCount(const QByteArray &request, int count)
+{
+    QByteArray frame = request.left(6);
+    frame[4] = char(count >> 8);
+    frame[5] = char(count & 0xFF);
+    return withCrc(frame);
 }
 
 // A wait in whole milliseconds that is never shorter than asked.
@@ -76,18 +89,49 @@ bool ModbusMaster::MODBUS(const QString &B1, const QString &B_1, const QString &
     if (m_state != State::Idle)
         return false;
     m_done = std::move(done);
-    m_request = buildRequest(B1, B_1, B2_1, B2_2, B3_1, B3_2);
+    m_reading = buildRequest(B1, B_1, B2_1, B2_2, B3_1, B3_2);
+    m_request = m_reading;
     m_received.clear();
     m_seen = {ReplyStatus::NoReply};
 
-    const qint64 sinceFailed = m_clock.nsecsElapsed() - m_failedSentNs;
-    if (shapeOf(m_request) == m_failedShape && sinceFailed < LateReplyMs * NsPerMs) {
-        m_state = State::HeldBack;
-        m_timer.start(msCovering(LateReplyMs * NsPerMs - sinceFailed));
-    } else {
-        sendWhenFree();
+    Trust &trust = m_trust[slaveOf(m_reading)];
+    if (!trust.trusted) {
+        const qint64 now = m_clock.nsecsElapsed();
+        for (auto i = trust.unansweredNs.begin(); i != trust.unansweredNs.end();)
+            i = now - i->second >= StaleReplyHorizonMs * NsPerMs ? trust.unansweredNs.erase(i)
+                                                                 : std::next(i);
+        if (trust.unansweredNs.count(countOf(m_reading))) {
+            m_request.clear();
+            for (int count = 1; count <= MaxRegisterCount && m_request.isEmpty(); ++count)
+                if (!trust.unansweredNs.count(count))
+                    m_request = withCount(m_reading, count);
+            if (m_request.isEmpty()) {
+                // Every shape may still be answered late: nothing can prove
+                // the slave now.
+                m_state = State::Unsent;
+                m_timer.start(0);
+                return true;
+            }
+        }
     }
+    sendWhenFree();
     return true;
+}
+
+void ModbusMaster::judged(bool answered)
+{
+    Trust &trust = m_trust[slaveOf(m_request)];
+    if (!answered) {
+        trust.trusted = false;
+        trust.unansweredNs[countOf(m_request)] = m_sentNs;
+        return;
+    }
+    if (!trust.trusted) {
+        // Not one of the remembered counts (those are never sent while the
+        // slave is not trusted), so no late frame can be this answer.
+        trust.trusted = true;
+        trust.unansweredNs.clear();
+    }
 }
 
 void ModbusMaster::sendWhenFree()
@@ -161,10 +205,24 @@ bool ModbusMaster::search()
         case FrameFind::Whole: {
             ModbusReading reading;
             reading.check = found.check;
-            if (found.check.status == ReplyStatus::Ok)
+            if (found.check.status == ReplyStatus::Ok) {
+                judged(true);
+                if (m_request != m_reading) {
+                    // The probe proved the slave; now the reading itself.
+                    m_request = m_reading;
+                    m_received.clear();
+                    m_seen = {ReplyStatus::NoReply};
+                    m_state = State::Silence;
+                    m_silenceSinceNs = m_clock.nsecsElapsed();
+                    sendWhenFree();
+                    return true;
+                }
                 reading.value = decodeRegisters(m_received.mid(found.offset + 3, found.length - 5));
-            // An exception is the reply too: nothing late can follow it.
-            m_failedShape.clear();
+            } else if (!m_trust[slaveOf(m_request)].trusted) {
+                // Without a count it may be a late answer to anything asked
+                // before: a status, never a proof.
+                judged(false);
+            }
             finish(reading);
             return true;
         }
@@ -184,12 +242,8 @@ void ModbusMaster::onTimer()
     switch (m_state) {
     case State::Idle:
         return;
-    case State::HeldBack:
-        if (now - m_failedSentNs < LateReplyMs * NsPerMs) {
-            m_timer.start(msCovering(LateReplyMs * NsPerMs - (now - m_failedSentNs)));
-            return;
-        }
-        sendWhenFree();
+    case State::Unsent:
+        finish(ModbusReading{{ReplyStatus::NoReply}, std::nullopt});
         return;
     case State::Silence:
         sendWhenFree();
@@ -208,8 +262,7 @@ void ModbusMaster::onTimer()
         return; // the callback may have started the next transaction
     ModbusReading reading;
     reading.check = moreTelling(m_seen, findReply(m_request, m_received).check);
-    m_failedShape = shapeOf(m_request);
-    m_failedSentNs = m_sentNs;
+    judged(false);
     finish(reading);
 }
 

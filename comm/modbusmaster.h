@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <optional>
 
 namespace kelmar {
@@ -31,17 +32,45 @@ struct ModbusReading
 // ReplyWaitMs without one. Frames for other requests and noise are skipped
 // within the wait. Everything runs from the event loop: the port's readyRead
 // and one single-shot timer.
+//
+// A reply carries no transaction number: it names only the slave, the
+// function and the byte count. A reply that comes after its wait ran out is
+// still on its way when the next request goes out, and a request of the same
+// shape would take it for its own answer, however late it is. So each slave
+// is trusted or not:
+// - Trusted: every request sent to it was answered within its wait. A slave
+//   answers in the order it was asked, so nothing from it is still on its
+//   way, and the frame that answers the request now waiting is its reply.
+// - After any transaction without a proper reply the slave is not trusted,
+//   and the register count of that request is remembered as "may still be
+//   answered". Until a request of a count not remembered (a shape no late
+//   frame can have) is answered within its wait, the slave's readings stay
+//   empty and carry the status of the last try. When the reading's own count
+//   is remembered, a probe of the same start register with the smallest
+//   count not remembered goes first and the reading follows it once the
+//   probe is answered. An answer to a shape nothing else of the slave's can
+//   have proves that every earlier answer has come (answers keep their
+//   order), so the slave is trusted again and the remembered counts go.
+// This holds for every delay: a frame late by any time up to
+// StaleReplyHorizonMs either answers a remembered count, which is never
+// taken while the slave is not trusted, or came before the proving reply and
+// was dropped or skipped. A meter that always answers after its wait is never
+// trusted again and shows no number. An exception reply is taken as the
+// status only: it has no count, so while the slave is not trusted it proves
+// nothing.
 class ModbusMaster : public QObject
 {
     Q_OBJECT
 public:
     // The longest wait for a reply.
     static constexpr int ReplyWaitMs = 200;
-    // After a request got no valid reply, a request of the same shape (same
-    // slave, function and register count) is held back until the failed one
-    // is this old: a late reply to it would pass every check of the new one
-    // and show the wrong register's value.
-    static constexpr int LateReplyMs = 2 * ReplyWaitMs;
+    // How long an unanswered request of a slave that is not trusted may
+    // still be answered. Its register count is not used again for a probe
+    // within this time; when every count is in use the request is not sent
+    // and ends without a reply.
+    static constexpr int StaleReplyHorizonMs = 60000;
+    // The largest register count one read may ask for (250 data bytes).
+    static constexpr int MaxRegisterCount = 125;
     // The longest a request waits for the line to fall silent before it.
     static constexpr int MaxSilenceWaitMs = ReplyWaitMs;
 
@@ -64,7 +93,15 @@ signals:
     void finished(const kelmar::ModbusReading &reading);
 
 private:
-    enum class State { Idle, HeldBack, Silence, WaitingForReply };
+    enum class State { Idle, Unsent, Silence, WaitingForReply };
+
+    struct Trust
+    {
+        bool trusted = true;
+        // Register count -> when the last request of that count went out
+        // without a proper reply.
+        std::map<int, qint64> unansweredNs;
+    };
 
     void onTimer();
     void onReadyRead();
@@ -75,21 +112,22 @@ private:
     // Judges the bytes received; true when the transaction has ended.
     bool search();
     void finish(const ModbusReading &reading);
+    // The outcome of the request just sent, for its slave's trust.
+    void judged(bool answered);
 
     SerialPort &m_port;
     State m_state = State::Idle;
     QTimer m_timer;
     QElapsedTimer m_clock; // monotonic: the time of day never enters a wait
     qint64 m_sentNs = 0;
-    qint64 m_silenceSinceNs = 0; // when the request began to wait for silence
+    qint64 m_silenceSinceNs = 0;  // when the request began to wait for silence
     qint64 m_lineBusyUntilNs = 0; // the end of the last frame seen on or sent to the line
-    QByteArray m_request;
-    QByteArray m_received; // this transaction's bytes not yet judged
-    ReplyCheck m_seen;     // the most telling of what was skipped
+    QByteArray m_request;         // what is on the line now: the reading or its probe
+    QByteArray m_reading;         // the request of the reading asked for
+    QByteArray m_received;        // this transaction's bytes not yet judged
+    ReplyCheck m_seen;            // the most telling of what was skipped
     Done m_done;
-    // The last request that got no valid reply, and when it went out.
-    QByteArray m_failedShape;
-    qint64 m_failedSentNs = 0;
+    std::map<int, Trust> m_trust; // by slave address
 };
 
 } // namespace kelmar

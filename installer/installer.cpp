@@ -1,6 +1,7 @@
 #include "installer.h"
 
 #include "installpaths.h"
+#include "safefile.h"
 #include "uninstallscript.h"
 
 #include <QDir>
@@ -113,8 +114,10 @@ QString native(const QString &path)
 
 // Copies through a temporary file that replaces the target in one move, so
 // a target that cannot be replaced keeps its old content and a running
-// program file is not written into. The target keeps the source's
-// permissions, the program its executable bit. Returns why it failed.
+// program file is not written into. A link, a device, a pipe or a folder in
+// the target's place is refused, not written through. The target keeps the
+// source's permissions, the program its executable bit. Returns why it
+// failed.
 QString copyFile(const QString &from, const QString &to)
 {
     if (!QFileInfo(from).isFile())
@@ -122,21 +125,12 @@ QString copyFile(const QString &from, const QString &to)
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read it: %1").arg(in.errorString());
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly))
-        return QStringLiteral("cannot write the copy: %1").arg(out.errorString());
-    constexpr qint64 Chunk = 1 << 20;
-    while (!in.atEnd()) {
-        const QByteArray bytes = in.read(Chunk);
-        if (bytes.isEmpty() || out.write(bytes) != bytes.size()) {
-            out.cancelWriting();
-            break;
-        }
-    }
+    const QByteArray bytes = in.readAll();
     if (in.error() != QFileDevice::NoError)
         return QStringLiteral("cannot read it: %1").arg(in.errorString());
-    if (!out.commit())
-        return QStringLiteral("cannot write the copy: %1").arg(out.errorString());
+    const FileResult written = replaceFile(to, bytes, LinkPolicy::Refuse);
+    if (!written.ok)
+        return written.error;
     // The owner may always write the copy: a setup.ini copied from
     // read-only media must still take the saved settings.
     QFile::setPermissions(to, in.permissions() | QFile::WriteOwner);

@@ -3,7 +3,6 @@
 #include "cp950.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace kelmar {
@@ -33,55 +32,21 @@ FileResult ensureRecordFolder(const QString &folderText)
     return {};
 }
 
-// Something that is not a regular file in the record file's place (a pipe
-// would block the program until someone reads it; a folder cannot be
-// written) is refused before it is opened.
-static FileResult refuseIfNotAFile(const QString &what, const QString &path)
-{
-    const QFileInfo info(path);
-    if ((info.exists() || info.isSymLink()) && !info.isFile())
-        return failure(what, path, QStringLiteral("不是一般檔案 (not a regular file)"));
-    return {};
-}
+// The record folder is often one every user may write (/var/tmp), and the
+// file names are easy to guess: a link planted under the next file's name
+// must not take the records anywhere else, and a pipe, a device or a folder
+// in the file's place is not written. safefile refuses all of them.
 
 FileResult createRecordFile(const QString &path)
 {
-    const FileResult refused =
-        refuseIfNotAFile(QStringLiteral("無法建立記錄檔 (cannot create record file)"), path);
-    if (!refused.ok)
-        return refused;
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
-        return failure(QStringLiteral("無法建立記錄檔 (cannot create record file)"), path,
-                       f.errorString());
-    f.close();
-    return {};
+    return appendToFile(path, QByteArray(), false);
 }
 
 FileResult appendRecordLine(const QString &path, const QString &line)
 {
-    const FileResult refused =
-        refuseIfNotAFile(QStringLiteral("無法寫入記錄檔 (cannot write record file)"), path);
-    if (!refused.ok)
-        return refused;
-    QFile f(path);
-    // Unbuffered, so that a short write shows in the count at once.
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return failure(QStringLiteral("無法寫入記錄檔 (cannot write record file)"), path,
-                       f.errorString());
-    const qint64 before = f.size();
-    const QByteArray bytes = encodeCp950(line) + "\r\n";
-    const qint64 written = f.write(bytes);
-    if (written != bytes.size()) {
-        const QString why = f.errorString();
-        if (written > 0)
-            f.resize(before);
-        f.close();
-        return failure(QStringLiteral("無法寫入記錄檔 (cannot write record file)"), path,
-                       written >= 0 ? QStringLiteral("磁碟已滿 (disk full)") : why);
-    }
-    f.close();
-    return {};
+    // Forced to the disk line by line: a power cut must not take the last
+    // minutes of records with it.
+    return appendToFile(path, encodeCp950(line) + "\r\n");
 }
 
 } // namespace kelmar

@@ -1,14 +1,15 @@
 #include "setupini.h"
 
 #include "cp950.h"
-#include "serialsettings.h"
 #include "intervaltimer.h"
 #include "counts.h"
 #include "numbertext.h"
+#include "safefile.h"
+#include "serialsettings.h"
 #include "smallfile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include <QDir>
+#include <QFileInfo>
 
 namespace kelmar {
 
@@ -39,34 +40,75 @@ std::optional<QString> GetLine(const QString &Fileme, int SLine)
     return lineOfText(decodeCp950(*bytes), SLine);
 }
 
+namespace {
+
+QString lineNotice(int n, const QString &text, const QString &why)
+{
+    QString shown = text;
+    for (QChar &c : shown)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QChar(u'?');
+    return QStringLiteral("%1 第 %2 行 \"%3\" 不採用 (line %2 is not used): %4")
+        .arg(SetupIniName)
+        .arg(n)
+        .arg(shown, why);
+}
+
+bool hasControl(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return true;
+    return false;
+}
+
+} // namespace
+
 SetupProblems applySetupLines(SetupFile &file,
                               const std::function<std::optional<QString>(int)> &getLine)
 {
     SetupProblems problems;
     HostSettings &host = file.host;
-    if (const auto l4 = getLine(4))
-        host.recordFolder = *l4;
+    const QString notAName = QStringLiteral("含控制字元 (holds a control character)");
+    // A name with a control character in it is refused whole.
+    auto name = [&](int n, QString &field) {
+        if (const auto l = getLine(n)) {
+            if (hasControl(*l))
+                problems.notices << lineNotice(n, *l, notAName);
+            else
+                field = *l;
+        }
+    };
+    name(4, host.recordFolder);
 
     if (const auto l1 = getLine(1)) {
-        if (const auto v = wholeNumber(*l1)) {
-            if (const auto n = roundHalfEven(*v)) {
-                if (*n >= FirstPortNumber - 1 && *n <= LastPortNumber)
-                    host.portNumber = *n;
-            }
-        }
+        const auto v = wholeNumber(*l1);
+        const auto n = v ? roundHalfEven(*v) : std::nullopt;
+        if (n && *n >= FirstPortNumber - 1 && *n <= LastPortNumber)
+            host.portNumber = *n;
+        else
+            problems.notices << lineNotice(1, *l1, QStringLiteral("不是埠號 (not a port number)"));
     }
     if (const auto l2 = getLine(2)) {
         if (OfferedBaudRates.contains(*l2))
             host.baud = *l2;
+        else
+            problems.notices << lineNotice(2, *l2, QStringLiteral("不是鮑率 (not a baud rate)"));
     }
     if (const auto l3 = getLine(3)) {
         if (OfferedProtocols.contains(*l3))
             host.protocol = *l3;
+        else
+            problems.notices << lineNotice(3, *l3, QStringLiteral("不是通訊格式 (not a framing)"));
     }
     if (const auto l5 = getLine(5)) {
         problems.screenSizeGiven = *l5 == ModeSmall || *l5 == ModeLarge;
         if (problems.screenSizeGiven)
             host.largeScreen = *l5 == ModeLarge;
+        else
+            problems.notices << lineNotice(5, *l5,
+                                           QStringLiteral("不是 800X600 或 1024X768 "
+                                                          "(not 800X600 or 1024X768)"));
     }
     if (const auto l6 = getLine(6)) {
         const auto v = finiteLeadingNumber(*l6);
@@ -76,13 +118,33 @@ SetupProblems applySetupLines(SetupFile &file,
         else
             problems.refusedPollInterval = *l6;
     }
-    if (const auto l8 = getLine(8))
-        file.extension = *l8;
-    if (const auto l9 = getLine(9))
-        file.title = *l9;
-    if (const auto l10 = getLine(10))
-        file.recordSeconds = *l10;
+    name(8, file.extension);
+    name(9, file.title);
+    name(10, file.recordSeconds);
     return problems;
+}
+
+SetupProblems loadSetupIni(const QString &path, SetupFile &file)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return {};
+    auto refused = [&path](const QString &why) {
+        SetupProblems p;
+        p.notices << QStringLiteral("%1 不採用，使用預設值 (is not used: the defaults apply): %2")
+                         .arg(QDir::toNativeSeparators(path), why);
+        return p;
+    };
+    if (!info.isFile())
+        return refused(QStringLiteral("不是一般檔案 (not a regular file)"));
+    const std::optional<QByteArray> bytes = readSmallRegularFile(path);
+    if (!bytes)
+        return refused(info.size() > SmallFileLimit ? QStringLiteral("檔案太大 (too large)")
+                                                    : QStringLiteral("無法讀取 (cannot be read)"));
+    if (bytes->contains('\n') && !bytes->contains('\r'))
+        return refused(QStringLiteral("行尾不是 CR LF (lines do not end in CR LF)"));
+    const QString text = decodeCp950(*bytes);
+    return applySetupLines(file, [&text](int n) { return lineOfText(text, n); });
 }
 
 QString numberField(int n)
@@ -109,19 +171,12 @@ QByteArray renderSetupIni(const SetupFile &v)
     return out;
 }
 
-bool saveSetupIni(const QString &path, const SetupFile &values)
+bool saveSetupIni(const QString &path, const SetupFile &values, QString *notice)
 {
-    QSaveFile f(path);
-    // Unbuffered, so that a short write (a full disk) shows in the count: a
-    // buffered flush would report it as success and commit a cut file.
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    const QByteArray bytes = renderSetupIni(values);
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    const FileResult r = replaceFile(path, renderSetupIni(values), LinkPolicy::FollowToRegular);
+    if (notice)
+        *notice = r.error;
+    return r.ok;
 }
 
 } // namespace kelmar

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -59,14 +60,26 @@ struct SetupProblems
     // Line 6 holds a value the polling timer cannot take (negative, above
     // 65535 ms, too large to read): the interval keeps its value.
     std::optional<QString> refusedPollInterval;
+    // Bilingual notices, one for a refused file or for each refused line
+    // (line 6 is told through refusedPollInterval): file, line number, why.
+    QStringList notices;
 };
 
 // Start-up: every line that is present and holds what its field accepts
 // replaces that field; any other line leaves its field as it was, each line
-// judged on its own. Lines 1 to 3 take only a listed port, baud rate and
-// framing, line 5 only "800X600" or "1024X768".
+// judged on its own, and is named in a notice. Lines 1 to 3 take only a
+// listed port, baud rate and framing, line 5 only "800X600" or "1024X768";
+// lines 4, 8, 9 and 10 no NUL or other control character (a NUL would cut
+// the record file's name).
 SetupProblems applySetupLines(SetupFile &file,
                               const std::function<std::optional<QString>(int)> &getLine);
+
+// Start-up from the file at `path`, read once. A file that is refused as a
+// whole (not a regular file: a pipe, a device, a folder; larger than
+// SmallFileLimit; lines ended by LF alone) leaves every field at its default
+// and is named in a notice; a missing file is no problem. Then as
+// applySetupLines.
+SetupProblems loadSetupIni(const QString &path, SetupFile &file);
 
 // A number as the file holds it: a blank in place of a plus sign, the
 // digits, a trailing blank (" 3 ", "-1 ").
@@ -76,7 +89,11 @@ QString numberField(int n);
 QByteArray renderSetupIni(const SetupFile &file);
 
 // Replaces the file whole or not at all: a failed or interrupted write
-// leaves the old file as it was. Returns whether the new file is in place.
-bool saveSetupIni(const QString &path, const SetupFile &file);
+// leaves the old file as it was. A link the operator made to a regular file
+// elsewhere is followed (that file is replaced in its folder, the link
+// stays); a link to anything else, a device, a pipe or a folder is not
+// replaced. Returns whether the new file is in place; `notice` gets the
+// bilingual reason when not.
+bool saveSetupIni(const QString &path, const SetupFile &file, QString *notice = nullptr);
 
 } // namespace kelmar

@@ -1,5 +1,7 @@
 #include "metertable.h"
 
+#include <cctype>
+
 namespace kelmar {
 
 namespace {
@@ -19,6 +21,24 @@ constexpr Column FlagColumn{31, 1};
 QString cut(const QString &line, Column c)
 {
     return meterColumns(line, c.first, c.length);
+}
+
+bool isFourHexDigits(const QString &text)
+{
+    if (text.size() != 4)
+        return false;
+    for (const QChar c : text)
+        if (!isxdigit(c.unicode() < 128 ? c.unicode() : 0))
+            return false;
+    return true;
+}
+
+bool hasControl(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -50,6 +70,32 @@ QList<MeterEntry> meterEntries(const QStringList &lines)
     for (const QString &line : lines)
         entries.append(meterEntry(line));
     return entries;
+}
+
+OfferedMeterLines offeredMeterLines(const QString &text, const QString &fileName)
+{
+    OfferedMeterLines offered;
+    const QStringList lines = splitMeterLines(text);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString &line = lines[i];
+        if (line.isEmpty())
+            continue;
+        const MeterEntry e = meterEntry(line);
+        QString why;
+        if (hasControl(line.left(NameColumns.length)))
+            why = QStringLiteral("名稱含控制字元 (the name holds a control character)");
+        else if (!isFourHexDigits(e.register1) || !isFourHexDigits(e.count1) ||
+                 !isFourHexDigits(e.register2) || !isFourHexDigits(e.count2))
+            why = QStringLiteral("暫存器不是十六進位 (a register or count is not hexadecimal)");
+        if (why.isEmpty())
+            offered.lines << line;
+        else
+            offered.notices << QStringLiteral("%1 第 %2 行不採用 (line %2 is not used): %3")
+                                   .arg(fileName)
+                                   .arg(i + 1)
+                                   .arg(why);
+    }
+    return offered;
 }
 
 } // namespace kelmar

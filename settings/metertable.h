@@ -37,4 +37,17 @@ MeterEntry meterEntry(const QString &line);
 
 QList<MeterEntry> meterEntries(const QStringList &lines);
 
+struct OfferedMeterLines
+{
+    QStringList lines;   // the lines that can be offered as models, in file order
+    QStringList notices; // one for each line left out: file, line number, why
+};
+
+// The lines of the table that are offered as models. A line whose register
+// or count text is not four hexadecimal digits, or whose name holds NUL or
+// another control character, is left out with a bilingual notice; empty
+// lines are left out silently.
+OfferedMeterLines offeredMeterLines(const QString &text,
+                                    const QString &fileName = QStringLiteral("meter.txt"));
+
 } // namespace kelmar

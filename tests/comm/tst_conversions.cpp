@@ -1,3 +1,4 @@
+#include "bitconversions.h"
 #include "conversions.h"
 
 #include <QTest>

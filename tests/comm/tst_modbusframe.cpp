@@ -1,4 +1,5 @@
 #include "modbusframe.h"
+#include "replycheck.h"
 
 #include <QLocale>
 #include <QTest>

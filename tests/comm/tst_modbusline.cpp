@@ -1,3 +1,4 @@
+#include "latereplyrun.h"
 #include "modbusmaster.h"
 #include "simulatedline.h"
 
@@ -195,6 +196,51 @@ private slots:
         // Another meter reads true, late frames or not.
         QCOMPARE(read({"9", "3", "00", "00", "00", "01"}), QStringLiteral("4321"));
         QCOMPARE(read({"9", "3", "00", "00", "00", "01"}), QStringLiteral("4321"));
+    }
+
+    // Two-value meters on one slave whose values name their registers,
+    // answering late by the row's time, polled as the polling cycle does:
+    // never a wrong value; past the reply wait never a number at all.
+    void neverAWrongValue_data()
+    {
+        QTest::addColumn<bool>("paced");
+        QTest::addColumn<int>("meters");
+        QTest::addColumn<int>("pollMs");
+        QTest::addColumn<int>("lateMs");
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("paced, 3 meters 150 ms late, within the wait")
+            << true << 3 << 300 << 150 << 4;
+        QTest::newRow("paced, 3 meters 500 ms late, polled every 300 ms")
+            << true << 3 << 300 << 500 << 8;
+        QTest::newRow("unpaced, 1 meter 2 s late, polled every 300 ms")
+            << false << 1 << 300 << 2000 << 16;
+        QTest::newRow("paced, 1 meter 2 s late, polled every second")
+            << true << 1 << 1000 << 2000 << 6;
+        QTest::newRow("unpaced, 3 meters 4 s late, polled every second")
+            << false << 3 << 1000 << 4000 << 7;
+        QTest::newRow("paced, 1 meter 4 s late, polled every 5 s")
+            << true << 1 << 5000 << 4000 << 3;
+    }
+    void neverAWrongValue()
+    {
+        QFETCH(bool, paced);
+        QFETCH(int, meters);
+        QFETCH(int, pollMs);
+        QFETCH(int, lateMs);
+        QFETCH(int, ticks);
+        SimulatedLine line;
+        line.setPaced(paced);
+        QString error;
+        QVERIFY2(line.start(kelmar::test::namedMeterArgs(meters, lateMs), &error),
+                 qPrintable(error));
+        ModbusMaster master(line.port());
+        const auto count = kelmar::test::pollNamedMeters(master, meters, pollMs, ticks);
+        QCOMPARE(count.wrong, 0);
+        if (lateMs > ModbusMaster::ReplyWaitMs)
+            QCOMPARE(count.good, 0);
+        else
+            QVERIFY(count.good > 0);
+        QVERIFY(line.stopSimulator());
     }
 
     void eventsAreHandledDuringATransaction()

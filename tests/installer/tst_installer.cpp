@@ -392,6 +392,25 @@ private slots:
         QCOMPARE(tree(fake.desktop.path()), QStringList{Launcher});
     }
 
+    void copyIsNotWrittenThroughALink()
+    {
+        // A link planted where a copy goes: the step fails naming the
+        // link, the file it points at keeps its bytes, the rest goes on.
+        TestFolder dist;
+        QVERIFY(makeDist(dist));
+        FakeMachine fake;
+        QVERIFY(QDir().mkpath(fake.root.file("Kelmar")));
+        QVERIFY(fake.root.write("victim.txt", "keep me"));
+        QVERIFY(QFile::link(fake.root.file("victim.txt"), fake.root.file("Kelmar/TYPE.bat")));
+        const QList<StepReport> reports = Installer(fake.machine(dist.path())).run();
+        QCOMPARE(failedNumbers(reports), QStringList{"5"});
+        QVERIFY2(failureLines(reports)[0].contains(fake.root.file("Kelmar/TYPE.bat")) &&
+                     failureLines(reports)[0].contains(QStringLiteral("symbolic link")),
+                 qPrintable(failureLines(reports)[0]));
+        QCOMPARE(fake.root.read("victim.txt"), QByteArray("keep me"));
+        QVERIFY(QFileInfo(fake.root.file("Kelmar/TYPE.bat")).isSymLink());
+    }
+
     void failedStepDoesNotStopTheNext()
     {
         // A file where the install folder belongs: every step into it fails,

@@ -1,11 +1,15 @@
 #include "cp950.h"
 #include "setupini.h"
+#include "smallfile.h"
 #include "testfolder.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace kelmar;
 using kelmar::test::TestFolder;
@@ -200,6 +204,83 @@ private slots:
 
         QVERIFY(!ok);
         QCOMPARE(dir.read(SetupIniName), old);
+    }
+
+    // What start-up makes of a refused file or line: the fields that stay
+    // at their defaults and the notice, which names the file, the line and
+    // why.
+    void refusalsAreNamed_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // "" for a FIFO, "big" for a large file
+        QTest::addColumn<QString>("extension");  // line 8 as taken
+        QTest::addColumn<int>("port");           // line 1 as taken
+        QTest::addColumn<QStringList>("notices"); // parts of each notice, in order
+        const QByteArray good = " 3 \r\n9600\r\nN,8,1\r\n/var/tmp/\r\n800X600\r\n 1000 \r\n"
+                                "Reserved\r\ntxt\r\nKelmar\r\n 1 \r\n";
+        QByteArray nulExtension = good;
+        nulExtension.replace("txt", QByteArray("t\0x", 3));
+        QByteArray badPort = good;
+        badPort.replace(" 3 ", "COM");
+        QByteArray badFraming = good;
+        badFraming.replace("N,8,1", "Q,9,1");
+        QByteArray lfOnly = good;
+        lfOnly.replace("\r\n", "\n");
+        QTest::newRow("good file: nothing to say") << good << "txt" << 3 << QStringList{};
+        QTest::newRow("NUL in the extension")
+            << nulExtension << "Text2" << 3 << QStringList{"line 8", "control character"};
+        QTest::newRow("port that is no number")
+            << badPort << "txt" << 1 << QStringList{"line 1", "\"COM\"", "port"};
+        QTest::newRow("unknown framing") << badFraming << "txt" << 3
+                                         << QStringList{"line 3", "Q,9,1", "framing"};
+        QTest::newRow("lines ended by LF alone")
+            << lfOnly << "Text2" << 1 << QStringList{"setup.ini", "CR LF"};
+        QTest::newRow("FIFO") << QByteArray() << "Text2" << 1
+                              << QStringList{"setup.ini", "not a regular file"};
+        QTest::newRow("too large") << QByteArray("big") << "Text2" << 1
+                                   << QStringList{"setup.ini", "too large"};
+    }
+    void refusalsAreNamed()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, extension);
+        QFETCH(int, port);
+        QFETCH(QStringList, notices);
+        TestFolder dir;
+        const QString path = dir.file(SetupIniName);
+        if (content.isEmpty())
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(dir.write(SetupIniName,
+                              content == "big" ? QByteArray(SmallFileLimit + 1, ' ') : content));
+        SetupFile file;
+        file.host.portNumber = 1;
+        const SetupProblems found = loadSetupIni(path, file);
+        QCOMPARE(file.extension, extension);
+        QCOMPARE(file.host.portNumber, port);
+        QCOMPARE(found.notices.size(), notices.isEmpty() ? 0 : 1);
+        for (const QString &part : notices)
+            QVERIFY2(found.notices.first().contains(part), qPrintable(found.notices.first()));
+    }
+
+    // A link the operator made to a regular file elsewhere is saved
+    // through; a link to a device is refused with the path named.
+    void savedThroughALinkOnlyToARegularFile()
+    {
+        TestFolder dir;
+        const QString path = dir.file(SetupIniName);
+        QVERIFY(dir.write(QStringLiteral("elsewhere.ini"), "old\r\n"));
+        QVERIFY(QFile::link(dir.file(QStringLiteral("elsewhere.ini")), path));
+        QVERIFY(saveSetupIni(path, example()));
+        QVERIFY(QFileInfo(path).isSymLink());
+        QCOMPARE(dir.read(QStringLiteral("elsewhere.ini")), renderSetupIni(example()));
+
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
+        QString notice;
+        QVERIFY(!saveSetupIni(path, example(), &notice));
+        QVERIFY2(notice.contains(path) && notice.contains(QStringLiteral("not a regular file")),
+                 qPrintable(notice));
+        QCOMPARE(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/null"));
     }
 
     void saveIntoMissingFolderFails()

@@ -115,6 +115,41 @@ private slots:
         QCOMPARE(meterColumns(line, first, length), part);
     }
 
+    // Only lines that name their registers in hexadecimal and have a
+    // printable name are offered; each other line is named with its number.
+    void offeredLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("why"); // empty: offered
+        QTest::newRow("shipped model") << "VQ2-V     0000,0001,0000,0000,A 0.1 V" << QString();
+        QTest::newRow("upper and lower case hex") << "X         00aF,0001,0B0c,0001,B" << QString();
+        QTest::newRow("register not hexadecimal") << "VQ2-V     ZZZZ,0001,0000,0000,A"
+                                                  << "not hexadecimal";
+        QTest::newRow("count not hexadecimal") << "VQ2-V     0000,-1  ,0000,0000,A"
+                                               << "not hexadecimal";
+        QTest::newRow("cut before the second count") << "VQ2-V     0000,0001,0000"
+                                                     << "not hexadecimal";
+        QTest::newRow("NUL in the name")
+            << QString::fromLatin1("VQ2\0V     0000,0001,0000,0000,A", 30) << "control character";
+        QTest::newRow("tab in the name") << "VQ2\tV     0000,0001,0000,0000,A"
+                                         << "control character";
+    }
+    void offeredLines()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, why);
+        const QString text =
+            QStringLiteral("B1        0000,0002,0000,0000,A\r\n") + line + QStringLiteral("\r\n");
+        const OfferedMeterLines offered = offeredMeterLines(text);
+        QCOMPARE(offered.lines.size(), why.isEmpty() ? 2 : 1);
+        QCOMPARE(offered.notices.size(), why.isEmpty() ? 0 : 1);
+        if (!why.isEmpty())
+            QVERIFY2(offered.notices[0].contains(QStringLiteral("meter.txt")) &&
+                         offered.notices[0].contains(QStringLiteral("line 2")) &&
+                         offered.notices[0].contains(why),
+                     qPrintable(offered.notices[0]));
+    }
+
     void entriesInFileOrder()
     {
         const QList<MeterEntry> e =

@@ -2,8 +2,10 @@
 // must never crash or trip a sanitizer, and what they return must hold
 // together.
 
+#include "bitconversions.h"
 #include "conversions.h"
 #include "modbusframe.h"
+#include "replycheck.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,0 +1,161 @@
+#include "safefile.h"
+#include "testfolder.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+using namespace kelmar;
+using kelmar::test::TestFolder;
+
+namespace {
+
+enum class Write { Replace, ReplaceFollowing, Append };
+
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+// The file type at the path itself, a link not followed.
+mode_t typeAt(const QString &path)
+{
+    struct stat st;
+    return ::lstat(encoded(path).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+
+FileResult write(Write how, const QString &path, const QByteArray &bytes)
+{
+    switch (how) {
+    case Write::Replace:
+        return replaceFile(path, bytes);
+    case Write::ReplaceFollowing:
+        return replaceFile(path, bytes, LinkPolicy::FollowToRegular);
+    case Write::Append:
+        break;
+    }
+    return appendToFile(path, bytes);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Write)
+
+class TstSafeFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    // What stands in the file's place, how it is written, and whether the
+    // write goes through. A refusal names the path and the reason, and
+    // leaves what stood there as it was.
+    void onlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<Write>("how");
+        QTest::addColumn<QString>("refusal"); // empty: written
+        const QString link = QStringLiteral("symbolic link"), odd = QStringLiteral("not a regular");
+        for (const auto &[how, name] :
+             {std::pair{Write::Replace, "replaced"},
+              std::pair{Write::ReplaceFollowing, "replaced, links followed"},
+              std::pair{Write::Append, "appended"}}) {
+            const bool follows = how == Write::ReplaceFollowing;
+            QTest::addRow("nothing there, %s", name) << "none" << how << QString();
+            QTest::addRow("regular file, %s", name) << "regular" << how << QString();
+            QTest::addRow("FIFO, %s", name) << "fifo" << how << odd;
+            QTest::addRow("folder, %s", name) << "folder" << how << odd;
+            QTest::addRow("link to a folder, %s", name)
+                << "linkToFolder" << how << (follows ? odd : link);
+            QTest::addRow("link to a file the test owns, %s", name)
+                << "linkToOwnFile" << how << (follows ? QString() : link);
+            QTest::addRow("link into a folder no one can write, %s", name)
+                << "linkIntoUnwritable" << how << (follows ? QStringLiteral("cannot write") : link);
+            QTest::addRow("character device, %s", name) << "device" << how << odd;
+        }
+    }
+    void onlyRegularFiles()
+    {
+        QFETCH(QString, planted);
+        QFETCH(Write, how);
+        QFETCH(QString, refusal);
+        TestFolder dir;
+        const QString path = dir.file(QStringLiteral("f.txt"));
+        const QString own = dir.file(QStringLiteral("own.txt"));
+        QVERIFY(dir.write(QStringLiteral("own.txt"), "old\r\n"));
+        const QByteArray fresh = "new\r\n";
+        QString target; // what a link points at
+        mode_t before = 0;
+        if (planted == "regular") {
+            QVERIFY(dir.write(QStringLiteral("f.txt"), "old\r\n"));
+        } else if (planted == "fifo") {
+            QCOMPARE(::mkfifo(encoded(path).constData(), 0600), 0);
+        } else if (planted == "folder") {
+            QVERIFY(QDir().mkdir(path));
+        } else if (planted == "device") {
+            if (::geteuid() != 0)
+                QSKIP("only root makes device nodes");
+            QCOMPARE(::mknod(encoded(path).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        } else if (planted != "none") {
+            target = planted == "linkToFolder"    ? dir.path()
+                     : planted == "linkToOwnFile" ? own
+                                                  : QStringLiteral("/proc/version");
+            if (!QFileInfo(target).exists())
+                QSKIP("no /proc here");
+            QVERIFY(QFile::link(target, path));
+        }
+        before = typeAt(path);
+        const QByteArray targetBefore = target.isEmpty() || !QFileInfo(target).isFile()
+                                            ? QByteArray()
+                                            : dir.read(QStringLiteral("own.txt"));
+
+        const FileResult r = write(how, path, fresh);
+        if (!refusal.isEmpty()) {
+            QVERIFY(!r.ok);
+            QVERIFY2(r.error.contains(path) && r.error.contains(refusal), qPrintable(r.error));
+            QCOMPARE(typeAt(path), before);
+            if (planted == "linkToOwnFile")
+                QCOMPARE(dir.read(QStringLiteral("own.txt")), targetBefore);
+            return;
+        }
+        QVERIFY2(r.ok, qPrintable(r.error));
+        if (planted == "linkToOwnFile") {
+            // The link stays and its target took the bytes.
+            QCOMPARE(typeAt(path), mode_t(S_IFLNK));
+            QCOMPARE(dir.read(QStringLiteral("own.txt")), fresh);
+            return;
+        }
+        QCOMPARE(typeAt(path), mode_t(S_IFREG));
+        const bool appended = how == Write::Append && planted == "regular";
+        QCOMPARE(dir.read(QStringLiteral("f.txt")), appended ? "old\r\n" + fresh : fresh);
+    }
+
+    // Every record line is forced to the disk; what that costs a line.
+    void syncedLinesAreWholeAndTimed()
+    {
+        TestFolder dir;
+        const QString path = dir.file(QStringLiteral("r.txt"));
+        const QByteArray line = "12:00:00\t2201\t1234\t-52\t55.0\t0.946\r\n";
+        constexpr int Lines = 50;
+        QByteArray expected;
+        qint64 ns[2] = {0, 0};
+        for (const bool sync : {false, true}) {
+            QElapsedTimer clock;
+            clock.start();
+            for (int i = 0; i < Lines; ++i)
+                QVERIFY(appendToFile(path, line, sync).ok);
+            ns[sync] = clock.nsecsElapsed();
+            expected += line.repeated(Lines);
+        }
+        QCOMPARE(dir.read(QStringLiteral("r.txt")), expected);
+        qInfo("record line appended: %.3f ms without sync, %.3f ms with fdatasync",
+              double(ns[0]) / Lines / 1e6, double(ns[1]) / Lines / 1e6);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSafeFile)
+#include "tst_safefile.moc"
