@@ -1,6 +1,6 @@
 #include "recordfile.h"
 
-#include "cp950.h"
+#include "recordformat.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,7 +70,7 @@ FileResult appendRecordLine(const QString &path, const QString &line)
         return failure(QStringLiteral("無法寫入記錄檔 (cannot write record file)"), path,
                        f.errorString());
     const qint64 before = f.size();
-    const QByteArray bytes = encodeCp950(line) + "\r\n";
+    const QByteArray bytes = encodeRecordLine(line);
     const qint64 written = f.write(bytes);
     if (written != bytes.size()) {
         const QString why = f.errorString();

@@ -20,11 +20,23 @@ bool writeFile(const QString &path, const QByteArray &bytes,
     return f.open(mode) && f.write(bytes) == bytes.size();
 }
 
-QString firstTime(const RecordSeries &s)
+QString firstTime(const Blocks &s)
 {
     return s.isEmpty() ? QString()
-                       : QDateTime::fromSecsSinceEpoch(qint64(s.times.first()))
+                       : QDateTime::fromSecsSinceEpoch(qint64(s.first()->firstTime()))
                              .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+bool inTimeOrder(const Blocks &s)
+{
+    double last = -HUGE_VAL;
+    for (const auto &b : s)
+        for (int i = 0; i < b->size(); ++i) {
+            if (b->time(i) < last)
+                return false;
+            last = b->time(i);
+        }
+    return true;
 }
 
 } // namespace
@@ -50,26 +62,26 @@ void TestTrendSource::liveFileGrows()
     TrendSource source;
     source.setFollowInterval(20);
     source.setCurrentFile(path);
-    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 3, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), 3, Patience);
 
     // Half a line is not taken until its line end arrives.
     QVERIFY(writeFile(path, lines.mid(3 * lineBytes, lineBytes + 5), QIODevice::Append));
-    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 4, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), 4, Patience);
     QVERIFY(writeFile(path, lines.mid(4 * lineBytes + 5), QIODevice::Append));
-    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 10, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), 10, Patience);
     QVERIFY(source.notices().isEmpty());
 
     // A damaged line is skipped with a notice; following goes on.
     QVERIFY(writeFile(path, "14:05:10\tgarbage\r\n" + test::recordLines(QTime(14, 5, 11), 1),
                       QIODevice::Append));
-    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 11, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), 11, Patience);
     QTRY_COMPARE_WITH_TIMEOUT(source.notices().size(), 1, Patience);
     QVERIFY(source.notices().first().contains(QStringLiteral("line 11")));
 
     // Emptied and begun again (recording switched off and on in the minute).
     QVERIFY(writeFile(path, test::recordLines(QTime(14, 5, 40), 2)));
-    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 2, Patience);
-    QCOMPARE(firstTime(source.series()), QStringLiteral("2025-03-06 14:05:40"));
+    QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), 2, Patience);
+    QCOMPARE(firstTime(source.blocks()), QStringLiteral("2025-03-06 14:05:40"));
 
     source.setCurrentFile(QString());
     QVERIFY(!source.isFollowing());
@@ -129,8 +141,8 @@ void TestTrendSource::hoursJoined()
     QSignalSpy loading(&source, &TrendSource::loadingChanged);
     source.loadHours(QDateTime(QDate(2025, 3, 6), QTime(fromHour, 0)), hours);
     QTRY_VERIFY_WITH_TIMEOUT(!source.isLoading() && loading.size() == 2, Patience);
-    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), samples, Patience);
-    QVERIFY(std::is_sorted(source.series().times.cbegin(), source.series().times.cend()));
+    QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), samples, Patience);
+    QVERIFY(inTimeOrder(source.blocks()));
     if (notice.isEmpty()) {
         QVERIFY2(source.notices().isEmpty(), qPrintable(source.notices().join(u'\n')));
     } else {
@@ -149,10 +161,10 @@ void TestTrendSource::hourlyChangeKeepsLastHour()
     TrendSource source;
     source.setFollowInterval(20);
     source.setCurrentFile(a);
-    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 10, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), 10, Patience);
     source.setCurrentFile(b);
-    QTRY_COMPARE_WITH_TIMEOUT(source.series().size(), 15, Patience);
-    QCOMPARE(firstTime(source.series()), QStringLiteral("2025-03-06 14:59:50"));
+    QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), 15, Patience);
+    QCOMPARE(firstTime(source.blocks()), QStringLiteral("2025-03-06 14:59:50"));
 }
 
 QTEST_GUILESS_MAIN(TestTrendSource)
