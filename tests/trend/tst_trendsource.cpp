@@ -49,6 +49,8 @@ private slots:
     void hoursJoined_data();
     void hoursJoined();
     void hourlyChangeKeepsLastHour();
+    void exportHoldsEachSecondOnce_data();
+    void exportHoldsEachSecondOnce();
 };
 
 void TestTrendSource::liveFileGrows()
@@ -165,6 +167,62 @@ void TestTrendSource::hourlyChangeKeepsLastHour()
     source.setCurrentFile(b);
     QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), 15, Patience);
     QCOMPARE(firstTime(source.blocks()), QStringLiteral("2025-03-06 14:59:50"));
+}
+
+void TestTrendSource::exportHoldsEachSecondOnce_data()
+{
+    QTest::addColumn<bool>("loaded"); // the hour was loaded before it was followed
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("loaded, then followed live") << true << true;
+    QTest::newRow("followed live only") << false << true;
+    QTest::newRow("loaded only") << true << false;
+}
+
+void TestTrendSource::exportHoldsEachSecondOnce()
+{
+    QFETCH(bool, loaded);
+    QFETCH(bool, followed);
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(QStringLiteral("2025-03-06-1405.txt"));
+    const QByteArray lines = test::recordLines(QTime(14, 5, 0), 84, 30);
+    QVERIFY(writeFile(path, lines.left(lines.indexOf("14:06:10"))));
+    TrendSource source;
+    source.setFollowInterval(20);
+    source.setRecordSource(tmp.path() + u'/', QStringLiteral("txt"));
+    if (loaded) {
+        source.loadHours(QDateTime(QDate(2025, 3, 6), QTime(14, 0)), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), 70, Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(!source.isLoading(), Patience);
+    }
+    if (followed)
+        source.setCurrentFile(path);
+    QVERIFY(writeFile(path, lines.mid(lines.indexOf("14:06:10")), QIODevice::Append));
+    if (followed)
+        QTRY_COMPARE_WITH_TIMEOUT(source.sampleCount(), 84, Patience);
+
+    const QString csv = tmp.filePath(QStringLiteral("out.csv"));
+    QSignalSpy done(&source, &TrendSource::exportFinished);
+    const double from = double(QDateTime(QDate(2025, 3, 6), QTime(14, 0)).toSecsSinceEpoch());
+    source.exportCsv(csv, from, from + 3600, {0, 2}, {QStringLiteral("a"), QStringLiteral("b")});
+    QVERIFY(done.wait(Patience));
+    QVERIFY(done.first().first().value<FileResult>().ok);
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QList<QByteArray> rows = f.readAll().split('\n');
+    QCOMPARE(rows.takeLast(), QByteArray()); // after the last CR LF
+    rows.removeFirst();                       // the header
+    QCOMPARE(rows.size(), 84);
+    const QList<QByteArray> written = lines.split('\n');
+    for (int i = 0; i < rows.size(); ++i) {
+        // In time order, each second once, the fields as the file has them.
+        const QList<QByteArray> cells = rows[i].chopped(1).split(',');
+        const QList<QByteArray> fields = written[i].chopped(1).split('\t');
+        QCOMPARE(cells[0], QDateTime(QDate(2025, 3, 6), QTime(14, 5).addSecs(i))
+                               .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                               .toLatin1());
+        QCOMPARE(cells[1], fields[1]);
+        QCOMPARE(cells[2], fields[3]);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTrendSource)
