@@ -99,6 +99,37 @@ double SampleColumn::at(int i) const
     return m_wide.isEmpty() ? Gap : m_wide[i];
 }
 
+bool SampleColumn::range(int from, int to, double &lo, double &hi) const
+{
+    // On the stored integers: no division per line.
+    if (!m_scaled.isEmpty()) {
+        qint32 a = std::numeric_limits<qint32>::max(), b = Missing;
+        const qint32 *p = m_scaled.constData();
+        for (int i = from; i < to; ++i) {
+            const qint32 m = p[i];
+            if (m == Missing)
+                continue;
+            a = std::min(a, m);
+            b = std::max(b, m);
+        }
+        if (b == Missing)
+            return false;
+        lo = a / m_divisor;
+        hi = b / m_divisor;
+        return true;
+    }
+    bool found = false;
+    for (int i = from; i < to && !m_wide.isEmpty(); ++i) {
+        const double v = m_wide[i];
+        if (std::isnan(v))
+            continue;
+        lo = found ? std::min(lo, v) : v;
+        hi = found ? std::max(hi, v) : v;
+        found = true;
+    }
+    return found;
+}
+
 // --- SampleBlock ----------------------------------------------------------
 
 std::shared_ptr<const SampleBlock> SampleBlock::make(const RecordSeries &s, int first, int count)
@@ -171,22 +202,21 @@ bool SampleBlock::range(int k, int from, int to, double &lo, double &hi) const
             hi = b;
         found = true;
     };
-    int i = from;
+    const SampleColumn &column = m_columns[size_t(k)];
+    double a = 0, b = 0;
     // Lines up to the first whole group one by one, whole groups from their summary.
-    while (i < to && i % GroupRows != 0) {
-        const double v = value(k, i++);
-        take(v, v);
-    }
+    const int headEnd = std::min(to, (from + GroupRows - 1) / GroupRows * GroupRows);
+    if (column.range(from, headEnd, a, b))
+        take(a, b);
+    int i = headEnd;
     const auto &glo = m_groupLo[size_t(k)];
     const auto &ghi = m_groupHi[size_t(k)];
     while (i + GroupRows <= to) {
         take(glo[i / GroupRows], ghi[i / GroupRows]);
         i += GroupRows;
     }
-    while (i < to) {
-        const double v = value(k, i++);
-        take(v, v);
-    }
+    if (column.range(i, to, a, b))
+        take(a, b);
     return found;
 }
 

@@ -20,6 +20,8 @@ public:
     static SampleColumn joined(const SampleColumn &a, int aSize, const SampleColumn &b, int bSize);
 
     double at(int i) const;
+    // Least and greatest value of lines [from, to); false when all are gaps.
+    bool range(int from, int to, double &lo, double &hi) const;
     bool hasValues() const { return !m_scaled.isEmpty() || !m_wide.isEmpty(); }
     qint64 bytes() const { return m_scaled.size() * 4 + m_wide.size() * 8; }
 

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
@@ -171,16 +173,23 @@ TrendSource::LoadResult TrendSource::load(RecordCache *cache, const QString &pre
         }
     }
     int files = 0;
+    QList<RecordFileEntry> toRead;
     for (const RecordFileEntry &e : listing.files) {
         if (fileEnd(e) <= r.from || seconds(e.start) >= r.to)
             continue;
         ++files;
         // The file being written is followed live, not read twice.
-        if (samePath(e.path) == skipPath)
-            continue;
-        const RecordCache::Entry d = cache->get(e.path, e.start);
-        r.files.insert(samePath(e.path), d.blocks);
-        r.issues += d.issues;
+        if (samePath(e.path) != skipPath)
+            toRead.append(e);
+    }
+    // Files are parsed side by side, on a pool of their own so that this
+    // worker's waiting cannot hold up the threads they need.
+    static QThreadPool parsers;
+    const QList<RecordCache::Entry> read = QtConcurrent::blockingMapped(
+        &parsers, toRead, [cache](const RecordFileEntry &e) { return cache->get(e.path, e.start); });
+    for (int i = 0; i < toRead.size(); ++i) {
+        r.files.insert(samePath(toRead[i].path), read[i].blocks);
+        r.issues += read[i].issues;
     }
     if (files == 0) {
         const QDateTime from = QDateTime::fromSecsSinceEpoch(qint64(r.from));
