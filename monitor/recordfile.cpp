@@ -1,6 +1,6 @@
 #include "recordfile.h"
 
-#include "cp950.h"
+#include "recordformat.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -46,7 +46,7 @@ FileResult appendRecordLine(const QString &path, const QString &line)
 {
     // Forced to the disk line by line: a power cut must not take the last
     // minutes of records with it.
-    return appendToFile(path, encodeCp950(line) + "\r\n");
+    return appendToFile(path, encodeRecordLine(line));
 }
 
 } // namespace kelmar

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -28,64 +27,6 @@ constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseInsensitive;
 #else
 constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseSensitive;
 #endif
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-int twoDigits(const char *p)
-{
-    return (p[0] - '0') * 10 + (p[1] - '0');
-}
-
-// "hh:mm:ss"; the colons stand for the system's time separator, so any one
-// character that is not a digit is taken.
-QTime parseTimeField(QByteArrayView f)
-{
-    if (f.size() != 8)
-        return {};
-    const char *p = f.data();
-    if (!isDigit(p[0]) || !isDigit(p[1]) || !isDigit(p[3]) || !isDigit(p[4]) || !isDigit(p[6]) ||
-        !isDigit(p[7]) || isDigit(p[2]) || isDigit(p[5]))
-        return {};
-    const int h = twoDigits(p), m = twoDigits(p + 3), s = twoDigits(p + 6);
-    if (h > 23 || m > 59 || s > 59)
-        return {};
-    return QTime(h, m, s);
-}
-
-// Empty, or "-"? digits ("." digits)?; nothing else (no exponent, no
-// blanks, no decimal comma), so a damaged field is not read as a number.
-bool parseValueField(QByteArrayView f, double &value)
-{
-    if (f.isEmpty()) {
-        value = Gap;
-        return true;
-    }
-    const char *p = f.data();
-    const char *end = p + f.size();
-    const char *q = p;
-    if (*q == '-')
-        ++q;
-    int digits = 0;
-    while (q < end && isDigit(*q)) {
-        ++q;
-        ++digits;
-    }
-    if (q < end && *q == '.') {
-        ++q;
-        while (q < end && isDigit(*q)) {
-            ++q;
-            ++digits;
-        }
-    }
-    if (q != end || digits == 0)
-        return false;
-    // from_chars ignores the C locale, unlike strtod.
-    const auto r = std::from_chars(p, end, value);
-    return r.ec == std::errc() && r.ptr == end && std::isfinite(value);
-}
 
 QString excerpt(QByteArrayView line)
 {
@@ -182,13 +123,13 @@ ParsedLine parseRecordLine(QByteArrayView line)
     qsizetype start = 0;
     int field = 0;
     for (;;) {
-        const qsizetype tab = line.indexOf('\t', start);
+        const qsizetype tab = line.indexOf(RecordSeparator, start);
         const QByteArrayView f = line.sliced(start, (tab < 0 ? line.size() : tab) - start);
         if (field == 0) {
-            r.time = parseTimeField(f);
+            r.time = parseRecordTime(f);
             if (!r.time.isValid())
                 return r;
-        } else if (field > RecordValueCount || !parseValueField(f, r.values[size_t(field - 1)])) {
+        } else if (field > RecordValueCount || !parseRecordValue(f, r.values[size_t(field - 1)])) {
             return r;
         }
         ++field;
@@ -196,23 +137,17 @@ ParsedLine parseRecordLine(QByteArrayView line)
             break;
         start = tab + 1;
     }
-    if (field != RecordValueCount + 1)
+    if (field != RecordFieldCount)
         return r; // a cut line
     r.status = LineStatus::Ok;
     return r;
 }
 
-QDateTime parseRecordStamp(QStringView stamp)
-{
-    if (stamp.size() != 15)
-        return {};
-    QDateTime t = QDateTime::fromString(stamp.toString(), QStringLiteral("yyyy-MM-dd-HHmm"));
-    return t.isValid() ? t : QDateTime();
-}
-
 QDateTime recordFileStart(const QString &path)
 {
-    static const QRegularExpression re(QStringLiteral("\\d{4}-\\d{2}-\\d{2}-\\d{4}"));
+    // Every letter of the stamp's format stands for a digit.
+    static const QRegularExpression re(
+        QString::fromLatin1(RecordStampFormat).replace(QRegularExpression(QStringLiteral("[A-Za-z]")), QStringLiteral("\\d")));
     const QString name = QFileInfo(path).fileName();
     QDateTime found;
     auto it = re.globalMatch(name);
@@ -238,7 +173,8 @@ RecordListing listRecordFiles(const QString &prefix, const QString &extension)
         return r;
     }
     const QString suffix = u'.' + extension;
-    const qsizetype nameLength = namePrefix.size() + 15 + suffix.size();
+    constexpr qsizetype StampLength = sizeof(RecordStampFormat) - 1;
+    const qsizetype nameLength = namePrefix.size() + StampLength + suffix.size();
     const QStringList names = dir.entryList(QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden |
                                             QDir::NoDotAndDotDot);
     for (const QString &name : names) {
@@ -246,7 +182,7 @@ RecordListing listRecordFiles(const QString &prefix, const QString &extension)
             !name.endsWith(suffix, FileNameCase))
             continue;
         const QString path = dir.filePath(name);
-        const QDateTime start = parseRecordStamp(QStringView(name).mid(namePrefix.size(), 15));
+        const QDateTime start = parseRecordStamp(QStringView(name).mid(namePrefix.size(), StampLength));
         if (!start.isValid()) {
             // Unrelated files that merely share the length, prefix and extension.
             continue;
@@ -267,8 +203,23 @@ RecordListing listRecordFiles(const QString &prefix, const QString &extension)
 // --- RecordParser ---------------------------------------------------------
 
 RecordParser::RecordParser(const QString &path, const QDateTime &fileStart)
-    : m_path(path), m_start(fileStart)
+    : m_path(path), m_start(fileStart), m_times(fileStart)
 {
+}
+
+double LineTimes::at(const QTime &t)
+{
+    const int day = t < m_start.time() ? 1 : 0;
+    const int hourKey = day * 24 + t.hour();
+    if (hourKey != m_hourKey) {
+        // Local time to UTC is slow; it is done once per hour of the file
+        // (offsets change only at full hours where this program runs).
+        m_hourKey = hourKey;
+        m_hourStart =
+            double(QDateTime(m_start.date().addDays(day), QTime(t.hour(), 0)).toMSecsSinceEpoch()) /
+            1000.0;
+    }
+    return m_hourStart + t.minute() * 60 + t.second();
 }
 
 void RecordParser::feed(QByteArrayView bytes, RecordSeries &out, QList<RecordIssue> &issues)
@@ -332,18 +283,7 @@ void RecordParser::takeLine(QByteArrayView line, RecordSeries &out, QList<Record
         return;
     }
     ++m_good;
-    // A time before the file's start lies on the next day: the file crossed midnight.
-    const int day = p.time < m_start.time() ? 1 : 0;
-    const int hourKey = day * 24 + p.time.hour();
-    if (hourKey != m_hourKey) {
-        // Local time to UTC is slow; it is done once per hour of the file
-        // (offsets change only at full hours where this program runs).
-        m_hourKey = hourKey;
-        m_hourStart = double(QDateTime(m_start.date().addDays(day), QTime(p.time.hour(), 0))
-                                 .toMSecsSinceEpoch()) /
-                      1000.0;
-    }
-    out.append(m_hourStart + p.time.minute() * 60 + p.time.second(), p.values);
+    out.append(m_times.at(p.time), p.values);
 }
 
 // --- Whole files and growing files ----------------------------------------
@@ -383,11 +323,16 @@ RecordFileData readRecordFile(const QString &path, const QDateTime &start)
         r.issues.append(fileIssue(path, QStringLiteral("無法讀取 (cannot read)")));
         return r;
     }
-    const QByteArray bytes = f.read(MaxRecordFileBytes);
     RecordParser parser(path, start);
     QList<RecordIssue> lineIssues;
-    r.series.reserve(int(bytes.count('\n') + 1));
-    parser.feed(bytes, r.series, lineIssues);
+    // In pieces: the file's text is never held whole beside its values.
+    r.series.reserve(int(std::min<qint64>(f.size() / 64 + 1, 2000000)));
+    for (;;) {
+        const QByteArray bytes = f.read(RecordReadPiece);
+        if (bytes.isEmpty())
+            break;
+        parser.feed(bytes, r.series, lineIssues);
+    }
     parser.finish(r.series, lineIssues);
     if (parser.goodLines() == 0 && parser.badLines() > 0) {
         r.issues.append(fileIssue(path, QStringLiteral("不是記錄檔，%1 行無法讀取 (not a record "
@@ -442,8 +387,9 @@ RecordFollower::Step RecordFollower::readMore()
     }
     if (size == m_offset || !f.seek(m_offset))
         return step;
-    const QByteArray bytes = f.read(size - m_offset);
+    const QByteArray bytes = f.read(std::min(size - m_offset, RecordReadPiece));
     m_offset += bytes.size();
+    step.more = m_offset < size;
     m_parser.feed(bytes, step.samples, step.issues);
     return step;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "recordformat.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -13,14 +15,12 @@
 // routine here may run on a worker thread.
 namespace kelmar {
 
-// Values in one record line: slot 1 value 1, slot 1 value 2, ... slot 6 value 2.
-constexpr int RecordSlotCount = 6;
-constexpr int RecordValuesPerSlot = 2;
-constexpr int RecordValueCount = RecordSlotCount * RecordValuesPerSlot;
-
-// Files larger than this are not record files (an hour at one line per
-// second is about 1 MB); reading them could exhaust memory.
-constexpr qint64 MaxRecordFileBytes = 64 * 1024 * 1024;
+// Files larger than this are not record files: an hour at one line per
+// second is about 1 MB, and even a fault that writes 10^6 lines in an hour
+// stays under it. Files are read in pieces, so this bounds time, not memory.
+constexpr qint64 MaxRecordFileBytes = 256 * 1024 * 1024;
+// The most read from a file in one step.
+constexpr qint64 RecordReadPiece = 4 * 1024 * 1024;
 
 // Samples column by column, the layout the plot takes: times in seconds since
 // the epoch, values NaN where the field was empty (a gap, never a zero).
@@ -60,12 +60,10 @@ struct ParsedLine
     std::array<double, RecordValueCount> values{};
 };
 
-// One line without its line end: "hh:mm:ss" then twelve TAB-separated fields,
-// each empty or a decimal number with '.' ("123.45", "-5"), whatever the locale.
+// One line without its line end, as recordformat.h defines it; values with
+// '.' ("123.45", "-5") whatever the locale.
 ParsedLine parseRecordLine(QByteArrayView line);
 
-// "yyyy-MM-dd-HHmm" as local time, or an invalid date-time.
-QDateTime parseRecordStamp(QStringView stamp);
 // The start of a record file from the last stamp in its name, or invalid.
 QDateTime recordFileStart(const QString &path);
 
@@ -83,8 +81,23 @@ struct RecordListing
 };
 
 // The record files of a folder text used as a path prefix ("/var/tmp/" or
-// "/var/tmp/rec"): prefix + "yyyy-MM-dd-HHmm" + "." + extension.
+// "/var/tmp/rec"): prefix + stamp + "." + extension.
 RecordListing listRecordFiles(const QString &prefix, const QString &extension);
+
+// Seconds since the epoch of the times in one file: a time before the
+// file's start lies on the next day (the file crossed midnight).
+class LineTimes
+{
+public:
+    LineTimes() = default;
+    explicit LineTimes(const QDateTime &fileStart) : m_start(fileStart) {}
+    double at(const QTime &t);
+
+private:
+    QDateTime m_start;
+    int m_hourKey = -1;     // day offset * 24 + hour of m_hourStart
+    double m_hourStart = 0; // seconds since the epoch
+};
 
 // Splits bytes into lines (CR LF, LF alone or CR alone) and parses them,
 // keeping a line whose end has not arrived yet for the next feed.
@@ -111,8 +124,7 @@ private:
     qint64 m_lineNumber = 0;
     qint64 m_good = 0;
     qint64 m_bad = 0;
-    int m_hourKey = -1;     // day offset * 24 + hour of m_hourStart
-    double m_hourStart = 0; // seconds since the epoch
+    LineTimes m_times;
 };
 
 // A whole record file. A file with no valid line but some bad ones is
@@ -139,6 +151,8 @@ public:
         // The file was found shorter than already read (emptied and begun
         // again): what was read before is void.
         bool restarted = false;
+        // More bytes are waiting than one step reads.
+        bool more = false;
     };
     Step readMore();
 

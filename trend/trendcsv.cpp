@@ -1,6 +1,9 @@
 #include "trendcsv.h"
 
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <array>
 #include <cmath>
 
 namespace kelmar {
@@ -20,26 +23,74 @@ QString csvCell(const QString &text)
 
 } // namespace
 
-QByteArray trendCsv(const RecordSeries &s, double from, double to, const QList<int> &columns,
-                    const QStringList &names)
+QByteArray trendCsv(const QList<RecordFileEntry> &files, double from, double to,
+                    const QList<int> &columns, const QStringList &names,
+                    QList<RecordIssue> *issues)
 {
     QByteArray out("\xEF\xBB\xBF");
     QStringList header{QStringLiteral("時間 (time)")};
     for (int i = 0; i < columns.size(); ++i)
         header.append(csvCell(names.value(i)));
     out += header.join(u',').toUtf8() + "\r\n";
-    for (int i = s.lowerBound(from); i < s.size() && s.times[i] <= to; ++i) {
-        const QDateTime t = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(s.times[i] * 1000)));
-        QByteArray line = t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
-        for (int k : columns) {
-            line += ',';
-            const double v = (k >= 0 && k < RecordValueCount) ? s.values[size_t(k)][i] : NAN;
-            // QByteArray::number is independent of the locale; 15 digits keep
-            // every recorded reading (up to 64-bit counters of 15 digits) exact.
-            if (!std::isnan(v))
-                line += QByteArray::number(v, 'g', 15);
+    double last = -HUGE_VAL;
+    for (const RecordFileEntry &e : files) {
+        // A file covers at most the hour of its stamp.
+        const QDateTime hour(e.start.date(), QTime(e.start.time().hour(), 0));
+        if (double(hour.addSecs(RecordFileSeconds).toSecsSinceEpoch()) <= from ||
+            double(e.start.toSecsSinceEpoch()) > to)
+            continue;
+        QFile f(e.path);
+        if (!QFileInfo(e.path).isFile() || !f.open(QIODevice::ReadOnly) || f.isSequential()) {
+            if (issues)
+                issues->append({e.path, 0, QStringLiteral("無法讀取 (cannot read)")});
+            continue;
         }
-        out += line + "\r\n";
+        LineTimes times(e.start);
+        QByteArray pending;
+        auto takeLine = [&](QByteArrayView line) {
+            const ParsedLine p = parseRecordLine(line);
+            if (p.status != LineStatus::Ok)
+                return;
+            const double t = times.at(p.time);
+            if (t < from || t > to || t <= last)
+                return;
+            last = t;
+            // The line parsed, so it has exactly RecordFieldCount fields.
+            std::array<QByteArrayView, RecordFieldCount> fields;
+            qsizetype begin = 0;
+            for (int n = 0; n < RecordFieldCount; ++n) {
+                qsizetype end = line.indexOf(RecordSeparator, begin);
+                if (end < 0)
+                    end = line.size();
+                fields[size_t(n)] = line.sliced(begin, end - begin);
+                begin = end + 1;
+            }
+            out += QDateTime::fromSecsSinceEpoch(qint64(t))
+                       .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                       .toLatin1();
+            for (int k : columns) {
+                out += ',';
+                if (k >= 0 && k < RecordValueCount)
+                    out += fields[size_t(1 + k)]; // a number: nothing to quote
+            }
+            out += "\r\n";
+        };
+        for (;;) {
+            const QByteArray piece = f.read(RecordReadPiece);
+            if (piece.isEmpty())
+                break;
+            pending += piece;
+            qsizetype start = 0;
+            for (qsizetype i = 0; i < pending.size(); ++i) {
+                if (pending[i] != '\n' && pending[i] != '\r')
+                    continue;
+                takeLine(QByteArrayView(pending).sliced(start, i - start));
+                start = i + 1;
+            }
+            pending.remove(0, start);
+        }
+        if (!pending.isEmpty())
+            takeLine(pending);
     }
     return out;
 }

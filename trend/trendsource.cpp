@@ -2,7 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+
+#include "trendcsv.h"
 
 namespace kelmar {
 
@@ -10,9 +15,6 @@ namespace {
 
 // Notices kept per kind; a damaged folder must not grow them without end.
 constexpr int MaxKeptIssues = 50;
-// The longest span the window loads; followed hours older than that behind
-// the newest sample are let go.
-constexpr int KeptHistoryHours = 72;
 
 QString samePath(const QString &path)
 {
@@ -34,6 +36,25 @@ void keep(QList<RecordIssue> &into, const QList<RecordIssue> &more)
         into.erase(into.begin(), into.begin() + (into.size() - MaxKeptIssues));
 }
 
+double seconds(const QDateTime &t)
+{
+    return double(t.toSecsSinceEpoch());
+}
+
+// The end of the hour a file's stamp lies in: the file has no line after it.
+double fileEnd(const RecordFileEntry &e)
+{
+    return seconds(QDateTime(e.start.date(), QTime(e.start.time().hour(), 0))) + RecordFileSeconds;
+}
+
+double lastOf(const Blocks &blocks)
+{
+    double t = -HUGE_VAL;
+    for (const auto &b : blocks)
+        t = std::max(t, b->lastTime());
+    return t;
+}
+
 } // namespace
 
 TrendSource::TrendSource(QObject *parent) : QObject(parent)
@@ -44,15 +65,23 @@ TrendSource::TrendSource(QObject *parent) : QObject(parent)
             &TrendSource::loadFinished);
     connect(&m_followWatcher, &QFutureWatcher<FollowResult>::finished, this,
             &TrendSource::followFinished);
+    connect(&m_viewWatcher, &QFutureWatcher<ReducedView>::finished, this,
+            &TrendSource::viewFinished);
+    connect(&m_exportWatcher, &QFutureWatcher<FileResult>::finished, this,
+            [this] { emit exportFinished(m_exportWatcher.result()); });
 }
 
 TrendSource::~TrendSource()
 {
-    // The workers hold only copies, but their results must not arrive here.
+    // The workers use the cache of this object: they end before it goes.
     m_loadWatcher.disconnect(this);
     m_followWatcher.disconnect(this);
+    m_viewWatcher.disconnect(this);
+    m_exportWatcher.disconnect(this);
     m_loadWatcher.waitForFinished();
     m_followWatcher.waitForFinished();
+    m_viewWatcher.waitForFinished();
+    m_exportWatcher.waitForFinished();
 }
 
 void TrendSource::setRecordSource(const QString &prefix, const QString &extension)
@@ -66,19 +95,23 @@ void TrendSource::setCurrentFile(const QString &path)
     if (samePath(path) == samePath(m_follower.path()))
         return;
     ++m_followGeneration;
-    // The file of the last hour stays in view beside the new one; over weeks
-    // of monitoring only the hours the window can show at most are kept, so
-    // memory and the redraw stay bounded.
     if (liveInSpan()) {
-        m_history.append(m_live);
-        // The view was following the present: it goes on with the new hour.
+        // The file of the last hour stays in view beside the new one, under
+        // its own name, so a later load replaces it instead of doubling it.
+        if (!m_live.isEmpty())
+            m_files.insert(samePath(m_follower.path()), m_live);
         m_spanEnd = std::numeric_limits<double>::infinity();
     }
-    m_history.sortByTime();
-    if (!m_history.isEmpty())
-        m_history.dropBefore(m_history.times.last() - KeptHistoryHours * 3600.0);
+    // Over weeks of following only the span the window shows is kept, so
+    // memory stays bounded.
+    const double kept = std::max(m_loadedEnd - m_spanStart, double(RecordFileSeconds));
+    const double newest = lastOf(m_live);
+    for (auto it = m_files.begin(); it != m_files.end();)
+        it = lastOf(*it) < newest - kept - RecordFileSeconds ? m_files.erase(it) : std::next(it);
     m_live.clear();
     m_liveIssues.clear();
+    // A file loaded before it became the followed one is read by the follower alone.
+    m_files.remove(samePath(path));
     m_follower = RecordFollower(path);
     if (path.isEmpty()) {
         m_timer.stop();
@@ -92,66 +125,99 @@ void TrendSource::setCurrentFile(const QString &path)
 
 void TrendSource::loadHours(const QDateTime &from, int hours)
 {
-    m_pendingFrom = from;
-    m_pendingHours = hours;
-    m_loadPending = true;
-    ++m_loadGeneration;
-    if (m_loadWatcher.isRunning())
-        return; // started when the running one ends
+    startLoad({from, from.addSecs(qint64(hours) * 3600), false});
+}
+
+void TrendSource::loadNewest(const QDateTime &now, int hours)
+{
+    startLoad({now.addSecs(-qint64(hours) * 3600), now, true});
+}
+
+void TrendSource::startLoad(const LoadRequest &request)
+{
+    m_pendingLoad = request;
+    if (m_loadWatcher.isRunning()) {
+        m_loadPending = true; // started when the running one ends
+        return;
+    }
     m_loadPending = false;
-    m_runningLoad = m_loadGeneration;
-    m_runningTo = from.addSecs(qint64(hours) * 3600);
-    m_loadWatcher.setFuture(QtConcurrent::run(&TrendSource::load, m_prefix, m_extension, from,
-                                              hours, samePath(m_follower.path())));
+    m_runningLoad = request;
+    m_loadWatcher.setFuture(QtConcurrent::run(&TrendSource::load, &m_cache, m_prefix, m_extension,
+                                              request, samePath(m_follower.path())));
     emit loadingChanged(true);
 }
 
-TrendSource::LoadResult TrendSource::load(const QString &prefix, const QString &extension,
-                                          const QDateTime &from, int hours, const QString &skipPath)
+TrendSource::LoadResult TrendSource::load(RecordCache *cache, const QString &prefix,
+                                          const QString &extension, const LoadRequest &request,
+                                          const QString &skipPath)
 {
     LoadResult r;
+    r.from = seconds(request.from);
+    r.to = seconds(request.to);
+    r.current = request.newest;
     const RecordListing listing = listRecordFiles(prefix, extension);
     r.issues = listing.issues;
     if (listing.folderMissing)
         return r;
-    const QDateTime to = from.addSecs(qint64(hours) * 3600);
-    for (const RecordFileEntry &e : listing.files) {
-        if (e.start < from || e.start >= to)
-            continue;
-        ++r.files;
-        // The file being written is followed live, not read twice.
-        if (samePath(e.path) == skipPath)
-            continue;
-        RecordFileData d = readRecordFile(e.path, e.start);
-        r.series.append(d.series);
-        r.issues += d.issues;
+    if (request.newest && !listing.files.isEmpty() &&
+        samePath(listing.files.last().path) != skipPath) {
+        // Nothing is being recorded: the newest lines may lie before the span.
+        const RecordFileEntry &newest = listing.files.last();
+        const RecordCache::Entry e = cache->get(newest.path, newest.start);
+        const double end = e.blocks.isEmpty() ? seconds(newest.start) : lastOf(e.blocks) + 1;
+        if (end < r.from) {
+            const double length = r.to - r.from;
+            r.to = end;
+            r.from = end - length;
+            r.current = false;
+        }
     }
-    r.series.sortByTime();
-    if (r.files == 0)
+    int files = 0;
+    QList<RecordFileEntry> toRead;
+    for (const RecordFileEntry &e : listing.files) {
+        if (fileEnd(e) <= r.from || seconds(e.start) >= r.to)
+            continue;
+        ++files;
+        // The file being written is followed live, not read twice.
+        if (samePath(e.path) != skipPath)
+            toRead.append(e);
+    }
+    // Files are parsed side by side, on a pool of their own so that this
+    // worker's waiting cannot hold up the threads they need.
+    static QThreadPool parsers;
+    const QList<RecordCache::Entry> read = QtConcurrent::blockingMapped(
+        &parsers, toRead, [cache](const RecordFileEntry &e) { return cache->get(e.path, e.start); });
+    for (int i = 0; i < toRead.size(); ++i) {
+        r.files.insert(samePath(toRead[i].path), read[i].blocks);
+        r.issues += read[i].issues;
+    }
+    if (files == 0) {
+        const QDateTime from = QDateTime::fromSecsSinceEpoch(qint64(r.from));
         r.issues.append({prefix, 0,
                          QStringLiteral("%1 起 %2 小時內沒有記錄檔 (no record files in the %2 "
                                         "hours from %1)")
                              .arg(from.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
-                             .arg(hours)});
+                             .arg(qRound((r.to - r.from) / 3600))});
+    }
     return r;
 }
 
 void TrendSource::loadFinished()
 {
-    const bool current = m_runningLoad == m_loadGeneration;
-    if (current) {
-        LoadResult r = m_loadWatcher.result();
-        m_history = std::move(r.series);
-        m_spanEnd = double(m_runningTo.toSecsSinceEpoch());
-        m_loadIssues.clear();
-        keep(m_loadIssues, r.issues);
-        rejoin();
-        emit noticesChanged();
-    }
     if (m_loadPending) {
-        loadHours(m_pendingFrom, m_pendingHours);
+        // Overtaken by a newer request: its result is dropped.
+        startLoad(m_pendingLoad);
         return;
     }
+    LoadResult r = m_loadWatcher.result();
+    m_files = std::move(r.files);
+    m_spanStart = r.from;
+    m_loadedEnd = r.to;
+    m_spanEnd = r.current ? std::numeric_limits<double>::infinity() : r.to;
+    m_loadIssues.clear();
+    keep(m_loadIssues, r.issues);
+    rejoin();
+    emit noticesChanged();
     emit loadingChanged(false);
 }
 
@@ -162,7 +228,10 @@ void TrendSource::followTick()
     m_runningFollow = m_followGeneration;
     m_followWatcher.setFuture(QtConcurrent::run([f = m_follower]() mutable {
         RecordFollower::Step step = f.readMore();
-        return FollowResult{std::move(f), std::move(step)};
+        step.samples.sortByTime();
+        Blocks blocks = makeBlocks(step.samples);
+        step.samples.clear();
+        return FollowResult{std::move(f), std::move(step), std::move(blocks)};
     }));
 }
 
@@ -177,9 +246,14 @@ void TrendSource::followFinished()
         m_live.clear();
         changed = true;
     }
-    if (!r.step.samples.isEmpty()) {
-        m_live.append(r.step.samples);
-        m_live.sortByTime();
+    for (const auto &b : std::as_const(r.blocks)) {
+        // Following appends only the new lines; small pieces are joined to
+        // the last block so that a day of seconds stays a few blocks.
+        if (!m_live.isEmpty() && m_live.last()->size() + b->size() <= RowsPerBlock &&
+            b->firstTime() >= m_live.last()->lastTime())
+            m_live.last() = SampleBlock::joined(*m_live.last(), *b);
+        else
+            m_live.append(b);
         changed = true;
     }
     if (changed)
@@ -188,20 +262,73 @@ void TrendSource::followFinished()
         keep(m_liveIssues, r.step.issues);
         emit noticesChanged();
     }
+    if (r.step.more)
+        followTick(); // a large file is caught up with piece by piece
 }
 
 bool TrendSource::liveInSpan() const
 {
-    return m_live.isEmpty() || m_live.times.first() < m_spanEnd;
+    return m_live.isEmpty() || m_live.first()->firstTime() < m_spanEnd;
 }
 
 void TrendSource::rejoin()
 {
-    m_joined = m_history;
+    m_joined.clear();
+    const QString live = samePath(m_follower.path());
+    for (auto it = m_files.cbegin(); it != m_files.cend(); ++it)
+        if (it.key() != live)
+            m_joined += it.value();
     if (liveInSpan())
-        m_joined.append(m_live);
-    m_joined.sortByTime();
+        m_joined += m_live;
+    std::stable_sort(m_joined.begin(), m_joined.end(), [](const auto &a, const auto &b) {
+        return a->firstTime() < b->firstTime();
+    });
+    m_sampleCount = 0;
+    for (const auto &b : std::as_const(m_joined))
+        m_sampleCount += b->size();
+    ++m_dataGeneration;
     emit dataChanged();
+}
+
+double TrendSource::lastTime() const
+{
+    return lastOf(m_joined);
+}
+
+void TrendSource::requestView(double from, double to, int pixels)
+{
+    m_viewFrom = from;
+    m_viewTo = to;
+    m_viewPixels = pixels;
+    if (m_viewWatcher.isRunning()) {
+        m_viewPending = true;
+        return;
+    }
+    m_viewPending = false;
+    m_viewGeneration = m_dataGeneration;
+    m_viewWatcher.setFuture(QtConcurrent::run(&reduce, m_joined, from, to, pixels));
+}
+
+void TrendSource::viewFinished()
+{
+    m_view = m_viewWatcher.result();
+    emit viewReady();
+    if (m_viewPending)
+        requestView(m_viewFrom, m_viewTo, m_viewPixels);
+}
+
+void TrendSource::exportCsv(const QString &path, double from, double to,
+                            const QList<int> &columns, const QStringList &names)
+{
+    if (m_exportWatcher.isRunning()) {
+        emit exportFinished(refusedFile(path, QStringLiteral("匯出進行中 (an export is running)")));
+        return;
+    }
+    m_exportWatcher.setFuture(QtConcurrent::run(
+        [prefix = m_prefix, extension = m_extension, path, from, to, columns, names] {
+            const RecordListing listing = listRecordFiles(prefix, extension);
+            return replaceFile(path, trendCsv(listing.files, from, to, columns, names));
+        }));
 }
 
 QStringList TrendSource::notices() const

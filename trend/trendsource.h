@@ -1,6 +1,7 @@
 #pragma once
 
-#include "recordreader.h"
+#include "recordcache.h"
+#include "safefile.h"
 
 #include <QDateTime>
 #include <QFutureWatcher>
@@ -12,10 +13,13 @@
 
 namespace kelmar {
 
-// The data behind the trend window, without widgets: the record files of
-// chosen hours, read on a worker thread, joined with the file being written,
-// which a timer follows by reading only what was appended. Results are taken
-// over on the thread of this object (the UI thread); nothing here blocks it.
+// The data behind the trend window, without widgets: the record files of a
+// span, read on a worker thread through a cache, joined with the file being
+// written, which a timer follows by reading only what was appended; the
+// reduction of the samples in view to what the plot can show, and the CSV
+// export, also on workers. Results are taken over on the thread of this
+// object (the UI thread) and cost it only the joining of block lists, so
+// monitoring in the same thread never waits for a file.
 class TrendSource : public QObject
 {
     Q_OBJECT
@@ -28,67 +32,110 @@ public:
     // of the file it replaces (the hourly change) stays in view.
     void setCurrentFile(const QString &path);
     QString currentFile() const { return m_follower.path(); }
-    // Reads every record file that starts in the hours [from, from + hours).
-    void loadHours(const QDateTime &from, int hours);
     void setFollowInterval(int ms) { m_timer.setInterval(ms); }
 
-    // The chosen hours and the current file joined, ordered by time.
-    const RecordSeries &series() const { return m_joined; }
+    // Reads every record file with lines in the hours [from, from + hours).
+    void loadHours(const QDateTime &from, int hours);
+    // Reads the `hours` hours up to `now`; when the newest record file ends
+    // earlier than that span begins, the span ends at its last line instead.
+    void loadNewest(const QDateTime &now, int hours);
+    // The span of the last finished load, seconds since the epoch.
+    double spanStart() const { return m_spanStart; }
+    double spanEnd() const { return m_loadedEnd; }
+
+    // The loaded files and the followed file joined, ordered by time.
+    const Blocks &blocks() const { return m_joined; }
+    qint64 sampleCount() const { return m_sampleCount; }
+    double lastTime() const;
     // Bilingual notices about what was skipped, newest last.
     QStringList notices() const;
     bool isLoading() const { return m_loadWatcher.isRunning(); }
     bool isFollowing() const { return !m_follower.path().isEmpty(); }
+    const RecordCache &cache() const { return m_cache; }
+
+    // Reduces the samples in [from, to] to `pixels` columns on a worker;
+    // viewReady() tells when view() has it. Requests made meanwhile are
+    // folded into the newest.
+    void requestView(double from, double to, int pixels);
+    const ReducedView &view() const { return m_view; }
+
+    // Writes the record lines in [from, to] (files read again, so every
+    // second appears once and values keep their text) as CSV on a worker;
+    // exportFinished() tells the result.
+    void exportCsv(const QString &path, double from, double to, const QList<int> &columns,
+                   const QStringList &names);
+    bool isExporting() const { return m_exportWatcher.isRunning(); }
 
 signals:
     void dataChanged();
     void noticesChanged();
     void loadingChanged(bool loading);
+    void viewReady();
+    void exportFinished(const kelmar::FileResult &result);
 
 private:
+    struct LoadRequest
+    {
+        QDateTime from;
+        QDateTime to;
+        bool newest = false;
+    };
     struct LoadResult
     {
-        RecordSeries series;
+        QHash<QString, Blocks> files;
         QList<RecordIssue> issues;
-        int files = 0;
+        double from = 0, to = 0;
+        bool current = false; // the span ends now: live data joins it
     };
     struct FollowResult
     {
         RecordFollower follower;
         RecordFollower::Step step;
+        Blocks blocks;
     };
 
+    void startLoad(const LoadRequest &request);
     void followTick();
     void loadFinished();
     void followFinished();
+    void viewFinished();
     void rejoin();
     bool liveInSpan() const;
-    static LoadResult load(const QString &prefix, const QString &extension, const QDateTime &from,
-                           int hours, const QString &skipPath);
+    static LoadResult load(RecordCache *cache, const QString &prefix, const QString &extension,
+                           const LoadRequest &request, const QString &skipPath);
 
     QString m_prefix;
     QString m_extension;
-    RecordSeries m_history;
-    RecordSeries m_live;
-    RecordSeries m_joined;
-    // The end of the loaded span, in seconds since the epoch: a file being
-    // written that starts after it is not joined to an earlier span, which
-    // would squeeze the hours asked for into a corner of the axis.
+    RecordCache m_cache;
+    QHash<QString, Blocks> m_files; // loaded, by path
+    Blocks m_live;                  // the followed file
+    Blocks m_joined;
+    qint64 m_sampleCount = 0;
+    quint64 m_dataGeneration = 0;
+    double m_spanStart = 0;
+    double m_loadedEnd = 0;
+    // The end of the loaded span: a file being written that starts after
+    // it is not joined to an earlier span. Infinite while the span is "now".
     double m_spanEnd = std::numeric_limits<double>::infinity();
-    QDateTime m_runningTo; // the end of the span being loaded
     RecordFollower m_follower;
     QList<RecordIssue> m_loadIssues;
     QList<RecordIssue> m_liveIssues;
     QTimer m_timer;
     QFutureWatcher<LoadResult> m_loadWatcher;
     QFutureWatcher<FollowResult> m_followWatcher;
+    QFutureWatcher<ReducedView> m_viewWatcher;
+    QFutureWatcher<FileResult> m_exportWatcher;
     // Results of a request that was overtaken by a newer one are dropped.
-    int m_loadGeneration = 0;
-    int m_runningLoad = 0;
     int m_followGeneration = 0;
     int m_runningFollow = 0;
     bool m_loadPending = false;
-    QDateTime m_pendingFrom;
-    int m_pendingHours = 0;
+    LoadRequest m_pendingLoad;
+    LoadRequest m_runningLoad;
+    bool m_viewPending = false;
+    double m_viewFrom = 0, m_viewTo = 0;
+    int m_viewPixels = 0;
+    quint64 m_viewGeneration = 0; // data generation the running view was made from
+    ReducedView m_view;
 };
 
 } // namespace kelmar

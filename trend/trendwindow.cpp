@@ -4,17 +4,19 @@
 #include "fonts.h"
 #include "trendcsv.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSaveFile>
+#include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <cmath>
@@ -24,35 +26,54 @@ namespace kelmar {
 
 namespace {
 
+// The window's sizes. It must fit an 800 x 600 screen with its frame at all
+// times: nothing in it may ask for more than the minimum below.
+struct TrendGeometry
+{
+    QSize wished{1000, 660};     // on a larger screen
+    QSize screenMargin{24, 48};  // left for the frame and the task bar
+    int listWidth = 150;         // the curve list beside the plot
+    QSize plotMinimum{300, 200};
+    int controlGap = 12;
+};
+constexpr TrendGeometry Geometry;
+
 // One colour per slot; the second value of a slot is dashed.
 const QColor SlotColours[RecordSlotCount] = {QColor(0xd6, 0x27, 0x28), QColor(0x1f, 0x77, 0xb4),
                                              QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x7f, 0x0e),
                                              QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b)};
 // Notices shown at once; the rest are counted.
-constexpr int ShownNotices = 4;
+constexpr int ShownNotices = 3;
 // Share of the span one key press pans, and the zoom step of + and -.
 constexpr double PanStep = 0.1;
 constexpr double ZoomStep = 1.25;
+// Share of a curve's range left free above and below it.
+constexpr double ValueMargin = 0.05;
+// The longest span: a month of records.
+constexpr int MaxHours = 31 * 24;
 
+// The second value of a slot is drawn lighter. Thin solid lines without
+// antialiasing: dashed or antialiased lines over thousands of points take
+// the raster engine tens of milliseconds per curve and frame.
 QPen curvePen(int k)
 {
-    QPen pen(SlotColours[k / RecordValuesPerSlot], 1.5);
+    QColor c = SlotColours[k / RecordValuesPerSlot];
     if (k % RecordValuesPerSlot == 1)
-        pen.setStyle(Qt::DashLine);
-    return pen;
-}
-
-bool hasValues(const RecordSeries &s, int k)
-{
-    for (double v : s.values[size_t(k)])
-        if (!std::isnan(v))
-            return true;
-    return false;
+        c = c.lighter(150);
+    return QPen(c, 0);
 }
 
 QString valueText(double v)
 {
     return std::isnan(v) ? QStringLiteral("—") : QString::number(v, 'g', 15);
+}
+
+QSize startSize()
+{
+    QSize s = Geometry.wished;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        s = s.boundedTo(screen->availableGeometry().size() - Geometry.screenMargin);
+    return s;
 }
 
 } // namespace
@@ -63,7 +84,6 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     setWindowFlag(Qt::Window);
     setWindowTitle(QStringLiteral("趨勢圖 (trend)"));
     setFont(designFont(FontMing, 9));
-    resize(1000, 620);
 
     m_date = new QDateEdit(this);
     m_date->setObjectName(QStringLiteral("date"));
@@ -74,7 +94,7 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     m_hour->setRange(0, 23);
     m_hours = new QSpinBox(this);
     m_hours->setObjectName(QStringLiteral("hours"));
-    m_hours->setRange(1, 72);
+    m_hours->setRange(1, MaxHours);
     m_load = new QPushButton(QStringLiteral("讀取 (load)"), this);
     m_load->setObjectName(QStringLiteral("load"));
     m_follow = new QCheckBox(QStringLiteral("跟隨最新 (follow newest)"), this);
@@ -88,45 +108,56 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     m_csv->setObjectName(QStringLiteral("exportCsv"));
     setDefaultHour(clock.now());
 
-    auto *controls = new QHBoxLayout;
-    controls->addWidget(new QLabel(QStringLiteral("日期 (date)"), this));
-    controls->addWidget(m_date);
-    controls->addWidget(new QLabel(QStringLiteral("時 (hour)"), this));
-    controls->addWidget(m_hour);
-    controls->addWidget(new QLabel(QStringLiteral("小時數 (hours)"), this));
-    controls->addWidget(m_hours);
-    controls->addWidget(m_load);
-    controls->addSpacing(12);
-    controls->addWidget(m_follow);
-    controls->addWidget(m_fit);
-    controls->addStretch();
-    controls->addWidget(m_png);
-    controls->addWidget(m_csv);
+    // Two rows, so that the controls fit 800 pixels.
+    auto *span = new QHBoxLayout;
+    span->addWidget(new QLabel(QStringLiteral("日期 (date)"), this));
+    span->addWidget(m_date);
+    span->addWidget(new QLabel(QStringLiteral("時 (hour)"), this));
+    span->addWidget(m_hour);
+    span->addWidget(new QLabel(QStringLiteral("小時數 (hours)"), this));
+    span->addWidget(m_hours);
+    span->addWidget(m_load);
+    span->addStretch();
+    auto *actions = new QHBoxLayout;
+    actions->addWidget(m_follow);
+    actions->addWidget(m_fit);
+    actions->addSpacing(Geometry.controlGap);
+    actions->addStretch();
+    actions->addWidget(m_png);
+    actions->addWidget(m_csv);
 
     m_plot = new QCustomPlot(this);
     m_plot->setObjectName(QStringLiteral("plot"));
     m_plot->setFocusPolicy(Qt::StrongFocus);
-    m_plot->setMinimumSize(400, 250);
+    m_plot->setMinimumSize(Geometry.plotMinimum);
     m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-    m_plot->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
-    m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
+    m_plot->setNotAntialiasedElements(QCP::aePlottables);
     auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
     ticker->setDateTimeSpec(Qt::LocalTime);
     ticker->setDateTimeFormat(QStringLiteral("HH:mm:ss\nyyyy-MM-dd"));
-    ticker->setTickCount(6);
+    ticker->setTickCount(5);
     m_plot->xAxis->setTicker(ticker);
     m_plot->xAxis->setLabel(QStringLiteral("時間 (time)"));
-    m_plot->yAxis->setLabel(QStringLiteral("數值 (value)"));
-    // Readings as plain numbers (17500000, not 1.75·10^7), up to 64-bit counters.
-    m_plot->yAxis->setNumberFormat(QStringLiteral("g"));
-    m_plot->yAxis->setNumberPrecision(15);
-    for (QCPAxis *axis : {m_plot->xAxis, m_plot->yAxis}) {
+    m_plot->xAxis->setTickLabelFont(designFont(FontArial, 9));
+    m_plot->xAxis->setLabelFont(designFont(FontMing, 10));
+    m_plot->legend->setVisible(false); // the list beside the plot names the curves
+    m_plot->legend->setFont(designFont(FontMing, 9));
+    for (int k = 0; k < RecordValueCount; ++k) {
+        QCPAxis *axis = k == 0 ? m_plot->yAxis : m_plot->axisRect()->addAxis(QCPAxis::atLeft);
+        // Readings as plain numbers (17500000, not 1.75·10^7), up to 64-bit counters.
+        axis->setNumberFormat(QStringLiteral("g"));
+        axis->setNumberPrecision(15);
         axis->setTickLabelFont(designFont(FontArial, 9));
         axis->setLabelFont(designFont(FontMing, 10));
+        axis->setRange(0, 1);
+        const QColor c = SlotColours[k / RecordValuesPerSlot];
+        axis->setBasePen(QPen(c));
+        axis->setTickPen(QPen(c));
+        axis->setSubTickPen(QPen(c));
+        axis->setTickLabelColor(c);
+        axis->setLabelColor(c);
+        m_axes[size_t(k)] = axis;
     }
-    m_plot->legend->setVisible(true);
-    m_plot->legend->setFont(designFont(FontMing, 9));
-    m_plot->legend->setBrush(QColor(255, 255, 255, 220));
     m_cursorLine = new QCPItemStraightLine(m_plot);
     m_cursorLine->setPen(QPen(Qt::gray, 1, Qt::DotLine));
     m_cursorLine->setVisible(false);
@@ -134,15 +165,21 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
 
     m_curves = new QListWidget(this);
     m_curves->setObjectName(QStringLiteral("curves"));
-    m_curves->setFixedWidth(170);
+    m_curves->setFixedWidth(Geometry.listWidth);
+    m_curves->setToolTip(QStringLiteral("勾選顯示；點選曲線顯示其刻度 (tick to show; choose a "
+                                        "curve to see its scale)"));
 
+    // Read-outs wrap instead of widening the window.
     m_cursor = new QLabel(this);
     m_cursor->setObjectName(QStringLiteral("cursor"));
     m_cursor->setFont(designFont(FontMing, 10));
     m_cursor->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_cursor->setWordWrap(true);
+    m_cursor->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_notice = new QLabel(this);
     m_notice->setObjectName(QStringLiteral("notice"));
     m_notice->setWordWrap(true);
+    m_notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_notice->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0)"));
     m_notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
@@ -150,35 +187,53 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     middle->addWidget(m_plot, 1);
     middle->addWidget(m_curves);
     auto *top = new QVBoxLayout(this);
-    top->addLayout(controls);
+    top->addLayout(span);
+    top->addLayout(actions);
     top->addLayout(middle, 1);
     top->addWidget(m_cursor);
     top->addWidget(m_notice);
+    resize(startSize());
 
     buildCurves();
+    chooseAxis(0);
     m_plot->xAxis->setRange(clock.now().toSecsSinceEpoch() - 3600, clock.now().toSecsSinceEpoch());
-    m_plot->yAxis->setRange(0, 1);
 
     connect(&m_source, &TrendSource::dataChanged, this, &TrendWindow::dataChanged);
     connect(&m_source, &TrendSource::noticesChanged, this, &TrendWindow::noticesChanged);
+    connect(&m_source, &TrendSource::viewReady, this, &TrendWindow::viewReady);
+    connect(&m_source, &TrendSource::exportFinished, this, &TrendWindow::showExportResult);
     connect(&m_source, &TrendSource::loadingChanged, this, [this](bool loading) {
         m_load->setEnabled(!loading);
         m_load->setText(loading ? QStringLiteral("讀取中… (loading)")
                                 : QStringLiteral("讀取 (load)"));
         if (!loading) {
             // Newly loaded hours are shown whole, even if live data came first.
+            m_valuesByHand = false;
             fitAll();
-            m_fitted = !m_source.series().isEmpty();
         }
     });
+    connect(m_plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
+            &TrendWindow::requestView);
+    // A new width of the plot needs a new reduction: one point pair per pixel column.
+    connect(m_plot, &QCustomPlot::afterLayout, this, [this] {
+        if (m_source.view().pixels != m_plot->axisRect()->width())
+            requestView();
+    });
     connect(m_curves, &QListWidget::itemChanged, this, &TrendWindow::curveToggled);
+    connect(m_curves, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            chooseAxis(row);
+    });
     connect(m_load, &QPushButton::clicked, this, &TrendWindow::loadClicked);
-    connect(m_fit, &QPushButton::clicked, this, &TrendWindow::fitAll);
+    connect(m_fit, &QPushButton::clicked, this, [this] {
+        m_valuesByHand = false;
+        fitAll();
+    });
     connect(m_png, &QPushButton::clicked, this, &TrendWindow::exportPngClicked);
     connect(m_csv, &QPushButton::clicked, this, &TrendWindow::exportCsvClicked);
     connect(m_follow, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
-            dataChanged();
+            loadClicked(); // back to the newest records
     });
     connect(m_plot, &QCustomPlot::mouseMove, this, &TrendWindow::showCursor);
 }
@@ -187,15 +242,17 @@ void TrendWindow::buildCurves()
 {
     const QSignalBlocker block(m_curves);
     for (int k = 0; k < RecordValueCount; ++k) {
-        QCPGraph *g = m_plot->addGraph();
+        QCPGraph *g = m_plot->addGraph(m_plot->xAxis, m_axes[size_t(k)]);
         g->setPen(curvePen(k));
         g->setLineStyle(QCPGraph::lsLine);
+        g->setAdaptiveSampling(false); // the points are reduced already
         g->removeFromLegend();
         auto *item = new QListWidgetItem(m_curves);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
+        item->setHidden(true); // until the curve has values in the span
         QPixmap swatch(16, 4);
-        swatch.fill(SlotColours[k / RecordValuesPerSlot]);
+        swatch.fill(curvePen(k).color());
         item->setIcon(QIcon(swatch));
     }
     updateCurveNames();
@@ -209,6 +266,23 @@ void TrendWindow::updateCurveNames()
         m_plot->graph(k)->setName(name);
         m_curves->item(k)->setText(name);
     }
+    m_axes[size_t(m_axisCurve)]->setLabel(m_plot->graph(m_axisCurve)->name());
+}
+
+void TrendWindow::chooseAxis(int curve)
+{
+    m_axisCurve = curve;
+    for (int k = 0; k < RecordValueCount; ++k)
+        m_axes[size_t(k)]->setVisible(k == curve);
+    m_axes[size_t(curve)]->setLabel(m_plot->graph(curve)->name());
+    m_plot->axisRect()->setRangeDragAxes(m_plot->xAxis, m_axes[size_t(curve)]);
+    m_plot->axisRect()->setRangeZoomAxes(m_plot->xAxis, m_axes[size_t(curve)]);
+    m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
+    {
+        const QSignalBlocker block(m_curves);
+        m_curves->setCurrentRow(curve);
+    }
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TrendWindow::setRecordSource(const QString &prefix, const QString &extension)
@@ -240,7 +314,7 @@ void TrendWindow::showHours(const QDateTime &from, int hours)
 {
     setDefaultHour(from);
     m_hours->setValue(hours);
-    loadClicked();
+    m_source.loadHours(QDateTime(m_date->date(), QTime(m_hour->value(), 0)), m_hours->value());
 }
 
 void TrendWindow::setDefaultHour(const QDateTime &t)
@@ -251,8 +325,12 @@ void TrendWindow::setDefaultHour(const QDateTime &t)
 
 void TrendWindow::loadClicked()
 {
-    m_fitted = false; // the new span is shown whole
-    m_source.loadHours(QDateTime(m_date->date(), QTime(m_hour->value(), 0)), m_hours->value());
+    // Following shows the hours up to now; otherwise the hours chosen.
+    if (m_follow->isChecked())
+        m_source.loadNewest(m_clock.now(), m_hours->value());
+    else
+        m_source.loadHours(QDateTime(m_date->date(), QTime(m_hour->value(), 0)),
+                           m_hours->value());
 }
 
 void TrendWindow::showEvent(QShowEvent *event)
@@ -270,71 +348,86 @@ void TrendWindow::dataChanged()
         m_stale = true;
         return;
     }
-    redraw();
-}
-
-void TrendWindow::redraw()
-{
     m_stale = false;
-    const RecordSeries &all = m_source.series();
-    // Breaks where recording paused, so no line bridges the pause.
-    const RecordSeries shown = withTimeBreaks(all);
-    for (int k = 0; k < RecordValueCount; ++k) {
-        QCPGraph *g = m_plot->graph(k);
-        g->setData(shown.times, shown.values[size_t(k)], true);
-        const bool inLegend = g->visible() && hasValues(all, k);
-        if (inLegend)
-            g->addToLegend();
-        else
-            g->removeFromLegend();
-    }
-    if (!all.isEmpty()) {
-        if (!m_fitted) {
-            fitAll();
-            m_fitted = true;
-        } else if (m_follow->isChecked()) {
-            // Keep the span's width and bring the newest sample into view.
-            const double width = m_plot->xAxis->range().size();
-            const double end = all.times.last() + width * 0.02;
-            m_plot->xAxis->setRange(end - width, end);
-            fitValues();
+    if (m_follow->isChecked() && !m_source.isLoading() && m_source.sampleCount() > 0) {
+        // The span keeps its width and ends now, or at the newest line when
+        // the records run ahead of the clock.
+        const double width = m_plot->xAxis->range().size();
+        const double end = std::max(double(m_clock.now().toSecsSinceEpoch()),
+                                    m_source.lastTime() + 1);
+        if (end > m_plot->xAxis->range().upper) {
+            m_plot->xAxis->setRange(end - width, end); // asks for the view
+            return;
         }
     }
+    requestView();
+}
+
+void TrendWindow::requestView()
+{
+    if (!isVisible()) {
+        m_stale = true;
+        return;
+    }
+    const QCPRange x = m_plot->xAxis->range();
+    m_source.requestView(x.lower, x.upper, std::max(1, m_plot->axisRect()->width()));
+}
+
+void TrendWindow::viewReady()
+{
+    const ReducedView &v = m_source.view();
+    for (int k = 0; k < RecordValueCount; ++k) {
+        m_plot->graph(k)->setData(v.keys[size_t(k)], v.values[size_t(k)], true);
+        m_curves->item(k)->setHidden(!v.hasData[size_t(k)]);
+    }
+    if (!v.hasData[size_t(m_axisCurve)]) {
+        for (int k = 0; k < RecordValueCount; ++k)
+            if (v.hasData[size_t(k)]) {
+                chooseAxis(k);
+                break;
+            }
+    }
+    if (!m_valuesByHand)
+        fitValues();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TrendWindow::fitAll()
 {
-    const RecordSeries &all = m_source.series();
-    if (all.isEmpty())
-        return;
-    double lo = all.times.first(), hi = all.times.last();
-    const double margin = std::max((hi - lo) * 0.02, 1.0);
-    m_plot->xAxis->setRange(lo - margin, hi + margin);
-    fitValues();
+    // The loaded span, and any newer line that follows it.
+    double lo = m_source.spanStart(), hi = m_source.spanEnd();
+    if (m_source.sampleCount() > 0) {
+        if (!(hi > lo)) // nothing loaded, only followed
+            lo = m_source.blocks().first()->firstTime();
+        hi = std::max(hi, m_source.lastTime() + 1);
+    }
+    if (hi > lo)
+        m_plot->xAxis->setRange(lo, hi);
+    if (!m_valuesByHand)
+        fitValues();
+    requestView();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TrendWindow::fitValues()
 {
-    QCPRange range;
-    bool any = false;
+    const ReducedView &v = m_source.view();
     for (int k = 0; k < RecordValueCount; ++k) {
-        QCPGraph *g = m_plot->graph(k);
-        if (!g->visible())
+        bool any = false;
+        double lo = 0, hi = 0;
+        for (double y : v.values[size_t(k)]) {
+            if (std::isnan(y))
+                continue;
+            lo = any ? std::min(lo, y) : y;
+            hi = any ? std::max(hi, y) : y;
+            any = true;
+        }
+        if (!any)
             continue;
-        bool found = false;
-        const QCPRange r = g->getValueRange(found, QCP::sdBoth, m_plot->xAxis->range());
-        if (!found)
-            continue;
-        range = any ? QCPRange(std::min(range.lower, r.lower), std::max(range.upper, r.upper)) : r;
-        any = true;
+        const double margin = hi > lo ? (hi - lo) * ValueMargin
+                                      : std::max(std::abs(lo) * ValueMargin, 1.0);
+        m_axes[size_t(k)]->setRange(lo - margin, hi + margin);
     }
-    if (!any)
-        return;
-    const double margin =
-        range.size() > 0 ? range.size() * 0.05 : std::max(std::abs(range.lower) * 0.05, 1.0);
-    m_plot->yAxis->setRange(range.lower - margin, range.upper + margin);
 }
 
 void TrendWindow::curveToggled(QListWidgetItem *item)
@@ -343,7 +436,7 @@ void TrendWindow::curveToggled(QListWidgetItem *item)
     if (k < 0 || k >= RecordValueCount)
         return;
     m_plot->graph(k)->setVisible(item->checkState() == Qt::Checked);
-    dataChanged();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 QList<int> TrendWindow::shownCurves() const
@@ -369,26 +462,28 @@ void TrendWindow::noticesChanged()
 
 void TrendWindow::showCursor(QMouseEvent *event)
 {
-    const RecordSeries &all = m_source.series();
-    if (all.isEmpty() || !m_plot->axisRect()->rect().contains(event->pos())) {
+    const Blocks &blocks = m_source.blocks();
+    const SampleAt at = blocks.isEmpty()
+                            ? SampleAt()
+                            : nearestSample(blocks, m_plot->xAxis->pixelToCoord(event->pos().x()));
+    if (at.block < 0 || !m_plot->axisRect()->rect().contains(event->pos())) {
         m_cursorLine->setVisible(false);
         m_cursor->clear();
         m_plot->replot(QCustomPlot::rpQueuedReplot);
         return;
     }
-    const double key = m_plot->xAxis->pixelToCoord(event->pos().x());
-    int i = all.lowerBound(key);
-    if (i >= all.size() || (i > 0 && key - all.times[i - 1] < all.times[i] - key))
-        i = std::max(0, i - 1);
-    const QDateTime t = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(all.times[i] * 1000)));
-    QStringList parts{t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))};
+    const SampleBlock &b = *blocks[at.block];
+    const double t = b.time(at.line);
+    QStringList parts{QDateTime::fromSecsSinceEpoch(qint64(t))
+                          .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))};
+    const ReducedView &v = m_source.view();
     for (int k : shownCurves())
-        if (hasValues(all, k))
+        if (v.hasData[size_t(k)])
             parts.append(m_plot->graph(k)->name() + QStringLiteral(": ") +
-                         valueText(all.values[size_t(k)][i]));
+                         valueText(b.value(k, at.line)));
     m_cursor->setText(parts.join(QStringLiteral("   ")));
-    m_cursorLine->point1->setCoords(all.times[i], 0);
-    m_cursorLine->point2->setCoords(all.times[i], 1);
+    m_cursorLine->point1->setCoords(t, 0);
+    m_cursorLine->point2->setCoords(t, 1);
     m_cursorLine->setVisible(true);
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
@@ -397,41 +492,49 @@ bool TrendWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_plot)
         return QWidget::eventFilter(watched, event);
+    QCPAxis *values = m_axes[size_t(m_axisCurve)];
     if (event->type() == QEvent::Wheel) {
         // Ctrl with the wheel zooms the values, the wheel alone the time.
-        const auto *wheel = static_cast<QWheelEvent *>(event);
-        m_plot->axisRect()->setRangeZoom(
-            (wheel->modifiers() & Qt::ControlModifier) ? Qt::Vertical : Qt::Horizontal);
+        const bool ctrl = static_cast<QWheelEvent *>(event)->modifiers() & Qt::ControlModifier;
+        m_plot->axisRect()->setRangeZoom(ctrl ? Qt::Vertical : Qt::Horizontal);
+        m_valuesByHand = m_valuesByHand || ctrl;
+        if (!ctrl)
+            m_follow->setChecked(false);
     } else if (event->type() == QEvent::MouseButtonPress) {
         m_follow->setChecked(false); // a drag looks at the past
+        m_valuesByHand = true;
     } else if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        const bool values = key->modifiers() & Qt::ControlModifier;
-        QCPAxis *axis = values ? m_plot->yAxis : m_plot->xAxis;
-        const double span = axis->range().size();
+        const bool onValues = key->modifiers() & Qt::ControlModifier;
+        QCPAxis *axis = onValues ? values : m_plot->xAxis;
         switch (key->key()) {
         case Qt::Key_Left:
             m_follow->setChecked(false);
-            m_plot->xAxis->moveRange(-span * PanStep);
+            m_plot->xAxis->moveRange(-m_plot->xAxis->range().size() * PanStep);
             break;
         case Qt::Key_Right:
             m_follow->setChecked(false);
-            m_plot->xAxis->moveRange(span * PanStep);
+            m_plot->xAxis->moveRange(m_plot->xAxis->range().size() * PanStep);
             break;
         case Qt::Key_Up:
-            m_plot->yAxis->moveRange(m_plot->yAxis->range().size() * PanStep);
+            m_valuesByHand = true;
+            values->moveRange(values->range().size() * PanStep);
             break;
         case Qt::Key_Down:
-            m_plot->yAxis->moveRange(-m_plot->yAxis->range().size() * PanStep);
+            m_valuesByHand = true;
+            values->moveRange(-values->range().size() * PanStep);
             break;
         case Qt::Key_Plus:
         case Qt::Key_Equal:
+            m_valuesByHand = m_valuesByHand || onValues;
             axis->scaleRange(1 / ZoomStep, axis->range().center());
             break;
         case Qt::Key_Minus:
+            m_valuesByHand = m_valuesByHand || onValues;
             axis->scaleRange(ZoomStep, axis->range().center());
             break;
         case Qt::Key_Home:
+            m_valuesByHand = false;
             fitAll();
             break;
         default:
@@ -453,51 +556,56 @@ QString TrendWindow::suggestedExportName(const QString &extension) const
             .arg(start.toString(QStringLiteral("yyyy-MM-dd-HHmm")), extension));
 }
 
-bool TrendWindow::exportPng(const QString &path)
+FileResult TrendWindow::exportPng(const QString &path)
 {
-    if (m_stale)
-        redraw();
     m_plot->replot();
-    return m_plot->savePng(path);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!m_plot->toPixmap().save(&buffer, "PNG"))
+        return refusedFile(path, QStringLiteral("無法產生圖片 (cannot make the picture)"));
+    return replaceFile(path, bytes);
 }
 
-bool TrendWindow::exportCsv(const QString &path) const
+void TrendWindow::exportCsv(const QString &path)
 {
     const QList<int> curves = shownCurves();
     QStringList names;
     for (int k : curves)
         names.append(m_plot->graph(k)->name());
     const QCPRange span = m_plot->xAxis->range();
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(trendCsv(m_source.series(), span.lower, span.upper, curves, names));
-    return f.commit();
+    m_source.exportCsv(path, span.lower, span.upper, curves, names);
+}
+
+// The file dialogs open without a loop of their own: monitoring goes on
+// while the operator chooses a name.
+void TrendWindow::askExportPath(const QString &title, const QString &extension,
+                                const std::function<void(const QString &)> &done)
+{
+    auto *dialog = new QFileDialog(this, title, suggestedExportName(extension),
+                                   extension.toUpper() + QStringLiteral(" (*.") + extension + u')');
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(extension);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, done);
+    dialog->open();
 }
 
 void TrendWindow::exportPngClicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, m_png->text(),
-                                                      suggestedExportName(QStringLiteral("png")),
-                                                      QStringLiteral("PNG (*.png)"));
-    if (!path.isEmpty())
-        showExportResult(exportPng(path), path);
+    askExportPath(m_png->text(), QStringLiteral("png"),
+                  [this](const QString &path) { showExportResult(exportPng(path)); });
 }
 
 void TrendWindow::exportCsvClicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, m_csv->text(),
-                                                      suggestedExportName(QStringLiteral("csv")),
-                                                      QStringLiteral("CSV (*.csv)"));
-    if (!path.isEmpty())
-        showExportResult(exportCsv(path), path);
+    askExportPath(m_csv->text(), QStringLiteral("csv"),
+                  [this](const QString &path) { exportCsv(path); });
 }
 
-void TrendWindow::showExportResult(bool ok, const QString &path)
+void TrendWindow::showExportResult(const FileResult &result)
 {
-    m_exportNotice =
-        ok ? QString()
-           : QDir::toNativeSeparators(path) + QStringLiteral(": 無法寫入 (cannot write)");
+    m_exportNotice = result.ok ? QString() : result.error;
     noticesChanged();
 }
 

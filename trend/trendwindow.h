@@ -4,8 +4,11 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <array>
+#include <functional>
 
 class QCheckBox;
+class QCPAxis;
 class QCPItemStraightLine;
 class QCustomPlot;
 class QDateEdit;
@@ -22,6 +25,13 @@ class Clock;
 
 // The trend window: the recorded values as curves over local time. A view
 // over TrendSource; its controls are private.
+//
+// Every curve has its own value axis, fitted to the curve's values in view,
+// so an energy counter at 16.8 million and a frequency at 50 both fill the
+// plot; the axis of the curve chosen in the list is the one shown, in the
+// curve's colour, and the read-out under the cursor gives every curve's
+// real value. One axis per curve side by side would not fit 800 pixels,
+// and stacked panels would leave each of twelve curves a strip.
 class TrendWindow : public QWidget
 {
     Q_OBJECT
@@ -29,7 +39,8 @@ public:
     explicit TrendWindow(Clock &clock, QWidget *parent = nullptr);
 
     // Where the record files are: the record folder text already resolved
-    // against the program folder (a path prefix), and the extension.
+    // against the program folder (a path prefix), and the extension. The
+    // first one opens on the newest records.
     void setRecordSource(const QString &prefix, const QString &extension);
     // The file being written now (empty when recording is off): followed live.
     void setCurrentFile(const QString &path);
@@ -39,11 +50,15 @@ public:
 
     // Reads the record files of `hours` hours from the hour of `from`.
     void showHours(const QDateTime &from, int hours);
-    // The shown span and the shown curves, as a picture or a table.
-    bool exportPng(const QString &path);
-    bool exportCsv(const QString &path) const;
+    // The shown span and the shown curves, as a picture or a table. The
+    // table is written on a worker: source().exportFinished() tells the end.
+    FileResult exportPng(const QString &path);
+    void exportCsv(const QString &path);
 
     const TrendSource &source() const { return m_source; }
+    // The curve whose value axis is shown.
+    int axisCurve() const { return m_axisCurve; }
+    QCPAxis *valueAxis(int curve) const { return m_axes[size_t(curve)]; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -53,7 +68,9 @@ private:
     void buildCurves();
     void updateCurveNames();
     void dataChanged();
-    void redraw();
+    void requestView();
+    void viewReady();
+    void chooseAxis(int curve);
     void noticesChanged();
     void curveToggled(QListWidgetItem *item);
     void fitAll();
@@ -62,7 +79,9 @@ private:
     void loadClicked();
     void exportPngClicked();
     void exportCsvClicked();
-    void showExportResult(bool ok, const QString &path);
+    void askExportPath(const QString &title, const QString &extension,
+                       const std::function<void(const QString &)> &done);
+    void showExportResult(const FileResult &result);
     void setDefaultHour(const QDateTime &t);
     QList<int> shownCurves() const;
     QString suggestedExportName(const QString &extension) const;
@@ -72,8 +91,11 @@ private:
     QStringList m_titles;
     QString m_prefix;
     QString m_extension;
-    bool m_fitted = false;
-    bool m_stale = false; // data came while the window was hidden
+    bool m_opened = false;
+    bool m_stale = false;         // data came while the window was hidden
+    bool m_valuesByHand = false;  // value zoom of the user, kept until Home
+    bool m_spanPending = false;   // a load ended: its span is shown whole
+    int m_axisCurve = 0;
     QString m_exportNotice;
 
     QDateEdit *m_date = nullptr;
@@ -85,6 +107,7 @@ private:
     QPushButton *m_png = nullptr;
     QPushButton *m_csv = nullptr;
     QCustomPlot *m_plot = nullptr;
+    std::array<QCPAxis *, RecordValueCount> m_axes{};
     QCPItemStraightLine *m_cursorLine = nullptr;
     QListWidget *m_curves = nullptr;
     QLabel *m_cursor = nullptr;

@@ -365,21 +365,25 @@ void TestRecordReader::timeBreaks()
 
 void TestRecordReader::csv()
 {
-    RecordSeries s;
-    std::array<double, RecordValueCount> row;
-    row.fill(std::nan(""));
-    const double t0 = double(at("2025-03-06 14:05:00").toSecsSinceEpoch());
-    for (int i = 0; i < 4; ++i) {
-        row[0] = 123.45 + i;
-        row[3] = i == 2 ? std::nan("") : 16841711 + i;
-        s.append(t0 + i, row);
-    }
-    const QByteArray out = trendCsv(s, t0 + 1, t0 + 2, {0, 3},
+    // Values leave as the file holds them; a second in two files (the same
+    // hour recorded twice) leaves once, in time order.
+    QTemporaryDir tmp;
+    const QString a = tmp.filePath(QStringLiteral("2025-03-06-1405.txt"));
+    const QString b = tmp.filePath(QStringLiteral("x2025-03-06-1405.txt"));
+    QVERIFY(writeFile(a, "14:05:00\t123.45\t\t\t16841711" + QByteArray(8, '\t') + "\r\n"
+                         "14:05:01\t124.45\t\t\t16841712" + QByteArray(8, '\t') + "\r\n"
+                         "14:05:02\t220.0\t\t\t" + QByteArray(8, '\t') + "\r\n"));
+    QVERIFY(writeFile(b, "14:05:02\t999\t\t\t1" + QByteArray(8, '\t') + "\r\n"
+                         "14:05:03\t-0.0005\t\t\t2" + QByteArray(8, '\t') + "\r\n"));
+    const QDateTime start = at("2025-03-06 14:05:00");
+    const double t0 = double(start.toSecsSinceEpoch());
+    const QByteArray out = trendCsv({{a, start}, {b, start}}, t0 + 1, t0 + 3, {0, 3},
                                     {QStringLiteral("電壓 1"), QStringLiteral("A, \"B\" 2")});
     const QByteArray expected = "\xEF\xBB\xBF"
                                 "時間 (time),電壓 1,\"A, \"\"B\"\" 2\"\r\n"
                                 "2025-03-06 14:05:01,124.45,16841712\r\n"
-                                "2025-03-06 14:05:02,125.45,\r\n";
+                                "2025-03-06 14:05:02,220.0,\r\n"
+                                "2025-03-06 14:05:03,-0.0005,2\r\n";
     QCOMPARE(out, expected);
 }
 

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -27,9 +28,14 @@ bool writeFile(const QString &path, const QByteArray &bytes,
     return f.open(mode) && f.write(bytes) == bytes.size();
 }
 
-int legendCount(QCustomPlot *plot)
+// The curves the list beside the plot names: those with values in the span.
+int listedCurves(QWidget *window)
 {
-    return plot->legend->itemCount();
+    auto *list = window->findChild<QListWidget *>(QStringLiteral("curves"));
+    int n = 0;
+    for (int k = 0; k < list->count(); ++k)
+        n += list->item(k)->isHidden() ? 0 : 1;
+    return n;
 }
 
 int gapsIn(QCPGraph *g)
@@ -58,6 +64,10 @@ private slots:
     void exports();
     void liveFileWhileOpen();
     void missingFolderNotice();
+    void opensOnNewest_data();
+    void opensOnNewest();
+    void fitsScreen_data();
+    void fitsScreen();
 
 private:
     QCustomPlot *plot() const { return m_window->findChild<QCustomPlot *>(QStringLiteral("plot")); }
@@ -66,6 +76,25 @@ private:
         return m_window->findChild<QLabel *>(QStringLiteral("notice"))->text();
     }
     void openHour();
+    // The reduction for the span in view has arrived.
+    bool viewSettled() const
+    {
+        const ReducedView &v = m_window->source().view();
+        const QCPRange x = plot()->xAxis->range();
+        return !m_window->source().isLoading() && v.from == x.lower && v.to == x.upper &&
+               v.pixels == plot()->axisRect()->width();
+    }
+    FileResult exportCsv(const QString &path)
+    {
+        QSignalSpy done(&m_window->source(), &TrendSource::exportFinished);
+        m_window->exportCsv(path);
+        if (!done.wait(Patience))
+            return {false, QStringLiteral("timeout")};
+        const FileResult r = done.first().first().value<FileResult>();
+        if (!r.ok)
+            qWarning() << r.error;
+        return r;
+    }
 
     ManualClock m_clock{Start.addSecs(3600)};
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -101,7 +130,8 @@ void TestTrendWindow::openHour()
     m_window->showHours(Start, 1);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->source().series().size(), 3600, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->source().sampleCount(), 3600, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(viewSettled(), Patience);
 }
 
 void TestTrendWindow::hourOfData()
@@ -111,18 +141,23 @@ void TestTrendWindow::hourOfData()
     QCOMPARE(m_window->windowTitle(), QStringLiteral("趨勢圖 (trend)"));
     QCOMPARE(p->graphCount(), 12);
     // Curves with data only in the legend: slot 1 both, slot 2 first, slot 3 first.
-    QCOMPARE(legendCount(p), 4);
+    QCOMPARE(listedCurves(m_window.get()), 4);
     QCOMPARE(p->graph(0)->name(), QStringLiteral("電壓 1"));
     QCOMPARE(p->graph(3)->name(), QStringLiteral("頻率 2"));
     QCOMPARE(p->graph(4)->name(), QStringLiteral("儀表3 1"));
-    QCOMPARE(p->graph(0)->data()->size(), 3600);
+    // Drawn from at most two points per pixel column, not the 3600 lines.
+    QVERIFY(p->graph(0)->data()->size() > 0);
+    QVERIFY(p->graph(0)->data()->size() <= 2 * p->axisRect()->width());
     QCOMPARE(gapsIn(p->graph(0)), 0);
-    QCOMPARE(gapsIn(p->graph(2)), 600); // empty fields are gaps
+    QCOMPARE(gapsIn(p->graph(2)), 1); // ten minutes of empty fields are one gap
     // The whole hour is in view, in local time.
     QVERIFY(p->xAxis->range().contains(double(Start.toSecsSinceEpoch())));
     QVERIFY(p->xAxis->range().contains(double(Start.addSecs(3599).toSecsSinceEpoch())));
-    QVERIFY(p->yAxis->range().contains(16841711 + 3599));
-    QVERIFY(p->yAxis->range().contains(-6));
+    // Each curve on its own scale: the counter does not flatten the voltage.
+    QVERIFY(m_window->valueAxis(1)->range().contains(16841711 + 3599));
+    QVERIFY(m_window->valueAxis(4)->range().contains(-6));
+    QVERIFY(p->yAxis->range().size() < 20);
+    QCOMPARE(m_window->valueAxis(0), p->yAxis);
     auto ticker = p->xAxis->ticker().dynamicCast<QCPAxisTickerDateTime>();
     QVERIFY(ticker);
     QCOMPARE(ticker->dateTimeSpec(), Qt::LocalTime);
@@ -148,8 +183,9 @@ void TestTrendWindow::curvesSwitch_data()
     QTest::addColumn<QList<int>>("off");
     QTest::addColumn<int>("legend");
     QTest::addColumn<int>("csvColumns");
+    // A curve switched off stays in the list, so it can be switched on again.
     QTest::newRow("all on") << QList<int>{} << 4 << 13;
-    QTest::newRow("counter off") << QList<int>{1} << 3 << 12;
+    QTest::newRow("counter off") << QList<int>{1} << 4 << 12;
     QTest::newRow("unmeasured curves off") << QList<int>{3, 5, 6, 7, 8, 9, 10, 11} << 4 << 5;
 }
 
@@ -164,9 +200,9 @@ void TestTrendWindow::curvesSwitch()
         list->item(k)->setCheckState(Qt::Unchecked);
     for (int k = 0; k < 12; ++k)
         QCOMPARE(plot()->graph(k)->visible(), !off.contains(k));
-    QCOMPARE(legendCount(plot()), legend);
+    QCOMPARE(listedCurves(m_window.get()), legend);
     const QString csv = m_dir->filePath(QStringLiteral("out.csv"));
-    QVERIFY(m_window->exportCsv(csv));
+    QVERIFY(exportCsv(csv).ok);
     QFile f(csv);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readLine().split(',').size(), csvColumns);
@@ -232,7 +268,7 @@ void TestTrendWindow::exports()
     plot()->xAxis->setRange(double(Start.addSecs(300).toSecsSinceEpoch()),
                             double(Start.addSecs(309).toSecsSinceEpoch()));
     const QString csv = m_dir->filePath(QStringLiteral("span.csv"));
-    QVERIFY(m_window->exportCsv(csv));
+    QVERIFY(exportCsv(csv).ok);
     QFile f(csv);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = f.readAll().split('\n');
@@ -244,10 +280,15 @@ void TestTrendWindow::exports()
     QVERIFY(lines[10].startsWith("2025-03-06 14:10:09,"));
 
     const QString png = m_dir->filePath(QStringLiteral("span.png"));
-    QVERIFY(m_window->exportPng(png));
+    QVERIFY(m_window->exportPng(png).ok);
     const QImage image(png);
     QCOMPARE(image.size(), plot()->size());
-    QVERIFY(!m_window->exportCsv(m_dir->filePath(QStringLiteral("no/such/folder/x.csv"))));
+    QVERIFY(!exportCsv(m_dir->filePath(QStringLiteral("no/such/folder/x.csv"))).ok);
+    // Never through a link planted in the export's place.
+    const QString target = m_dir->filePath(QStringLiteral("elsewhere.png"));
+    QVERIFY(QFile::link(target, m_dir->filePath(QStringLiteral("link.png"))));
+    QVERIFY(!m_window->exportPng(m_dir->filePath(QStringLiteral("link.png"))).ok);
+    QVERIFY(!QFileInfo::exists(target));
 }
 
 void TestTrendWindow::liveFileWhileOpen()
@@ -257,16 +298,17 @@ void TestTrendWindow::liveFileWhileOpen()
     QVERIFY(writeFile(path, test::recordLines(liveStart.time(), 5)));
     openHour();
     m_window->setCurrentFile(path);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->source().series().size(), 3605, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->source().sampleCount(), 3605, Patience);
     QVERIFY(m_window->findChild<QCheckBox *>(QStringLiteral("follow"))->isChecked());
     QVERIFY(writeFile(path, test::recordLines(liveStart.time().addSecs(5), 20), QIODevice::Append));
     // Timer-driven: a second between reads, so wait generously.
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->source().series().size(), 3625, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->source().sampleCount(), 3625, Patience);
     QTRY_VERIFY_WITH_TIMEOUT(
         plot()->xAxis->range().contains(double(liveStart.addSecs(24).toSecsSinceEpoch())),
         Patience);
-    QCOMPARE(plot()->graph(0)->data()->size(),
-             3625 + 1); // one break: 15:05 to 15:30 was not recorded
+    QTRY_VERIFY_WITH_TIMEOUT(viewSettled(), Patience);
+    QCOMPARE(gapsIn(plot()->graph(0)), 1); // one break: 15:05 to 15:30 was not recorded
+    QVERIFY(plot()->graph(0)->data()->size() <= 2 * plot()->axisRect()->width() + 1);
 }
 
 void TestTrendWindow::missingFolderNotice()
@@ -274,7 +316,72 @@ void TestTrendWindow::missingFolderNotice()
     m_window->setRecordSource(m_dir->filePath(QStringLiteral("gone/")), QStringLiteral("txt"));
     m_window->show();
     QTRY_VERIFY_WITH_TIMEOUT(notice().contains(QStringLiteral("record folder missing")), Patience);
-    QCOMPARE(m_window->source().series().size(), 0);
+    QCOMPARE(m_window->source().sampleCount(), 0);
+}
+
+void TestTrendWindow::opensOnNewest_data()
+{
+    QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<QDateTime>("spanEnd");
+    const QDate day(2025, 3, 6);
+    // Records 18:00:00 to 18:59:59, monitoring stopped.
+    QTest::newRow("two minutes after the full hour: the span ends now")
+        << QDateTime(day, QTime(19, 2)) << QDateTime(day, QTime(19, 2));
+    QTest::newRow("two days later: the span ends at the last line")
+        << QDateTime(day.addDays(2), QTime(10, 0)) << QDateTime(day, QTime(19, 0));
+}
+
+void TestTrendWindow::opensOnNewest()
+{
+    QFETCH(QDateTime, now);
+    QFETCH(QDateTime, spanEnd);
+    QVERIFY(writeFile(m_dir->filePath(QStringLiteral("2025-03-06-1800.txt")),
+                      test::recordLines(QTime(18, 0), 3600)));
+    m_clock.set(now);
+    m_window->show();
+    m_window->setRecordSource(m_dir->path() + u'/', QStringLiteral("txt"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->source().sampleCount() > 0 && viewSettled(), Patience);
+    const QCPRange x = plot()->xAxis->range();
+    QCOMPARE(x.upper, double(spanEnd.toSecsSinceEpoch()));
+    QCOMPARE(x.size(), 3600.0);
+    QVERIFY(plot()->graph(0)->data()->size() > 0);
+    QVERIFY2(notice().isEmpty(), qPrintable(notice()));
+}
+
+void TestTrendWindow::fitsScreen_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::newRow("800 x 600") << QSize(800, 600);
+    QTest::newRow("1024 x 768") << QSize(1024, 768);
+}
+
+void TestTrendWindow::fitsScreen()
+{
+    QFETCH(QSize, screen);
+    // Long curve names make the read-out under the cursor long.
+    m_window->setSlotTitles(QStringList(6, QStringLiteral("三相電力多功能集合式電表")));
+    openHour();
+    // The frame of a window manager takes some 10 by 40 pixels.
+    const QSize inside = screen - QSize(10, 40);
+    QVERIFY2(m_window->minimumSizeHint().width() <= inside.width(),
+             qPrintable(QString::number(m_window->minimumSizeHint().width())));
+    QVERIFY(m_window->minimumSizeHint().height() <= inside.height());
+    m_window->resize(inside);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->size(), inside, Patience);
+    QCustomPlot *p = plot();
+    QTest::mouseMove(p, p->axisRect()->rect().center());
+    auto *label = m_window->findChild<QLabel *>(QStringLiteral("cursor"));
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(QStringLiteral("2025-03-06")), Patience);
+    QVERIFY(label->text().size() > 80);
+    QCoreApplication::sendPostedEvents(); // the layout's pending requests
+    QCOMPARE(m_window->width(), inside.width());
+    QVERIFY(m_window->minimumSizeHint().width() <= inside.width());
+    QVERIFY(m_window->minimumSizeHint().height() <= inside.height());
+    for (QWidget *w : m_window->findChildren<QWidget *>()) {
+        if (!w->isVisible() || w->parentWidget() != m_window.get())
+            continue;
+        QVERIFY2(m_window->rect().contains(w->geometry()), qPrintable(w->objectName()));
+    }
 }
 
 QTEST_MAIN(TestTrendWindow)

@@ -1,0 +1,250 @@
+// The trend view over record files of one line a second (every field kind,
+// some fields empty): 1 hour, 1 day, 7 days and 31 days. For each span, in
+// a process of its own so that peak memory is the span's: the time from
+// the load to the first drawn frame, the same when loaded again (parsed
+// files come from the cache), zoom and pan steps until the new reduction
+// is drawn, the CPU share while following a file that grows every second,
+// peak memory; and a plain awk pass over the same files as the floor.
+// Usage: kelmar_trendbench [folder for the generated files]
+//        kelmar_trendbench --span <hours> <folder> [grab.png]
+#include "clock.h"
+#include "recordformat.h"
+#include "trendwindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <qcustomplot.h>
+
+using namespace kelmar;
+
+namespace {
+
+const QDateTime First(QDate(2025, 1, 1), QTime(0, 0));
+constexpr int MaxDays = 31;
+
+// One hour of lines: slot 1 a wave and a counter, slot 2 one value with a
+// gap of ten minutes, slot 3 a negative value with four decimals, slot 4 the
+// widest value, slots 5 and 6 off (empty).
+QByteArray hourLines(const QDateTime &hour)
+{
+    QByteArray out;
+    out.reserve(3600 * 100);
+    const qint64 base = hour.toSecsSinceEpoch() - First.toSecsSinceEpoch();
+    for (int i = 0; i < 3600; ++i) {
+        const qint64 n = base + i;
+        QStringList f;
+        f << QString::number(230 + 5 * std::sin(n / 300.0), 'f', 1)
+          << QString::number(16841711 + n) << (i >= 1200 && i < 1800 ? QString()
+                                                : QString::number(50 + std::cos(n / 200.0), 'f', 2))
+          << QString() << QString::number(-5 - (n % 120) / 60.0, 'f', 4) << QString()
+          << QStringLiteral("-922337203685477.5808") << QString::number(n % 10000);
+        out += encodeRecordLine(buildRecordLine(recordTimeText(hour.addSecs(i)), f));
+    }
+    return out;
+}
+
+bool generate(const QString &folder)
+{
+    QDir().mkpath(folder);
+    for (int h = 0; h < MaxDays * 24; ++h) {
+        const QDateTime hour = First.addSecs(qint64(h) * 3600);
+        const QString path = QDir(folder).filePath(recordStamp(hour) + QStringLiteral(".txt"));
+        if (QFileInfo(path).size() > 0)
+            continue;
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(hourLines(hour)) < 0)
+            return false;
+    }
+    return true;
+}
+
+double cpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + ts.tv_nsec / 1e9;
+}
+
+long peakKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// Runs the event loop until the plot was drawn with the reduction for the
+// span in view; returns the milliseconds.
+double untilDrawn(TrendWindow &w, QCustomPlot *plot, const std::function<void()> &action)
+{
+    QElapsedTimer t;
+    t.start();
+    QEventLoop loop;
+    bool done = false;
+    auto check = [&] {
+        const ReducedView &v = w.source().view();
+        const QCPRange x = plot->xAxis->range();
+        if (!w.source().isLoading() && w.source().sampleCount() > 0 && v.from == x.lower &&
+            v.to == x.upper && plot->graph(0)->data()->size() > 0) {
+            done = true;
+            loop.quit();
+        }
+    };
+    auto c = QObject::connect(plot, &QCustomPlot::afterReplot, &loop, check);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    action();
+    if (!done)
+        loop.exec();
+    QObject::disconnect(c);
+    return done ? t.nsecsElapsed() / 1e6 : -1;
+}
+
+int runSpan(int hours, const QString &folder, const QString &grab)
+{
+    const QDateTime end = First.addSecs(qint64(hours) * 3600);
+    ManualClock clock(end);
+    TrendWindow w(clock);
+    w.resize(1024 - 10, 768 - 40);
+    w.show();
+    QCustomPlot *plot = w.findChild<QCustomPlot *>(QStringLiteral("plot"));
+    w.setRecordSource(folder + u'/', QStringLiteral("txt"));
+    // The first open reads the newest hours; the span asked for follows.
+    untilDrawn(w, plot, [] {});
+    QCoreApplication::processEvents();
+    const double first = untilDrawn(w, plot, [&] { w.showHours(First, hours); });
+    const double again = untilDrawn(w, plot, [&] { w.showHours(First, hours); });
+    const qint64 samples = w.source().sampleCount();
+    // The reduction alone, in this thread's CPU time: free of the waits of a
+    // machine shared with other work.
+    QList<double> reduceMs;
+    for (int i = 0; i < 5; ++i) {
+        timespec a{}, b{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &a);
+        const ReducedView v = reduce(w.source().blocks(), plot->xAxis->range().lower,
+                                     plot->xAxis->range().upper, plot->axisRect()->width());
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
+        reduceMs.append((b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6);
+    }
+    std::sort(reduceMs.begin(), reduceMs.end());
+    QList<double> zoom, pan;
+    for (int i = 0; i < 6; ++i) {
+        const auto key = i < 3 ? Qt::Key_Plus : Qt::Key_Minus;
+        zoom.append(untilDrawn(w, plot, [&] {
+            QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(plot, &e);
+        }));
+        pan.append(untilDrawn(w, plot, [&] {
+            QKeyEvent e(QEvent::KeyPress, i % 2 ? Qt::Key_Right : Qt::Key_Left, Qt::NoModifier);
+            QApplication::sendEvent(plot, &e);
+        }));
+    }
+    std::sort(zoom.begin(), zoom.end());
+    std::sort(pan.begin(), pan.end());
+    if (!grab.isEmpty()) {
+        QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
+        untilDrawn(w, plot, [&] { QApplication::sendEvent(plot, &home); });
+        w.grab().save(grab);
+    }
+
+    // Following: a new file gets a line every second for 20 seconds, the
+    // window keeps the span's width and ends now.
+    // Named apart from the generated files, so no later run lists it.
+    const QString live = QDir(folder).filePath(QStringLiteral("live-") + recordStamp(end) +
+                                               QStringLiteral(".txt"));
+    QFile::remove(live);
+    QFile(live).open(QIODevice::WriteOnly);
+    w.setCurrentFile(live);
+    w.findChild<QCheckBox *>(QStringLiteral("follow"))->setChecked(false);
+    w.findChild<QCheckBox *>(QStringLiteral("follow"))->setChecked(true);
+    QTimer writer;
+    int written = 0;
+    QObject::connect(&writer, &QTimer::timeout, [&] {
+        clock.advanceSeconds(1);
+        QFile f(live);
+        if (f.open(QIODevice::Append))
+            f.write(encodeRecordLine(buildRecordLine(recordTimeText(clock.now()),
+                                                     {QStringLiteral("220.0"), QString::number(written)})));
+        ++written;
+    });
+    QEventLoop settle;
+    QTimer::singleShot(3000, &settle, &QEventLoop::quit);
+    settle.exec();
+    writer.start(1000);
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    QEventLoop follow;
+    QTimer::singleShot(20000, &follow, &QEventLoop::quit);
+    follow.exec();
+    const double cpuShare = 100 * (cpuSeconds() - cpu0) / (wall.nsecsElapsed() / 1e9);
+    writer.stop();
+    QFile::remove(live);
+
+    std::printf("| %4d h | %9lld | %8.0f | %8.0f | %5.1f | %5.1f / %5.1f | %5.1f / %5.1f | %5.2f %% | %6.0f |",
+                hours, samples, first, again, reduceMs[2], zoom[zoom.size() / 2], zoom.last(),
+                pan[pan.size() / 2], pan.last(), cpuShare, peakKb() / 1024.0);
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 4 && args[1] == QStringLiteral("--span"))
+        return runSpan(args[2].toInt(), args[3], args.value(4));
+
+    const QString folder =
+        args.value(1, QDir::temp().filePath(QStringLiteral("kelmar_trendbench")));
+    QElapsedTimer t;
+    t.start();
+    if (!generate(folder))
+        return 1;
+    std::printf("record files in %s (made or found in %.1f s)\n\n", qPrintable(folder),
+                t.nsecsElapsed() / 1e9);
+    std::printf("| span   | lines     | first ms | again ms | reduce CPU ms | zoom ms med/max | "
+                "pan ms med/max | follow CPU | peak MB | awk ms |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+    std::fflush(stdout);
+    for (int hours : {1, 24, 7 * 24, 31 * 24}) {
+        QStringList files;
+        for (int h = 0; h < hours; ++h)
+            files << QDir(folder).filePath(recordStamp(First.addSecs(qint64(h) * 3600)) +
+                                           QStringLiteral(".txt"));
+        const QString grab = hours == 31 * 24
+                                 ? QStringLiteral(KELMAR_BINARY_DIR "/grabs/trend-31days-1024x768.png")
+                                 : QString();
+        QDir().mkpath(QStringLiteral(KELMAR_BINARY_DIR "/grabs"));
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--span"), QString::number(hours), folder, grab});
+        child.waitForFinished(-1);
+        // The floor: one awk pass over the same files.
+        QElapsedTimer a;
+        a.start();
+        QProcess awk;
+        awk.start(QStringLiteral("awk"),
+                  QStringList{QStringLiteral("-F\t"), QStringLiteral("{n++; s+=$2} END {print n}")} +
+                      files);
+        awk.waitForFinished(-1);
+        std::printf(" %6.0f |\n", a.nsecsElapsed() / 1e6);
+        std::fflush(stdout);
+    }
+    return 0;
+}
