@@ -203,6 +203,7 @@ MetersIni parseMetersIni(const QString &text)
                 values[current][i] = t.mid(eq + 1).trimmed();
     }
 
+    QStringList bad;
     for (int k = 0; k < SlotCount; ++k) {
         if (!seen[k])
             continue;
@@ -210,10 +211,13 @@ MetersIni parseMetersIni(const QString &text)
         if (s)
             ini.meters[k] = *s;
         else
-            ini.problems << QStringLiteral("meters.ini 儀表%1 的設定不完整或有誤，未載入 "
-                                           "(slot %1 in meters.ini is incomplete or wrong, not restored)")
-                                .arg(k + 1);
+            bad << QString::number(k + 1);
     }
+    // One line for all bad slots, so the report fits the problem line.
+    if (!bad.isEmpty())
+        ini.problems << QStringLiteral("meters.ini 儀表%1 的設定不完整或有誤，未載入 "
+                                       "(slot %2 in meters.ini incomplete or wrong, not restored)")
+                            .arg(bad.join(QStringLiteral("、儀表")), bad.join(QStringLiteral(", ")));
     if (!whole && !text.trimmed().isEmpty())
         ini.problems << QStringLiteral("meters.ini 不完整，缺少的儀表未載入 "
                                        "(meters.ini is cut short, missing slots not restored)");

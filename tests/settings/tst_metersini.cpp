@@ -147,6 +147,10 @@ private slots:
         QTest::newRow("slave ID 300 in slot 4")
             << QString(whole).replace(QStringLiteral("id=247"), QStringLiteral("id=300"))
             << QList<int>{1, 2, 3, 5, 6} << 1;
+        QTest::newRow("slots 2 and 5 wrong: one report for both")
+            << QString(whole).replace(QStringLiteral("id=12"), QStringLiteral("id=0"))
+                   .replace(QStringLiteral("id=5"), QStringLiteral("id=x"))
+            << QList<int>{1, 3, 4, 6} << 1;
         QTest::newRow("stray line in slot 6")
             << QString(whole).replace(QStringLiteral("[slot6]\r\n"), QStringLiteral("[slot6]\r\nrubbish\r\n"))
             << QList<int>{1, 2, 3, 4, 5} << 1;
