@@ -194,6 +194,12 @@ std::array<SavedSlot, SlotCount> Form4::savedSlots() const
         if (m_modelIndex[k] >= 0)
             out[k].model = meterEntry(m_meterLines.at(m_modelIndex[k])).name;
         out[k].title = m_text[k]->text();
+        if (!m_modelGone[k].isEmpty()) {
+            // Kept as it was until a model is chosen here, so that a start
+            // with a broken or missing meter.txt does not wipe the setup.
+            out[k].model = m_modelGone[k];
+            out[k].enabled = m_goneEnabled[k];
+        }
     }
     return out;
 }
@@ -213,6 +219,7 @@ void Form4::restoreSlots(const MetersIni &ini)
                 model = i;
         const bool modelGone = !s.model.isEmpty() && model < 0;
         m_modelGone[k] = modelGone ? s.model : QString();
+        m_goneEnabled[k] = modelGone && s.enabled;
 
         m_chosen[k] = MeterSlot();
         m_chosen[k].slaveId = s.slaveId;

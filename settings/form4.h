@@ -101,7 +101,10 @@ private:
     // next value taken), per slot a model not restored (gone when a model
     // is chosen), and the file's own (gone with the next good save).
     QString m_refusal;
-    std::array<QString, SlotCount> m_modelGone; // model name not restored
+    // A slot whose model meter.txt no longer has: the name and enable box
+    // as meters.ini held them, written back until a model is chosen.
+    std::array<QString, SlotCount> m_modelGone;
+    std::array<bool, SlotCount> m_goneEnabled{};
     QString m_fileNotice;
 };
 

@@ -378,11 +378,19 @@ private slots:
         QCOMPARE(f.noticeText().isEmpty(), notice.isEmpty());
         QVERIFY2(f.noticeText().contains(notice), qPrintable(f.noticeText()));
         QCOMPARE(control<QLabel>(&f, QStringLiteral("Problem"))->text(), f.noticeText());
+        // A model gone from meter.txt is written back as it was, so a start
+        // with a broken meter.txt does not wipe the slot.
+        const SavedSlot kept = f.savedSlots()[2];
+        QCOMPARE(kept.model.isEmpty(), model.isEmpty() && !notice.contains(QStringLiteral("OLD")));
+        if (notice.contains(QStringLiteral("OLD")))
+            QVERIFY(kept.enabled && kept.model == QStringLiteral("OLD-MODEL "));
         if (!notice.isEmpty()) {
             // Choosing a model for the slot and a good save settle every report.
             choose(Combo(f, 3), 0);
             QVERIFY(f.saveSlots().ok);
             QVERIFY(f.noticeText().isEmpty());
+            QCOMPARE(f.savedSlots()[2].model, QStringLiteral("ABCDEFGHI "));
+            QCOMPARE(f.savedSlots()[2].enabled, false);
         }
     }
 
