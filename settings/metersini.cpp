@@ -43,10 +43,12 @@ SlotNumber numberFromText(const QString &text, int min, int max, const QString &
     }
     const QString zh = k > 0 ? QStringLiteral("儀表%1 的").arg(k) : QString();
     const QString en = k > 0 ? QStringLiteral("slot %1: ").arg(k) : QString();
-    n.refusal = QStringLiteral("%1%2「%3」不是 %4 至 %5 的整數 (%6%7 \"%3\" is not a whole number from %4 to %5)")
-                    // one pass, so a "%" in the typed text is never taken for a marker
-                    .arg(zh, what.section(QLatin1Char('|'), 0, 0), t, QString::number(min),
-                         QString::number(max), en, what.section(QLatin1Char('|'), 1, 1));
+    n.refusal =
+        QStringLiteral(
+            "%1%2「%3」不是 %4 至 %5 的整數 (%6%7 \"%3\" is not a whole number from %4 to %5)")
+            // one pass, so a "%" in the typed text is never taken for a marker
+            .arg(zh, what.section(QLatin1Char('|'), 0, 0), t, QString::number(min),
+                 QString::number(max), en, what.section(QLatin1Char('|'), 1, 1));
     return n;
 }
 
@@ -55,12 +57,23 @@ QString quoted(const QString &text)
     QString out = QStringLiteral("\"");
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '"': out += QStringLiteral("\\\""); break;
-        case '\n': out += QStringLiteral("\\n"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        case '\t': out += QStringLiteral("\\t"); break;
-        default: out += c;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '"':
+            out += QStringLiteral("\\\"");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        default:
+            out += c;
         }
     }
     return out + QLatin1Char('"');
@@ -85,12 +98,23 @@ std::optional<QString> unquoted(const QString &value)
         if (++i == value.size())
             return std::nullopt;
         switch (value.at(i).unicode()) {
-        case '\\': out += QLatin1Char('\\'); break;
-        case '"': out += QLatin1Char('"'); break;
-        case 'n': out += QLatin1Char('\n'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case 't': out += QLatin1Char('\t'); break;
-        default: return std::nullopt;
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
+        case '"':
+            out += QLatin1Char('"');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        default:
+            return std::nullopt;
         }
     }
     return std::nullopt;
@@ -150,7 +174,8 @@ SlotNumber decimalsFromText(const QString &text, int k)
 QString renderMetersIni(const std::array<SavedSlot, SlotCount> &meters)
 {
     auto number = [](const std::optional<int> &n) { return n ? QString::number(*n) : QString(); };
-    QString out = QStringLiteral("# Kelmar_T meter slots, written by the meter setup window") + Newline;
+    QString out =
+        QStringLiteral("# Kelmar_T meter slots, written by the meter setup window") + Newline;
     for (int k = 0; k < SlotCount; ++k) {
         const SavedSlot &s = meters[k];
         out += QStringLiteral("[slot%1]").arg(k + 1) + Newline;
@@ -217,7 +242,8 @@ MetersIni parseMetersIni(const QString &text)
     if (!bad.isEmpty())
         ini.problems << QStringLiteral("meters.ini 儀表%1 的設定不完整或有誤，未載入 "
                                        "(slot %2 in meters.ini incomplete or wrong, not restored)")
-                            .arg(bad.join(QStringLiteral("、儀表")), bad.join(QStringLiteral(", ")));
+                            .arg(bad.join(QStringLiteral("、儀表")),
+                                 bad.join(QStringLiteral(", ")));
     if (!whole && !text.trimmed().isEmpty())
         ini.problems << QStringLiteral("meters.ini 不完整，缺少的儀表未載入 "
                                        "(meters.ini is cut short, missing slots not restored)");
@@ -237,15 +263,18 @@ MetersIni loadMetersIni(const QString &path)
     const std::optional<QByteArray> bytes = readSmallRegularFile(path);
     MetersIni ini;
     if (!bytes) {
-        ini.problems << QStringLiteral("無法讀取 %1，儀表未載入 (cannot read %1, slots not restored)")
+        ini.problems << QStringLiteral(
+                            "無法讀取 %1，儀表未載入 (cannot read %1, slots not restored)")
                             .arg(QDir::toNativeSeparators(path));
         return ini;
     }
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8(*bytes);
     if (utf8.hasError()) {
-        ini.problems << QStringLiteral("%1 不是 UTF-8 文字，儀表未載入 (%1 is not UTF-8 text, slots not restored)")
-                            .arg(QDir::toNativeSeparators(path));
+        ini.problems
+            << QStringLiteral(
+                   "%1 不是 UTF-8 文字，儀表未載入 (%1 is not UTF-8 text, slots not restored)")
+                   .arg(QDir::toNativeSeparators(path));
         return ini;
     }
     return parseMetersIni(text);

@@ -57,8 +57,8 @@ struct SavedSlot
 
     bool operator==(const SavedSlot &o) const
     {
-        return enabled == o.enabled && slaveId == o.slaveId && decimals == o.decimals
-               && model == o.model && title == o.title;
+        return enabled == o.enabled && slaveId == o.slaveId && decimals == o.decimals &&
+               model == o.model && title == o.title;
     }
 };
 

@@ -82,7 +82,8 @@ private slots:
             for (const QString &part : {QStringLiteral("儀表3"), QStringLiteral("slot 3"),
                                         text.trimmed(), QStringLiteral(" 至 ")})
                 QVERIFY2(n.refusal.contains(part), qPrintable(n.refusal));
-            QVERIFY(n.refusal.contains(isId ? QStringLiteral("1 至 247") : QStringLiteral("0 至 4")));
+            QVERIFY(
+                n.refusal.contains(isId ? QStringLiteral("1 至 247") : QStringLiteral("0 至 4")));
         }
     }
 
@@ -94,8 +95,8 @@ private slots:
         QTest::newRow("all empty") << Slots{};
         QTest::newRow("Big5-only titles, model names with trailing blanks") << Six;
         Slots other = Six;
-        other[0].title = QStringLiteral("Ωmega ü 😀 한국어 ﾊﾝｶｸ");    // none of it in code page 950
-        other[1].title = QStringLiteral("a\"b\\c\td\ne\r\\n \"\"");  // quotes, escapes, breaks
+        other[0].title = QStringLiteral("Ωmega ü 😀 한국어 ﾊﾝｶｸ");   // none of it in code page 950
+        other[1].title = QStringLiteral("a\"b\\c\td\ne\r\\n \"\""); // quotes, escapes, breaks
         other[2].title = QStringLiteral("  blanks around  ");
         other[3].model = QStringLiteral("=[end]#;  ");
         other[4].title = QStringLiteral("[end]");
@@ -133,13 +134,14 @@ private slots:
         QTest::addColumn<QList<int>>("restored"); // slots of Six that come back
         QTest::addColumn<int>("problems");
         const QString whole = renderMetersIni(Six);
-        auto cutAfter = [&](const QString &mark) { return whole.left(whole.indexOf(mark) + mark.size()); };
+        auto cutAfter = [&](const QString &mark) {
+            return whole.left(whole.indexOf(mark) + mark.size());
+        };
         QTest::newRow("whole file") << whole << QList<int>{1, 2, 3, 4, 5, 6} << 0;
         QTest::newRow("cut inside slot 3's title")
             << cutAfter(QStringLiteral("title=\"三號")) << QList<int>{1, 2} << 2;
         QTest::newRow("cut inside slot 2's ID (12 would read 1)")
-            << whole.left(whole.indexOf(QStringLiteral("id=12")) + 4)
-            << QList<int>{1} << 2;
+            << whole.left(whole.indexOf(QStringLiteral("id=12")) + 4) << QList<int>{1} << 2;
         QTest::newRow("cut between slots 4 and 5")
             << whole.left(whole.indexOf(QStringLiteral("[slot5]"))) << QList<int>{1, 2, 3, 4} << 1;
         QTest::newRow("cut inside the end line")
@@ -148,17 +150,20 @@ private slots:
             << QString(whole).replace(QStringLiteral("id=247"), QStringLiteral("id=300"))
             << QList<int>{1, 2, 3, 5, 6} << 1;
         QTest::newRow("slots 2 and 5 wrong: one report for both")
-            << QString(whole).replace(QStringLiteral("id=12"), QStringLiteral("id=0"))
+            << QString(whole)
+                   .replace(QStringLiteral("id=12"), QStringLiteral("id=0"))
                    .replace(QStringLiteral("id=5"), QStringLiteral("id=x"))
             << QList<int>{1, 3, 4, 6} << 1;
         QTest::newRow("stray line in slot 6")
-            << QString(whole).replace(QStringLiteral("[slot6]\r\n"), QStringLiteral("[slot6]\r\nrubbish\r\n"))
+            << QString(whole).replace(QStringLiteral("[slot6]\r\n"),
+                                      QStringLiteral("[slot6]\r\nrubbish\r\n"))
             << QList<int>{1, 2, 3, 4, 5} << 1;
         QTest::newRow("bare LF line ends, as an editor may leave them")
             << QString(whole).remove(QLatin1Char('\r')) << QList<int>{1, 2, 3, 4, 5, 6} << 0;
         QTest::newRow("empty file") << QString() << QList<int>{} << 0;
         QTest::newRow("hand-written, unquoted title")
-            << QStringLiteral("[slot2]\nenabled=1\nid=12\ndecimals=1\nmodel=\"ZRP-PA    \"\ntitle= 二號 \n[end]\n")
+            << QStringLiteral("[slot2]\nenabled=1\nid=12\ndecimals=1\nmodel=\"ZRP-PA    \"\ntitle= "
+                              "二號 \n[end]\n")
             << QList<int>{2} << 0;
     }
     void damaged()
@@ -172,7 +177,8 @@ private slots:
                      qPrintable(QStringLiteral("slot %1").arg(k)));
         QCOMPARE(ini.problems.size(), problems);
         for (const QString &p : ini.problems)
-            QVERIFY2(p.contains(QStringLiteral("meters.ini")) && p.contains(QLatin1Char('(')), qPrintable(p));
+            QVERIFY2(p.contains(QStringLiteral("meters.ini")) && p.contains(QLatin1Char('(')),
+                     qPrintable(p));
     }
 
     // What lies at meters.ini's place: anything but a UTF-8 regular file
@@ -199,9 +205,10 @@ private slots:
             QVERIFY(QDir().mkdir(path));
         else if (kind == QLatin1String("big5"))
             // "二號" is \xa4\x47\xb8\xb9 in code page 950 (Python's cp950 codec).
-            QVERIFY(dir.write(QStringLiteral("meters.ini"),
-                              "[slot2]\r\nenabled=1\r\nid=12\r\ndecimals=1\r\nmodel=\"ZRP-PA    \"\r\n"
-                              "title=\"\xa4\x47\xb8\xb9\"\r\n[end]\r\n"));
+            QVERIFY(
+                dir.write(QStringLiteral("meters.ini"),
+                          "[slot2]\r\nenabled=1\r\nid=12\r\ndecimals=1\r\nmodel=\"ZRP-PA    \"\r\n"
+                          "title=\"\xa4\x47\xb8\xb9\"\r\n[end]\r\n"));
         else if (kind == QLatin1String("bom"))
             QVERIFY(dir.write(QStringLiteral("meters.ini"), "\xef\xbb\xbf" + whole));
         const MetersIni ini = loadMetersIni(path);
