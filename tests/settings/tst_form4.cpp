@@ -259,9 +259,7 @@ private slots:
         QTest::newRow("ID 300 refused, none in force") << "ID" << -1 << "300" << true << "" << "" << true;
         QTest::newRow("ID 300 refused, 20 stays") << "ID" << 19 << "300" << true << "20" << "20" << true;
         QTest::newRow("ID 0 refused on leaving the field") << "ID" << 2 << "0" << false << "3" << "3" << true;
-        QTest::newRow("ID letters refused") << "ID" << 2 << "ab" << true << "3" << "3" << true;
         QTest::newRow("full-width ID shown as used") << "ID" << -1 << "１２" << true << "12" << "12" << false;
-        QTest::newRow("ID with leading zero shown as used") << "ID" << -1 << "07" << true << "7" << "7" << false;
         QTest::newRow("decimals 3 taken") << "I" << -1 << "3" << true << "3" << "3" << false;
         QTest::newRow("decimals 5 refused, 2 stays") << "I" << 2 << "5" << true << "2" << "2" << true;
         QTest::newRow("decimals -1 refused on leaving") << "I" << 1 << "-1" << false << "1" << "1" << true;
