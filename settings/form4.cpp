@@ -243,6 +243,12 @@ void Form4::restoreSlots(const MetersIni &ini)
 
 FileResult Form4::saveSlots()
 {
+    // Leaving ends any typing still open in a field, as moving on does.
+    for (int k = 1; k <= SlotCount; ++k) {
+        takeTypedId(k);
+        takeTypedDecimals(k);
+        takeTypedModel(k);
+    }
     const FileResult r = saveMetersIni(m_metersIni, savedSlots());
     m_fileNotice = r.error;
     updateNotice();

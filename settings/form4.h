@@ -41,8 +41,8 @@ public:
     void restoreSlots(const MetersIni &ini);
     // Loads meters.ini from the program folder and restores it.
     void restoreSlots();
-    // Writes meters.ini whole; a failure stays on the problem line until a
-    // later save succeeds.
+    // Ends any typing still open in a field, then writes meters.ini whole;
+    // a failure stays on the problem line until a later save succeeds.
     FileResult saveSlots();
 
     // The window's problem line: refused input, slots not restored, a
