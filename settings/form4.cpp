@@ -155,6 +155,14 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
     m_problem->setPalette(pal);
 }
 
+Form4::~Form4()
+{
+    // The window is closed after this object is gone, and a field losing
+    // its focus then must not reach the slots' handlers.
+    for (QObject *child : findChildren<QObject *>())
+        QObject::disconnect(child, nullptr, this, nullptr);
+}
+
 void Form4::closeEvent(QCloseEvent *event)
 {
     // Closing through the frame leaves the window as 離開 does.

@@ -28,6 +28,7 @@ class Form4 : public QWidget
 public:
     // Reads meter.txt from programDir and fills the lists.
     explicit Form4(const QString &programDir, QWidget *parent = nullptr);
+    ~Form4() override;
 
     // Slot k (1 to SlotCount) as the operator set it up: the values the
     // lists show, picked or typed and taken.
