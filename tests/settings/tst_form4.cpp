@@ -6,8 +6,11 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -75,12 +78,20 @@ void choose(QComboBox *c, int i)
     emit c->activated(i);
 }
 
-// Types text into a list's edit field and presses Enter, as an operator would.
-void typeInto(QComboBox *c, const QString &text)
+// Types text into a field as the operator does: keys, or what a Chinese
+// input method commits for anything beyond Latin-1.
+void typeText(QLineEdit *e, const QString &text)
 {
-    c->lineEdit()->selectAll();
-    QTest::keyClicks(c->lineEdit(), text);
-    QTest::keyClick(c->lineEdit(), Qt::Key_Return);
+    bool latin1 = true;
+    for (const QChar ch : text)
+        latin1 = latin1 && ch.unicode() < 0x100;
+    if (latin1) {
+        QTest::keyClicks(e, text);
+        return;
+    }
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QCoreApplication::sendEvent(e, &commit);
 }
 
 } // namespace
@@ -95,7 +106,7 @@ private slots:
         QVERIFY(dir.write(QStringLiteral("meter.txt"), Table));
         Form4 f(dir.path());
         QCOMPARE(f.windowTitle(), QStringLiteral("儀表參數設定"));
-        QCOMPARE(f.size(), QSize(755, 438));
+        QCOMPARE(f.size(), QSize(755, 470));
         QCOMPARE(f.meterLines(),
                  (QStringList{"ABCDEFGHI 0000,0002,0010,0002,B", "TENCHARSXY",
                               "溫濕度計      0008,0001,000A,0001,B", ""}));
@@ -196,6 +207,11 @@ private slots:
         const auto *leave = control<QPushButton>(&f, QStringLiteral("Command1"));
         QCOMPARE(leave->text(), QStringLiteral("離開"));
         QCOMPARE(leave->geometry(), twipsRect(120, 5880, 11055, 495));
+        // The problem line under it, empty while all is well.
+        const auto *problem = control<QLabel>(&f, QStringLiteral("Problem"));
+        QCOMPARE(problem->geometry(), twipsRect(120, 6450, 11055, 480));
+        QVERIFY(problem->text().isEmpty());
+        QVERIFY(problem->wordWrap());
         // The meter table is no longer kept in an invisible text box.
         QVERIFY(f.findChildren<QPlainTextEdit *>().isEmpty());
     }
@@ -245,35 +261,220 @@ private slots:
         QCOMPARE(items(f, 2)[0], QStringLiteral("5"));
     }
 
-    // Only an entry chosen from a list counts; typing does nothing, not
-    // even a number that is in the list.
-    void onlyChosenEntriesCount()
+    // A typed ID, decimal places count or model name counts exactly as a
+    // pick once typing ends (Enter or the focus gone); anything else is
+    // refused: the field shows the value in force again and the problem line
+    // says why. The field never shows a value the slot does not use.
+    void typedValues_data()
     {
+        QTest::addColumn<QString>("list");   // "ID", "I" or "Combo"
+        QTest::addColumn<int>("picked");     // entry picked first, -1 none
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("byEnter");   // else by moving the focus on
+        QTest::addColumn<QString>("inForce"); // the slot's item afterwards
+        QTest::addColumn<QString>("shown");  // the field's text afterwards
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("ID 25, above the list, taken") << "ID" << -1 << "25" << true << "25" << "25" << false;
+        QTest::newRow("ID 5 typed as the list has it") << "ID" << 19 << "5" << false << "5" << "5" << false;
+        QTest::newRow("ID 247 taken on leaving the field") << "ID" << -1 << "247" << false << "247" << "247" << false;
+        QTest::newRow("ID 300 refused, none in force") << "ID" << -1 << "300" << true << "" << "" << true;
+        QTest::newRow("ID 300 refused, 20 stays") << "ID" << 19 << "300" << true << "20" << "20" << true;
+        QTest::newRow("ID 0 refused on leaving the field") << "ID" << 2 << "0" << false << "3" << "3" << true;
+        QTest::newRow("full-width ID shown as used") << "ID" << -1 << "１２" << true << "12" << "12" << false;
+        QTest::newRow("decimals 3 taken") << "I" << -1 << "3" << true << "3" << "3" << false;
+        QTest::newRow("decimals 5 refused, 2 stays") << "I" << 2 << "5" << true << "2" << "2" << true;
+        QTest::newRow("decimals -1 refused on leaving") << "I" << 1 << "-1" << false << "1" << "1" << true;
+        QTest::newRow("unknown model refused") << "Combo" << 0 << "XYZ" << true << "B" << "ABCDEFGHI " << true;
+        QTest::newRow("model typed with its whole name")
+            << "Combo" << -1 << "ABCDEFGHI " << false << "B" << "ABCDEFGHI " << false;
+        QTest::newRow("model name without its trailing blank refused")
+            << "Combo" << -1 << "ABCDEFGHI" << true << "" << "" << true;
+    }
+    void typedValues()
+    {
+        QFETCH(QString, list);
+        QFETCH(int, picked);
+        QFETCH(QString, typed);
+        QFETCH(bool, byEnter);
+        QFETCH(QString, inForce);
+        QFETCH(QString, shown);
+        QFETCH(bool, refused);
         TestFolder dir;
         QVERIFY(dir.write(QStringLiteral("meter.txt"), Table));
         Form4 f(dir.path());
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QComboBox *c = control<QComboBox>(&f, list + QStringLiteral("2"));
+        const int item = list == QLatin1String("ID") ? 0 : list == QLatin1String("I") ? 1 : 6;
+        if (picked >= 0)
+            choose(c, picked);
+        const QString before = items(f, 2)[item];
+        QSignalSpy changed(&f, &Form4::slotChanged);
+        QSignalSpy notice(&f, &Form4::noticeChanged);
 
-        typeInto(ID(f, 2), QStringLiteral("25"));
-        QVERIFY(items(f, 2)[0].isEmpty());
-        QCOMPARE(ID(f, 2)->count(), 20);
-        typeInto(ID(f, 2), QStringLiteral("5"));
-        QVERIFY(items(f, 2)[0].isEmpty());
-        choose(ID(f, 2), 19);
-        QCOMPARE(items(f, 2)[0], QStringLiteral("20"));
-        typeInto(ID(f, 2), QStringLiteral("3"));
-        QCOMPARE(items(f, 2)[0], QStringLiteral("20"));
+        c->lineEdit()->setFocus();
+        c->lineEdit()->selectAll();
+        typeText(c->lineEdit(), typed);
+        if (byEnter)
+            QTest::keyClick(c->lineEdit(), Qt::Key_Return);
+        else
+            Text(f, 1)->setFocus(); // the operator moves on
 
-        typeInto(I(f, 2), QStringLiteral("2"));
-        QVERIFY(items(f, 2)[1].isEmpty());
-        QCOMPARE(I(f, 2)->count(), 5);
-        choose(I(f, 2), 3);
-        QCOMPARE(items(f, 2)[1], QStringLiteral("3"));
+        QCOMPARE(items(f, 2)[item], inForce);
+        QCOMPARE(c->currentText(), shown);
+        QCOMPARE(changed.count(), inForce != before ? 1 : 0);
+        const auto *problem = control<QLabel>(&f, QStringLiteral("Problem"));
+        QCOMPARE(problem->text(), f.noticeText());
+        QCOMPARE(!problem->text().isEmpty(), refused);
+        if (refused) {
+            QVERIFY2(problem->text().contains(QStringLiteral("儀表2")) && problem->text().contains(typed),
+                     qPrintable(problem->text()));
+            QCOMPARE(notice.count(), 1);
+            // The next value taken clears the report.
+            choose(c, 1);
+            QVERIFY(problem->text().isEmpty());
+        }
+        // A pick from the list still counts after typing.
+        choose(c, 0);
+        QCOMPARE(items(f, 2)[item], list == QLatin1String("Combo") ? QStringLiteral("B") : c->itemText(0));
+        for (int other : {1, 3, 4, 5, 6})
+            QCOMPARE(items(f, other), QStringList(7, QString()));
+    }
 
-        typeInto(Combo(f, 2), QStringLiteral("ABCDEFGHI "));
-        QCOMPARE(items(f, 2).mid(2), QStringList(5, QString()));
-        QCOMPARE(Combo(f, 2)->count(), 4);
+    // meters.ini brings the slots back at start-up and hands each one on as
+    // the operator's own choices are; what cannot be restored is told.
+    void restoredAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("ini"); // slot 3 only; empty = no file
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("model"); // the model field's text
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("notice"); // a part of the problem line
+        const QByteArray head = "[slot3]\r\nenabled=1\r\nid=25\r\ndecimals=2\r\n";
+        QTest::newRow("whole slot, ID above the list, non-Big5 title")
+            << head + QStringLiteral("model=\"溫濕度計      \"\r\ntitle=\"三 😀\"\r\n[end]\r\n").toUtf8()
+            << true << QStringList{"25", "2", "0008", "0001", "000A", "0001", "B"}
+            << QStringLiteral("溫濕度計      ") << QStringLiteral("三 😀") << QString();
+        QTest::newRow("model no longer in meter.txt: slot off")
+            << head + "model=\"OLD-MODEL \"\r\ntitle=\"x\"\r\n[end]\r\n"
+            << false << QStringList{"25", "2", "", "", "", "", ""} << QString() << QStringLiteral("x")
+            << QStringLiteral("OLD-MODEL");
+        QTest::newRow("file cut inside the slot")
+            << head + "model=\"ABCDEFGHI \"\r\ntitle=\"x" << false << QStringList(7, QString())
+            << QString() << QString() << QStringLiteral("儀表3");
+        QTest::newRow("no meters.ini: all off and empty")
+            << QByteArray() << false << QStringList(7, QString()) << QString() << QString() << QString();
+    }
+    void restoredAtStart()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, enabled);
+        QFETCH(QStringList, items);
+        QFETCH(QString, model);
+        QFETCH(QString, title);
+        QFETCH(QString, notice);
+        TestFolder dir;
+        QVERIFY(dir.write(QStringLiteral("meter.txt"), Table));
+        if (!ini.isEmpty())
+            QVERIFY(dir.write(QStringLiteral("meters.ini"), ini));
+        Form4 f(dir.path());
+        QSignalSpy changed(&f, &Form4::slotChanged);
+        f.restoreSlots();
+        QCOMPARE(changed.count(), 6); // every slot handed on once, whole
+        QCOMPARE(changed.at(2).at(0).toInt(), 3);
+        QCOMPARE(f.slot(3).enabled, enabled);
+        QCOMPARE(MSCK(f, 3)->isChecked(), enabled);
+        QCOMPARE(::items(f, 3), items);
+        // The fields show exactly what is in force.
+        QCOMPARE(ID(f, 3)->currentText(), items[0]);
+        QCOMPARE(I(f, 3)->currentText(), items[1]);
+        QCOMPARE(Combo(f, 3)->currentText(), model);
+        QCOMPARE(Text(f, 3)->text(), title);
+        QCOMPARE(f.slot(3).title, title);
+        for (int other : {1, 2, 4, 5, 6})
+            QCOMPARE(::items(f, other), QStringList(7, QString()));
+        QCOMPARE(f.noticeText().isEmpty(), notice.isEmpty());
+        QVERIFY2(f.noticeText().contains(notice), qPrintable(f.noticeText()));
+        QCOMPARE(control<QLabel>(&f, QStringLiteral("Problem"))->text(), f.noticeText());
+        // A model gone from meter.txt is written back as it was, so a start
+        // with a broken meter.txt does not wipe the slot.
+        const SavedSlot kept = f.savedSlots()[2];
+        QCOMPARE(kept.model.isEmpty(), model.isEmpty() && !notice.contains(QStringLiteral("OLD")));
+        if (notice.contains(QStringLiteral("OLD")))
+            QVERIFY(kept.enabled && kept.model == QStringLiteral("OLD-MODEL "));
+        if (!notice.isEmpty()) {
+            // Choosing a model for the slot and a good save settle every report.
+            choose(Combo(f, 3), 0);
+            QVERIFY(f.saveSlots().ok);
+            QVERIFY(f.noticeText().isEmpty());
+            QCOMPARE(f.savedSlots()[2].model, QStringLiteral("ABCDEFGHI "));
+            QCOMPARE(f.savedSlots()[2].enabled, false);
+        }
+    }
+
+    // Leaving the window writes meters.ini whole; the next start restores
+    // every slot as it was set, typed or picked.
+    void slotsSurviveARestart_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("left with 離開") << "button";
+        QTest::newRow("closed through the frame") << "close";
+        QTest::newRow("meters.ini is a folder: refused, told") << "folder";
+    }
+    void slotsSurviveARestart()
+    {
+        QFETCH(QString, how);
+        TestFolder dir;
+        QVERIFY(dir.write(QStringLiteral("meter.txt"), Table));
+        const QString path = dir.file(QStringLiteral("meters.ini"));
+        if (how == QLatin1String("folder"))
+            QVERIFY(QDir().mkdir(path));
+        QList<QStringList> before;
+        {
+            Form4 f(dir.path());
+            f.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&f));
+            const char *const ids[] = {"1", "25", "247", "7", "13", "200"};
+            for (int k = 1; k <= 6; ++k) {
+                MSCK(f, k)->setChecked(k % 2 == 1);
+                ID(f, k)->lineEdit()->setFocus();
+                QTest::keyClicks(ID(f, k)->lineEdit(), QString::fromLatin1(ids[k - 1]));
+                QTest::keyClick(ID(f, k)->lineEdit(), Qt::Key_Return);
+                choose(I(f, k), k % 5);
+                choose(Combo(f, k), k % 3);
+                Text(f, k)->setText(k == 2 ? QStringLiteral("二號 Ωmega 😀") : QStringLiteral("儀表%1").arg(k));
+            }
+            if (how == QLatin1String("close")) {
+                // Typing not yet ended counts when the window is closed.
+                ID(f, 6)->lineEdit()->setFocus();
+                ID(f, 6)->lineEdit()->selectAll();
+                QTest::keyClicks(ID(f, 6)->lineEdit(), QStringLiteral("99"));
+                f.close();
+            } else {
+                QTest::mouseClick(control<QPushButton>(&f, QStringLiteral("Command1")), Qt::LeftButton);
+            }
+            QVERIFY(!f.isVisible());
+            for (int k = 1; k <= 6; ++k)
+                before << ::items(f, k) << QStringList{f.slot(k).title, f.slot(k).enabled ? "on" : "off"};
+            QCOMPARE(before[2][0], QStringLiteral("25"));
+            if (how == QLatin1String("folder")) {
+                QVERIFY2(f.noticeText().contains(path), qPrintable(f.noticeText()));
+                QVERIFY(QFileInfo(path).isDir());
+                return;
+            }
+            QVERIFY(f.noticeText().isEmpty());
+        }
+        Form4 again(dir.path());
+        again.restoreSlots();
+        QList<QStringList> after;
+        for (int k = 1; k <= 6; ++k)
+            after << ::items(again, k)
+                  << QStringList{again.slot(k).title, again.slot(k).enabled ? "on" : "off"};
+        QCOMPARE(after, before);
+        QCOMPARE(ID(again, 6)->currentText(), how == QLatin1String("close") ? "99" : "200");
+        QCOMPARE(Combo(again, 2)->currentText(), QStringLiteral("溫濕度計      "));
+        QVERIFY(again.noticeText().isEmpty());
     }
 
     void chosenThroughThePopup()
@@ -450,12 +651,19 @@ private slots:
         QVERIFY(dir.copyDist());
         Form4 f(dir.path());
         MSCK(f, 1)->setChecked(true);
-        ID(f, 1)->setCurrentIndex(0);
-        I(f, 1)->setCurrentIndex(1);
-        Combo(f, 1)->setCurrentIndex(3);
+        choose(ID(f, 1), 0);
+        choose(I(f, 1), 1);
+        choose(Combo(f, 1), 3);
         Text(f, 1)->setText(QStringLiteral("一號配電盤 電壓/電流"));
+        // A refused ID on the problem line, red under the button.
+        ID(f, 2)->setEditText(QStringLiteral("300"));
+        emit ID(f, 2)->lineEdit()->editingFinished();
+        QVERIFY(ID(f, 2)->currentText().isEmpty());
+        const auto *problem = control<QLabel>(&f, QStringLiteral("Problem"));
+        QVERIFY(problem->text().contains(QStringLiteral("300")));
+        QVERIFY(problem->isVisibleTo(&f));
         const QImage shot = f.grab().toImage();
-        QCOMPARE(shot.size(), QSize(755, 438));
+        QCOMPARE(shot.size(), QSize(755, 470));
         if (const QByteArray out = qgetenv("KELMAR_GRAB_DIR"); !out.isEmpty())
             shot.save(QString::fromLocal8Bit(out) + QStringLiteral("/form4.png"));
     }

@@ -1,0 +1,288 @@
+#include "metersini.h"
+
+#include "smallfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+namespace kelmar {
+
+namespace {
+
+const QString FileName = QStringLiteral("meters.ini");
+const QString EndSection = QStringLiteral("[end]");
+const QString Newline = QStringLiteral("\r\n");
+
+// The five keys of a slot, in the order they are written. A slot is
+// restored only when all five are there, so a file cut inside a slot never
+// gives a slot with half its settings.
+enum Key { Enabled, Id, Decimals, Model, Title, KeyCount };
+const char *const KeyNames[KeyCount] = {"enabled", "id", "decimals", "model", "title"};
+
+// what is "中文|english".
+SlotNumber numberFromText(const QString &text, int min, int max, const QString &what, int k)
+{
+    const QString t = text.trimmed();
+    SlotNumber n;
+    qint64 value = 0;
+    bool digits = !t.isEmpty();
+    for (const QChar c : t) {
+        // Full-width digits come from a Chinese input method; any other
+        // character (sign, point, letter) makes the text no number.
+        if (!c.isDigit()) {
+            digits = false;
+            break;
+        }
+        if (value <= max) // beyond the range already: no overflow from a long text
+            value = value * 10 + c.digitValue();
+    }
+    if (digits && value >= min && value <= max) {
+        n.value = int(value);
+        return n;
+    }
+    const QString zh = k > 0 ? QStringLiteral("儀表%1 的").arg(k) : QString();
+    const QString en = k > 0 ? QStringLiteral("slot %1: ").arg(k) : QString();
+    n.refusal =
+        QStringLiteral(
+            "%1%2「%3」不是 %4 至 %5 的整數 (%6%7 \"%3\" is not a whole number from %4 to %5)")
+            // one pass, so a "%" in the typed text is never taken for a marker
+            .arg(zh, what.section(QLatin1Char('|'), 0, 0), t, QString::number(min),
+                 QString::number(max), en, what.section(QLatin1Char('|'), 1, 1));
+    return n;
+}
+
+QString quoted(const QString &text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '"':
+            out += QStringLiteral("\\\"");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out + QLatin1Char('"');
+}
+
+// A quoted text back to what was written, or nothing when the quote is not
+// closed (the file was cut inside it) or an escape is unknown. An unquoted
+// text, as a person might type it into the file, is taken as it stands.
+std::optional<QString> unquoted(const QString &value)
+{
+    if (!value.startsWith(QLatin1Char('"')))
+        return value;
+    QString out;
+    for (qsizetype i = 1; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c == QLatin1Char('"'))
+            return i == value.size() - 1 ? std::optional<QString>(out) : std::nullopt;
+        if (c != QLatin1Char('\\')) {
+            out += c;
+            continue;
+        }
+        if (++i == value.size())
+            return std::nullopt;
+        switch (value.at(i).unicode()) {
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
+        case '"':
+            out += QLatin1Char('"');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// One slot from its raw values; nothing when a value is missing or wrong.
+std::optional<SavedSlot> slotFromValues(const std::array<std::optional<QString>, KeyCount> &v)
+{
+    for (const auto &value : v)
+        if (!value)
+            return std::nullopt;
+    SavedSlot s;
+    if (*v[Enabled] != QLatin1String("0") && *v[Enabled] != QLatin1String("1"))
+        return std::nullopt;
+    s.enabled = *v[Enabled] == QLatin1String("1");
+    if (!v[Id]->isEmpty()) {
+        s.slaveId = slaveIdFromText(*v[Id]).value;
+        if (!s.slaveId)
+            return std::nullopt;
+    }
+    if (!v[Decimals]->isEmpty()) {
+        s.decimals = decimalsFromText(*v[Decimals]).value;
+        if (!s.decimals)
+            return std::nullopt;
+    }
+    const std::optional<QString> model = unquoted(*v[Model]);
+    const std::optional<QString> title = unquoted(*v[Title]);
+    if (!model || !title)
+        return std::nullopt;
+    s.model = *model;
+    s.title = *title;
+    return s;
+}
+
+// "[slot3]" gives 2; anything else -1.
+int slotSection(const QString &line)
+{
+    if (!line.startsWith(QLatin1String("[slot")) || !line.endsWith(QLatin1Char(']')))
+        return -1;
+    bool ok = false;
+    const int k = line.mid(5, line.size() - 6).toInt(&ok);
+    return ok && k >= 1 && k <= SlotCount ? k - 1 : -1;
+}
+
+} // namespace
+
+SlotNumber slaveIdFromText(const QString &text, int k)
+{
+    return numberFromText(text, MinSlaveId, MaxSlaveId, QStringLiteral("儀表ID|slave ID"), k);
+}
+
+SlotNumber decimalsFromText(const QString &text, int k)
+{
+    return numberFromText(text, 0, MaxDecimals, QStringLiteral("小數點|decimal places"), k);
+}
+
+QString renderMetersIni(const std::array<SavedSlot, SlotCount> &meters)
+{
+    auto number = [](const std::optional<int> &n) { return n ? QString::number(*n) : QString(); };
+    QString out =
+        QStringLiteral("# Kelmar_T meter slots, written by the meter setup window") + Newline;
+    for (int k = 0; k < SlotCount; ++k) {
+        const SavedSlot &s = meters[k];
+        out += QStringLiteral("[slot%1]").arg(k + 1) + Newline;
+        const QString values[KeyCount] = {s.enabled ? QStringLiteral("1") : QStringLiteral("0"),
+                                          number(s.slaveId), number(s.decimals), quoted(s.model),
+                                          quoted(s.title)};
+        for (int key = 0; key < KeyCount; ++key)
+            out += QLatin1String(KeyNames[key]) + QLatin1Char('=') + values[key] + Newline;
+    }
+    return out + EndSection + Newline;
+}
+
+MetersIni parseMetersIni(const QString &text)
+{
+    MetersIni ini;
+    std::array<std::array<std::optional<QString>, KeyCount>, SlotCount> values;
+    std::array<bool, SlotCount> seen{};
+    std::array<bool, SlotCount> damaged{};
+    int current = -1;
+    bool whole = false;
+    for (QString line : text.split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const QString t = line.trimmed();
+        if (t.isEmpty() || t.startsWith(QLatin1Char('#')) || t.startsWith(QLatin1Char(';')))
+            continue;
+        if (t == EndSection) {
+            whole = true;
+            break;
+        }
+        if (t.startsWith(QLatin1Char('['))) {
+            current = slotSection(t);
+            if (current >= 0) {
+                values[current] = {};
+                seen[current] = true;
+                damaged[current] = false;
+            }
+            continue;
+        }
+        if (current < 0)
+            continue;
+        const qsizetype eq = t.indexOf(QLatin1Char('='));
+        if (eq < 0) {
+            damaged[current] = true;
+            continue;
+        }
+        const QString key = t.left(eq).trimmed();
+        for (int i = 0; i < KeyCount; ++i)
+            if (key == QLatin1String(KeyNames[i]))
+                values[current][i] = t.mid(eq + 1).trimmed();
+    }
+
+    QStringList bad;
+    for (int k = 0; k < SlotCount; ++k) {
+        if (!seen[k])
+            continue;
+        const std::optional<SavedSlot> s = damaged[k] ? std::nullopt : slotFromValues(values[k]);
+        if (s)
+            ini.meters[k] = *s;
+        else
+            bad << QString::number(k + 1);
+    }
+    // One line for all bad slots, so the report fits the problem line.
+    if (!bad.isEmpty())
+        ini.problems << QStringLiteral("meters.ini 儀表%1 的設定不完整或有誤，未載入 "
+                                       "(slot %2 in meters.ini incomplete or wrong, not restored)")
+                            .arg(bad.join(QStringLiteral("、儀表")),
+                                 bad.join(QStringLiteral(", ")));
+    if (!whole && !text.trimmed().isEmpty())
+        ini.problems << QStringLiteral("meters.ini 不完整，缺少的儀表未載入 "
+                                       "(meters.ini is cut short, missing slots not restored)");
+    return ini;
+}
+
+QString metersIniPath(const QString &programDir)
+{
+    return QDir(programDir).filePath(FileName);
+}
+
+MetersIni loadMetersIni(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return {};
+    const std::optional<QByteArray> bytes = readSmallRegularFile(path);
+    MetersIni ini;
+    if (!bytes) {
+        ini.problems << QStringLiteral(
+                            "無法讀取 %1，儀表未載入 (cannot read %1, slots not restored)")
+                            .arg(QDir::toNativeSeparators(path));
+        return ini;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(*bytes);
+    if (utf8.hasError()) {
+        ini.problems
+            << QStringLiteral(
+                   "%1 不是 UTF-8 文字，儀表未載入 (%1 is not UTF-8 text, slots not restored)")
+                   .arg(QDir::toNativeSeparators(path));
+        return ini;
+    }
+    return parseMetersIni(text);
+}
+
+FileResult saveMetersIni(const QString &path, const std::array<SavedSlot, SlotCount> &meters)
+{
+    return replaceFile(path, renderMetersIni(meters).toUtf8());
+}
+
+} // namespace kelmar
