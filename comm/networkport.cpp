@@ -27,6 +27,7 @@ NetworkPort::NetworkPort(const PortTarget &target, QObject *parent)
     : SerialPort(parent), m_target(target)
 {
     m_connectTimer.setSingleShot(true);
+    m_connectTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_connectTimer, &QTimer::timeout, this, &NetworkPort::onFailure);
 }
 

@@ -5,11 +5,18 @@
 #include "testfolder.h"
 #include "transport.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTest>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace kelmar;
 using kelmar::test::GatewaySimulator;
@@ -67,6 +74,43 @@ quint16 closedPort()
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort(); // nothing listens once probe is gone
 }
+
+// A listener that never accepts, its queue filled: connections to it hang.
+struct FullListener
+{
+    int fd = -1;
+    std::vector<int> fillers;
+    quint16 port = 0;
+    bool listen()
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&a), size) != 0 || ::listen(fd, 0) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &size) != 0)
+            return false;
+        port = ntohs(a.sin_port);
+        for (int i = 0; i < 4; ++i) {
+            const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(c, reinterpret_cast<sockaddr *>(&a), sizeof a);
+            fillers.push_back(c);
+        }
+        // The queue holds the first filler once it is connected.
+        return QTest::qWaitFor([&] {
+            pollfd p{fillers.front(), POLLOUT, 0};
+            return ::poll(&p, 1, 0) == 1;
+        }, 5000);
+    }
+    ~FullListener()
+    {
+        for (int c : fillers)
+            ::close(c);
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 void bothTransports()
 {
@@ -204,18 +248,41 @@ private slots:
         QCOMPARE(read, SixExpected);
     }
 
-    void refusedAtConnect_data() { bothTransports(); }
-    void refusedAtConnect()
+    // Nothing listens (refused at once), or a listener whose queue is full
+    // lets the connection hang until the connect time-out.
+    void connectFails_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("hangs");
+        QTest::newRow("refused, modbus tcp") << Kind::ModbusTcp << false;
+        QTest::newRow("refused, rtu over tcp") << Kind::RtuOverTcp << false;
+        QTest::newRow("no answer, time-out") << Kind::ModbusTcp << true;
+    }
+    void connectFails()
     {
         QFETCH(Kind, kind);
+        QFETCH(bool, hangs);
         PortTarget t;
         t.kind = kind;
         t.host = "127.0.0.1";
         t.port = closedPort();
+        FullListener full;
+        if (hangs) {
+            QVERIFY(full.listen());
+            t.port = full.port;
+        }
         NetworkPort port(t);
+        QElapsedTimer clock;
+        clock.start();
         QVERIFY(!connectPort(port));
         QVERIFY(!port.PortOpen());
         QCOMPARE(port.InBufferCount(), -1);
+        if (hangs)
+            QVERIFY2(clock.elapsed() >= NetworkPort::ConnectTimeoutMs - 50 &&
+                         clock.elapsed() < NetworkPort::ConnectTimeoutMs + 2000,
+                     qPrintable(QString::number(clock.elapsed())));
+        else
+            QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     }
 
     // The gateway goes away mid-run: the port is lost, attempts while nothing
