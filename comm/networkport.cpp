@@ -131,6 +131,9 @@ bool NetworkPort::Output(const QByteArray &bytes)
                                             (quint8(bytes[bytes.size() - 1]) << 8)))
             return false;
         const QByteArray unitAndPdu = bytes.left(bytes.size() - 2);
+        // A request goes out only after the last transaction ended: the
+        // rest of a frame cut short would swallow the head of this reply.
+        m_stream.clear();
         ++m_transaction;
         appendBe16(wire, m_transaction);
         appendBe16(wire, 0);

@@ -23,6 +23,7 @@ using kelmar::test::GatewaySimulator;
 using Kind = PortTarget::Kind;
 
 Q_DECLARE_METATYPE(kelmar::PortTarget::Kind)
+Q_DECLARE_METATYPE(kelmar::ReplyStatus)
 
 namespace {
 
@@ -328,6 +329,61 @@ private slots:
         ModbusMaster master(port);
         QCOMPARE(transact(master, 1, 0, 1).check.status, ReplyStatus::NoReply);
         QVERIFY(port.PortOpen());
+    }
+
+    // The simulator's faults through each transport: what the master makes
+    // of them, and the next read of a sound meter is whole again.
+    void faults_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<ReplyStatus>("status");
+        QTest::addColumn<int>("exceptionCode");
+        QTest::addColumn<QString>("reading");
+        const auto row = [](Kind kind, const char *name, const char *fault, ReplyStatus status,
+                            int code = 0, const char *reading = "", int address = 0) {
+            const char *prefix = kind == Kind::ModbusTcp ? "modbus tcp: " : "rtu over tcp: ";
+            QTest::newRow(qPrintable(prefix + QString(name)))
+                << kind << fault << address << status << code << reading;
+        };
+        for (Kind k : {Kind::ModbusTcp, Kind::RtuOverTcp}) {
+            row(k, "exception", "exception", ReplyStatus::Exception, 4);
+            row(k, "address beyond the map", "", ReplyStatus::Exception, 2, "", 0x100);
+            row(k, "another slave", "otherslave", ReplyStatus::WrongSlave);
+            row(k, "reply in two parts", "split=50", ReplyStatus::Ok, 0, "1234");
+            row(k, "silent", "silent", ReplyStatus::NoReply);
+        }
+        // No CRC in Modbus TCP: a broken or cut frame is no reply at all.
+        row(Kind::ModbusTcp, "broken header", "badcrc", ReplyStatus::NoReply);
+        row(Kind::ModbusTcp, "cut short", "short", ReplyStatus::NoReply);
+        row(Kind::ModbusTcp, "noise before the frame", "garbage", ReplyStatus::NoReply);
+        row(Kind::RtuOverTcp, "bad CRC", "badcrc", ReplyStatus::BadCrc);
+        row(Kind::RtuOverTcp, "cut short", "short", ReplyStatus::Short);
+        row(Kind::RtuOverTcp, "noise before the frame", "garbage", ReplyStatus::Ok, 0, "1234");
+    }
+    void faults()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(QString, fault);
+        QFETCH(int, address);
+        QFETCH(ReplyStatus, status);
+        QFETCH(int, exceptionCode);
+        QFETCH(QString, reading);
+        GatewaySimulator sim(kind);
+        QStringList args{"--slave", "9", "--reg", "0=4321", "--slave", "1", "--reg", "0=1234"};
+        if (!fault.isEmpty())
+            args << "--fault" << fault;
+        QString error;
+        QVERIFY2(sim.start(args, &error), qPrintable(error));
+        NetworkPort port(sim.target());
+        QVERIFY(connectPort(port));
+        ModbusMaster master(port);
+        const ModbusReading r = transact(master, 1, address, 1);
+        QCOMPARE(r.check.status, status);
+        QCOMPARE(int(r.check.exceptionCode), exceptionCode);
+        QCOMPARE(r.text(), reading);
+        QCOMPARE(transact(master, 9, 0, 1).text(), "4321");
     }
 
     // The reply to a request that got none comes after the next request is
