@@ -6,15 +6,50 @@
 
 namespace kelmar {
 
+namespace {
+
+// A port whose mapping is refused: it keeps the number and settings it is
+// given and never opens, so the line stays closed and says why.
+class RefusedPort : public SerialPort
+{
+public:
+    using SerialPort::SerialPort;
+    bool setPortOpen(bool open) override { return !open; }
+    bool PortOpen() const override { return false; }
+    bool setCommPort(int number) override
+    {
+        m_number = number;
+        return true;
+    }
+    int CommPort() const override { return m_number; }
+    bool setSettings(const QString &settings) override
+    {
+        m_settings = settings;
+        return true;
+    }
+    QString Settings() const override { return m_settings; }
+    bool Output(const QByteArray &) override { return false; }
+    int InBufferCount() override { return -1; }
+    QByteArray Input() override { return {}; }
+
+private:
+    int m_number = 1;
+    QString m_settings = QStringLiteral("9600,N,8,1");
+};
+
+} // namespace
+
 std::unique_ptr<SerialPort> makeTransport(const PortTarget &target, QObject *parent)
 {
-    if (!target.isNetwork() || !target.problem.isEmpty())
+    if (!target.problem.isEmpty())
+        return std::make_unique<RefusedPort>(parent);
+    if (!target.isNetwork())
         return nullptr;
 #ifdef KELMAR_HAVE_NETWORK
     return std::make_unique<NetworkPort>(target, parent);
 #else
-    Q_UNUSED(parent);
-    return nullptr;
+    // portTarget() gives network targets a problem in such a build.
+    return std::make_unique<RefusedPort>(parent);
 #endif
 }
 

@@ -176,7 +176,8 @@ private slots:
             // The notice names the file and the line, and the port never opens.
             QVERIFY2(t.problem.contains("/opt/kelmar/com/com3") && t.problem.contains("line 1"),
                      qPrintable(t.problem));
-            QVERIFY(!makeTransport(t));
+            const std::unique_ptr<SerialPort> refused = makeTransport(t);
+            QVERIFY(refused && !refused->setPortOpen(true) && !refused->PortOpen());
             NetworkPort port(t);
             QVERIFY(!port.setPortOpen(true));
             return;
@@ -187,7 +188,7 @@ private slots:
         QCOMPARE(t.kind, kind);
         QCOMPARE(t.host, host);
         QCOMPARE(int(t.port), port);
-        QVERIFY(makeTransport(t));
+        QVERIFY(qobject_cast<NetworkPort *>(makeTransport(t).get()));
     }
 
     // What the entry com/com2 in the program folder is decides the target.
@@ -225,6 +226,8 @@ private slots:
             QVERIFY(QDir().mkpath(path));
         const PortTarget t = kelmar::portTarget(2, folder.path());
         QCOMPARE(!t.problem.isEmpty(), problem);
+        // A serial device stays the line's own serial port.
+        QCOMPARE(makeTransport(t) == nullptr, !problem && !t.isNetwork());
         if (problem)
             QVERIFY2(t.problem.contains(path), qPrintable(t.problem));
         else
