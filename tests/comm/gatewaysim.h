@@ -17,7 +17,11 @@ namespace kelmar::test {
 class GatewaySimulator
 {
 public:
-    explicit GatewaySimulator(PortTarget::Kind kind) : m_kind(kind) {}
+    explicit GatewaySimulator(PortTarget::Kind kind,
+                              const QString &host = QStringLiteral("127.0.0.1"))
+        : m_kind(kind), m_host(host)
+    {
+    }
     ~GatewaySimulator() { stop(); }
     GatewaySimulator(const GatewaySimulator &) = delete;
     GatewaySimulator &operator=(const GatewaySimulator &) = delete;
@@ -37,7 +41,7 @@ public:
         m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         const QString mode =
             m_kind == PortTarget::Kind::ModbusTcp ? QStringLiteral("--tcp") : QStringLiteral("--rtu-tcp");
-        m_process.start(simulatorPath(), QStringList{mode, QString::number(m_port)} + args);
+        m_process.start(simulatorPath(), QStringList{mode, QString::number(m_port), QStringLiteral("--listen"), m_host} + args);
         if (!QTest::qWaitFor([&] {
                 return m_process.canReadLine() || m_process.state() == QProcess::NotRunning;
             }, 10000) || !m_process.canReadLine()) {
@@ -66,13 +70,14 @@ public:
     {
         PortTarget t;
         t.kind = m_kind;
-        t.host = QStringLiteral("127.0.0.1");
+        t.host = m_host;
         t.port = m_port;
         return t;
     }
 
 private:
     PortTarget::Kind m_kind;
+    QString m_host;
     quint16 m_port = 0;
     QProcess m_process;
 };
