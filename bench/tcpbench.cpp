@@ -1,10 +1,11 @@
 // Modbus TCP on loopback: the meter simulator as a Modbus TCP server, read
-// first through the program's ModbusMaster over the network transport, then
-// by libmodbus as a TCP client of the same server, in the same run:
-//   - one read of 2 registers, back to back (target: within 1.5 x
-//     libmodbus per read),
-//   - one tick of six two-value meters, 12 reads in sequence (target under
-//     50 ms).
+// through the program's ModbusMaster over the network transport and by
+// libmodbus as a TCP client of the same server, in the same run, in
+// alternating rounds so that both see the same load of the machine:
+//   - one read of 2 registers, back to back (target: the median within
+//     1.5 x libmodbus's),
+//   - one tick of six two-value meters, 12 reads in sequence (target: every
+//     tick under 50 ms).
 // Exit code 0 when both targets are met and every reading is right.
 
 #include "gatewaysim.h"
@@ -28,8 +29,9 @@ using namespace kelmar;
 
 namespace {
 
-constexpr int SingleReads = 2000;
-constexpr int Ticks = 100;
+constexpr int Rounds = 10;
+constexpr int SingleReads = 200; // a round
+constexpr int Ticks = 10;        // a round
 
 struct Read
 {
@@ -48,11 +50,23 @@ QList<Read> tick()
 
 struct Figures
 {
-    double singleMs = 0; // mean per read, back to back
-    double tickMs = 0;   // mean
-    double tickMaxMs = 0;
+    QList<double> singleMs; // one read each, back to back
+    QList<double> tickMs;
     int wrong = 0;
 };
+
+double median(QList<double> v)
+{
+    if (v.isEmpty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double maximum(const QList<double> &v)
+{
+    return v.isEmpty() ? 0 : *std::max_element(v.begin(), v.end());
+}
 
 bool right(const Read &r, qint64 value)
 {
@@ -88,16 +102,15 @@ double runOurs(ModbusMaster &master, const QList<Read> &reads, int &wrong)
     return wall.nsecsElapsed() / 1e6;
 }
 
+// One round: the single reads one by one, then the ticks.
 template <class Run>
 void measure(Run run, Figures &f)
 {
     run(tick()); // warm-up
-    f.singleMs = run(QList<Read>(SingleReads, Read{1, 0})) / SingleReads;
-    for (int i = 0; i < Ticks; ++i) {
-        const double ms = run(tick());
-        f.tickMs += ms / Ticks;
-        f.tickMaxMs = std::max(f.tickMaxMs, ms);
-    }
+    for (int i = 0; i < SingleReads; ++i)
+        f.singleMs << run(QList<Read>{Read{1, 0}});
+    for (int i = 0; i < Ticks; ++i)
+        f.tickMs << run(tick());
 }
 
 bool measureOurs(const PortTarget &target, Figures &f)
@@ -169,25 +182,34 @@ int main(int argc, char **argv)
         return 2;
     }
     Figures ours, theirs;
-    if (!measureOurs(server.target(), ours))
-        return 2;
+    // The server takes one client at a time; each round connects anew and
+    // the connecting is not timed.
+    for (int round = 0; round < Rounds; ++round) {
+        if (!measureOurs(server.target(), ours))
+            return 2;
 #ifdef KELMAR_HAVE_LIBMODBUS
-    // The server takes one client at a time: ours has gone.
-    if (!measureLibmodbus(server.port(), theirs))
-        return 2;
-#else
+        if (!measureLibmodbus(server.port(), theirs))
+            return 2;
+#endif
+    }
+#ifndef KELMAR_HAVE_LIBMODBUS
     std::printf("libmodbus not built in: no comparison\n");
 #endif
-    const double ratio = theirs.singleMs > 0 ? ours.singleMs / theirs.singleMs : 0;
-    std::printf("Modbus TCP on loopback, %d single reads, %d ticks\n", SingleReads, Ticks);
-    std::printf("%-32s %10s %10s %7s  %s\n", "", "ours ms", "libmodbus", "ratio", "target");
-    std::printf("%-32s %10.3f %10.3f %7.2f  ratio <= 1.5: %s\n", "one read of 2 registers (mean)",
-                ours.singleMs, theirs.singleMs, ratio, ratio <= 1.5 ? "met" : "MISSED");
-    std::printf("%-32s %10.3f %10.3f %7.2f  max %.3f ms < 50 ms: %s\n",
-                "tick, six two-value meters", ours.tickMs, theirs.tickMs,
-                theirs.tickMs > 0 ? ours.tickMs / theirs.tickMs : 0.0, ours.tickMaxMs,
-                ours.tickMaxMs < 50 ? "met" : "MISSED");
+    const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+    const double singleRatio = ratio(median(ours.singleMs), median(theirs.singleMs));
+    std::printf("Modbus TCP on loopback, %d rounds of %d single reads and %d ticks each\n", Rounds,
+                SingleReads, Ticks);
+    std::printf("%-34s %9s %9s %9s %6s  %s\n", "", "ours", "ours max", "libmodbus", "ratio",
+                "target");
+    std::printf("%-34s %9.3f %9.3f %9.3f %6.2f  ratio <= 1.5: %s\n",
+                "one read of 2 registers, median ms", median(ours.singleMs),
+                maximum(ours.singleMs), median(theirs.singleMs), singleRatio,
+                singleRatio <= 1.5 ? "met" : "MISSED");
+    std::printf("%-34s %9.3f %9.3f %9.3f %6.2f  max < 50 ms: %s\n",
+                "tick, six two-value meters, ms", median(ours.tickMs), maximum(ours.tickMs),
+                median(theirs.tickMs), ratio(median(ours.tickMs), median(theirs.tickMs)),
+                maximum(ours.tickMs) < 50 ? "met" : "MISSED");
     std::printf("wrong or missing readings: ours %d, libmodbus %d\n", ours.wrong, theirs.wrong);
-    const bool met = ratio <= 1.5 && ours.tickMaxMs < 50 && ours.wrong == 0;
+    const bool met = singleRatio <= 1.5 && maximum(ours.tickMs) < 50 && ours.wrong == 0;
     return met ? 0 : 1;
 }
