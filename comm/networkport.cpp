@@ -106,9 +106,8 @@ bool NetworkPort::setCommPort(int number)
     return true;
 }
 
-bool NetworkPort::setSettings(const QString &settings)
+bool NetworkPort::setSettings(const QString &)
 {
-    m_settings = settings;
     return true;
 }
 

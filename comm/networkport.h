@@ -28,7 +28,8 @@ public:
     static constexpr int ConnectTimeoutMs = 3000;
     // A gateway has no line of ours to fall silent; the framing reported to
     // the master is the fastest it knows, so its waits for line silence
-    // shrink to microseconds. The operator's framing is kept and not used.
+    // shrink to microseconds. The operator's baud rate and framing are not
+    // used: the gateway's serial side has its own.
     static constexpr const char *NetworkFraming = "9999999,N,8,1";
 
     explicit NetworkPort(const PortTarget &target, QObject *parent = nullptr);
@@ -67,7 +68,6 @@ private:
     QTcpSocket *m_socket = nullptr;
     QTimer m_connectTimer;
     int m_commPort = 1;
-    QString m_settings = QStringLiteral("9600,N,8,1");
     QByteArray m_in;     // RTU bytes for the master
     QByteArray m_stream; // Modbus TCP bytes not yet a whole frame
     quint16 m_transaction = 0;

@@ -13,7 +13,8 @@ namespace {
 class RefusedPort : public SerialPort
 {
 public:
-    using SerialPort::SerialPort;
+    RefusedPort(const QString &problem, QObject *parent) : SerialPort(parent), m_problem(problem) {}
+    QString problem() const { return m_problem; }
     bool setPortOpen(bool open) override { return !open; }
     bool PortOpen() const override { return false; }
     bool setCommPort(int number) override
@@ -33,6 +34,7 @@ public:
     QByteArray Input() override { return {}; }
 
 private:
+    QString m_problem;
     int m_number = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
 };
@@ -42,15 +44,35 @@ private:
 std::unique_ptr<SerialPort> makeTransport(const PortTarget &target, QObject *parent)
 {
     if (!target.problem.isEmpty())
-        return std::make_unique<RefusedPort>(parent);
+        return std::make_unique<RefusedPort>(target.problem, parent);
     if (!target.isNetwork())
         return nullptr;
 #ifdef KELMAR_HAVE_NETWORK
     return std::make_unique<NetworkPort>(target, parent);
 #else
     // portTarget() gives network targets a problem in such a build.
-    return std::make_unique<RefusedPort>(parent);
+    return std::make_unique<RefusedPort>(
+        QStringLiteral("%1 網路埠不在此版本中 (%1: network ports are not in this build)")
+            .arg(describeTarget(target)),
+        parent);
 #endif
+}
+
+QString transportTarget(const SerialPort &port)
+{
+#ifdef KELMAR_HAVE_NETWORK
+    if (const auto *network = qobject_cast<const NetworkPort *>(&port))
+        return describeTarget(network->target());
+#else
+    Q_UNUSED(port);
+#endif
+    return {};
+}
+
+QString transportProblem(const SerialPort &port)
+{
+    const auto *refused = dynamic_cast<const RefusedPort *>(&port);
+    return refused ? refused->problem() : QString();
 }
 
 } // namespace kelmar

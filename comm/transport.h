@@ -15,4 +15,11 @@ namespace kelmar {
 // device, whose port is the line's own SystemSerialPort.
 std::unique_ptr<SerialPort> makeTransport(const PortTarget &target, QObject *parent = nullptr);
 
+// "192.0.2.7:502" for a transport to a gateway, for the lost-line notice and
+// the line counters window; empty for any other port.
+QString transportTarget(const SerialPort &port);
+// The notice of a refused mapping for a transport that never opens; empty
+// for any other port.
+QString transportProblem(const SerialPort &port);
+
 } // namespace kelmar

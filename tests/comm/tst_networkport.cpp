@@ -178,6 +178,7 @@ private slots:
                      qPrintable(t.problem));
             const std::unique_ptr<SerialPort> refused = makeTransport(t);
             QVERIFY(refused && !refused->setPortOpen(true) && !refused->PortOpen());
+            QCOMPARE(transportProblem(*refused), t.problem);
             NetworkPort port(t);
             QVERIFY(!port.setPortOpen(true));
             return;
@@ -188,7 +189,10 @@ private slots:
         QCOMPARE(t.kind, kind);
         QCOMPARE(t.host, host);
         QCOMPARE(int(t.port), port);
-        QVERIFY(qobject_cast<NetworkPort *>(makeTransport(t).get()));
+        const std::unique_ptr<SerialPort> transport = makeTransport(t);
+        QVERIFY(qobject_cast<NetworkPort *>(transport.get()));
+        QCOMPARE(transportTarget(*transport), describeTarget(t));
+        QCOMPARE(transportProblem(*transport), QString());
     }
 
     // What the entry com/com2 in the program folder is decides the target.
