@@ -4,7 +4,7 @@ KELMAR_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libqcustomplot-dev
-  libmodbus-dev socat
+  libmodbus-dev socat python3-pymodbus
   clang libclang-rt-14-dev
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
   desktop-file-utils dpkg-dev file lintian

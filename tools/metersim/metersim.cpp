@@ -1,6 +1,8 @@
 // A Modbus RTU meter line: one process answers for several slave addresses
 // on one serial device, each slave with its own holding registers and, for
-// tests, its own way of misbehaving.
+// tests, its own way of misbehaving. The same meters can also stand behind
+// an Ethernet gateway: a Modbus TCP server, or a server that passes RTU
+// frames through a TCP connection as serial servers in raw mode do.
 //
 // libmodbus serves one slave address per context, so the requests are framed
 // here and each one is answered with modbus_reply() against the addressed
@@ -18,7 +20,10 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -63,9 +68,14 @@ struct PendingReply
     Bytes bytes;
 };
 
+enum class Transport { Serial, ModbusTcp, RtuOverTcp };
+
 struct Options
 {
+    Transport transport = Transport::Serial;
     std::string device;
+    std::string listenHost = "127.0.0.1";
+    std::string listenPort; // 0: any free port, named in the ready line
     int baud = 9600;
     char parity = 'N';
     bool verbose = false;
@@ -146,14 +156,23 @@ public:
     }
     ~Line()
     {
+        if (network()) {
+            dropClient();
+            if (m_listenFd >= 0)
+                ::close(m_listenFd);
+        }
         if (m_ctx) {
             modbus_close(m_ctx);
             modbus_free(m_ctx);
         }
     }
 
+    bool network() const { return m_options.transport != Transport::Serial; }
+
     bool open()
     {
+        if (network())
+            return listen();
         m_ctx = modbus_new_rtu(m_options.device.c_str(), m_options.baud, m_options.parity, 8, 1);
         if (!m_ctx) {
             std::fprintf(stderr, "metersim: %s\n", modbus_strerror(errno));
@@ -172,6 +191,42 @@ public:
     }
 
     int fd() const { return m_fd; }
+    int listenFd() const { return m_listenFd; }
+
+    // "tcp://127.0.0.1:1502" or the device.
+    std::string where() const
+    {
+        if (!network())
+            return m_options.device;
+        const bool v6 = m_options.listenHost.find(':') != std::string::npos;
+        return std::string(m_options.transport == Transport::ModbusTcp ? "tcp://" : "rtu+tcp://") +
+               (v6 ? "[" + m_options.listenHost + "]" : m_options.listenHost) + ":" +
+               std::to_string(m_boundPort);
+    }
+
+    // A gateway serves one master at a time: a new connection replaces the
+    // one before.
+    void acceptClient()
+    {
+        const int s = ::accept(m_listenFd, nullptr, nullptr);
+        if (s < 0)
+            return;
+        dropClient();
+        m_fd = s;
+        const int one = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        if (m_options.verbose)
+            std::fprintf(stderr, "metersim: master connected\n");
+    }
+
+    void dropClient()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        m_buffer.clear();
+        m_pending.clear();
+    }
 
     // Reads what the line has; false when the device has gone.
     bool readLine()
@@ -191,6 +246,9 @@ public:
 
     void dropStalePartial(Clock::time_point now)
     {
+        // A Modbus TCP stream is framed by its headers, not by pauses.
+        if (m_options.transport == Transport::ModbusTcp)
+            return;
         if (!m_buffer.empty() && now - m_lastByte >= FrameGap) {
             if (m_options.verbose)
                 std::fprintf(stderr, "metersim: dropped %s\n",
@@ -204,7 +262,7 @@ public:
         Clock::time_point next = fallback;
         for (const PendingReply &p : m_pending)
             next = std::min(next, p.due);
-        if (!m_buffer.empty())
+        if (!m_buffer.empty() && m_options.transport != Transport::ModbusTcp)
             next = std::min(next, m_lastByte + FrameGap);
         return next;
     }
@@ -229,8 +287,94 @@ public:
     }
 
 private:
+    bool listen()
+    {
+        // The context only opens the listening socket; requests are framed
+        // and answered here, as on the serial line.
+        m_ctx = modbus_new_tcp_pi(m_options.listenHost.c_str(), m_options.listenPort.c_str());
+        if (!m_ctx) {
+            std::fprintf(stderr, "metersim: %s\n", modbus_strerror(errno));
+            return false;
+        }
+        m_listenFd = modbus_tcp_pi_listen(m_ctx, 1);
+        if (m_listenFd < 0) {
+            std::fprintf(stderr, "metersim: cannot listen on %s port %s: %s\n",
+                         m_options.listenHost.c_str(), m_options.listenPort.c_str(),
+                         modbus_strerror(errno));
+            return false;
+        }
+        sockaddr_storage bound{};
+        socklen_t size = sizeof bound;
+        if (::getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&bound), &size) == 0) {
+            if (bound.ss_family == AF_INET6)
+                m_boundPort = ntohs(reinterpret_cast<sockaddr_in6 *>(&bound)->sin6_port);
+            else
+                m_boundPort = ntohs(reinterpret_cast<sockaddr_in *>(&bound)->sin_port);
+        }
+        return true;
+    }
+
+    // Modbus TCP requests become RTU frames for answer(); the transaction
+    // identifier goes back with the reply.
+    void takeTcpRequests()
+    {
+        while (m_buffer.size() >= 7) {
+            const int protocol = m_buffer[2] * 256 + m_buffer[3];
+            const size_t length = size_t(m_buffer[4] * 256 + m_buffer[5]);
+            if (protocol != 0 || length < 2 || length > 254) {
+                if (m_options.verbose)
+                    std::fprintf(stderr, "metersim: not Modbus TCP, dropped %s\n",
+                                 hex(m_buffer.data(), m_buffer.size()).c_str());
+                m_buffer.clear();
+                return;
+            }
+            if (m_buffer.size() < 6 + length)
+                return;
+            m_transaction = uint16_t(m_buffer[0] * 256 + m_buffer[1]);
+            Bytes request(m_buffer.begin() + 6, m_buffer.begin() + 6 + long(length));
+            m_buffer.erase(m_buffer.begin(), m_buffer.begin() + 6 + long(length));
+            appendCrc(request);
+            answer(request);
+        }
+    }
+
+    // An RTU reply as it goes on the wire: unchanged, or for Modbus TCP
+    // with the request's transaction identifier and without the CRC.
+    Bytes framed(const Bytes &rtu) const
+    {
+        if (m_options.transport != Transport::ModbusTcp)
+            return rtu;
+        const size_t length = rtu.size() - 2;
+        Bytes out{uint8_t(m_transaction >> 8), uint8_t(m_transaction & 0xFF), 0, 0,
+                  uint8_t(length >> 8), uint8_t(length & 0xFF)};
+        out.insert(out.end(), rtu.begin(), rtu.end() - 2);
+        return out;
+    }
+
+    // What libmodbus answers on the serial line to a request this
+    // simulator does not serve: an exception.
+    static Bytes refusal(const Bytes &request)
+    {
+        const int function = request[1];
+        const int address = request[2] * 256 + request[3];
+        const int count = request[4] * 256 + request[5];
+        uint8_t code = MODBUS_EXCEPTION_ILLEGAL_FUNCTION;
+        if (function == MODBUS_FC_READ_HOLDING_REGISTERS)
+            code = count < 1 || count > MODBUS_MAX_READ_REGISTERS
+                       ? MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE
+                       : MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
+        (void)address;
+        Bytes frame{request[0], uint8_t(function | 0x80), code};
+        appendCrc(frame);
+        return frame;
+    }
+
     void takeRequests()
     {
+        if (m_options.transport == Transport::ModbusTcp) {
+            takeTcpRequests();
+            return;
+        }
         for (;;) {
             const size_t length = requestLength(m_buffer);
             if (length == 0 || m_buffer.size() < length)
@@ -320,6 +464,7 @@ private:
         if (slave.fault == Fault::Exception) {
             Bytes frame{uint8_t(id), uint8_t(request[1] | 0x80), uint8_t(slave.faultArg)};
             appendCrc(frame);
+            frame = framed(frame);
             reply(id, request, frame, {}, frame.size());
             return;
         }
@@ -329,12 +474,26 @@ private:
         const size_t libmodbusLength = 5;
         const std::chrono::milliseconds late(slave.fault == Fault::Late ? slave.faultArg : 0);
         if (frame.empty()) {
-            reply(id, request, {}, late, libmodbusLength);
-            return;
+            if (!network()) {
+                reply(id, request, {}, late, libmodbusLength);
+                return;
+            }
+            frame = refusal(request);
         }
+        if (slave.fault == Fault::OtherSlave) {
+            frame.resize(frame.size() - 2);
+            frame[0] = uint8_t(slave.faultArg);
+            appendCrc(frame);
+        }
+        frame = framed(frame);
         switch (slave.fault) {
         case Fault::BadCrc:
-            frame.back() ^= 0xFF;
+            // Modbus TCP has no CRC: its broken frame is a header that is
+            // not Modbus.
+            if (m_options.transport == Transport::ModbusTcp)
+                frame[2] ^= 0xFF;
+            else
+                frame.back() ^= 0xFF;
             break;
         case Fault::Short:
             // The last data byte and the CRC never arrive.
@@ -345,11 +504,6 @@ private:
             frame.insert(frame.begin(), noise.begin(), noise.end());
             break;
         }
-        case Fault::OtherSlave:
-            frame.resize(frame.size() - 2);
-            frame[0] = uint8_t(slave.faultArg);
-            appendCrc(frame);
-            break;
         case Fault::Split: {
             // Two parts with a pause between them, as a slow or busy
             // converter may deliver them.
@@ -371,6 +525,9 @@ private:
     std::map<int, Slave> &m_slaves;
     modbus_t *m_ctx = nullptr;
     int m_fd = -1;
+    int m_listenFd = -1;
+    int m_boundPort = 0;
+    uint16_t m_transaction = 0; // of the Modbus TCP request being answered
     Bytes m_buffer;
     Clock::time_point m_lastByte;
     std::vector<PendingReply> m_pending;
@@ -406,24 +563,32 @@ void updateDemo(std::map<int, Slave> &slaves, long t)
 void usage(std::FILE *out)
 {
     std::fprintf(
-        out, "usage: kelmar_metersim --device PATH [--baud N] [--parity N|E|O] [--verbose]\n"
+        out, "usage: kelmar_metersim --device PATH | --tcp PORT | --rtu-tcp PORT [--listen HOST]\n"
+             "                       [--baud N] [--parity N|E|O] [--verbose]\n"
              "                       [--paced [--turnaround MS]]\n"
              "                       [--demo] [--slave ID [--reg ADDR=VALUE[/N]]... "
              "[--fault MODE]]...\n"
              "                       [--fault ID:MODE]...\n"
+             "  --device PATH         the meters on a serial device (a pty of socat)\n"
+             "  --tcp PORT            the meters behind a Modbus TCP gateway listening on PORT\n"
+             "                        (0: any free port); unit identifier = slave ID\n"
+             "  --rtu-tcp PORT        the meters behind a serial server passing RTU frames\n"
+             "                        through TCP (raw mode) on PORT\n"
+             "  --listen HOST         the address to listen on (default 127.0.0.1; ::1 for IPv6)\n"
              "  --slave ID            a meter at address ID (1 to 247); --reg and --fault\n"
              "                        without ID apply to the last --slave\n"
              "  --reg ADDR=VALUE[/N]  VALUE (decimal, may be negative, or 0x hex) in N\n"
              "                        registers (default 1) from ADDR, high word first\n"
              "  --fault MODE          silent | exception[=CODE] | badcrc | late[=MS] | short |\n"
-             "                        garbage | otherslave[=ID] | split[=MS]\n"
+             "                        garbage | otherslave[=ID] | split[=MS]; the same on\n"
+             "                        every transport (badcrc over Modbus TCP: a broken header)\n"
              "  --paced               hold every reply back for the time the request and the\n"
              "                        reply take on the wire at --baud, plus the turnaround\n"
              "  --turnaround MS       the meter's pause before it replies (default 3.5\n"
              "                        characters); fractions allowed\n"
              "  --demo                six meters, addresses 1 to 6, readings that change\n"
-             "Prints \"ready\" on standard output once the device is open; ends on SIGTERM or\n"
-             "SIGINT.\n");
+             "Prints \"ready\" on standard output once the device is open or the server\n"
+             "listens (\"ready 6 slave(s) on tcp://127.0.0.1:PORT\"); ends on SIGTERM or SIGINT.\n");
 }
 
 bool parseInteger(const std::string &text, long long &value)
@@ -559,6 +724,12 @@ int main(int argc, char **argv)
             demo = true;
         } else if (arg == "--device") {
             ok = next(options.device);
+        } else if (arg == "--tcp" || arg == "--rtu-tcp") {
+            ok = next(options.listenPort) && parseInteger(options.listenPort, number) &&
+                 number >= 0 && number <= 65535;
+            options.transport = arg == "--tcp" ? Transport::ModbusTcp : Transport::RtuOverTcp;
+        } else if (arg == "--listen") {
+            ok = next(options.listenHost) && !options.listenHost.empty();
         } else if (arg == "--baud") {
             ok = next(value) && parseInteger(value, number) && number > 0;
             options.baud = int(number);
@@ -590,7 +761,7 @@ int main(int argc, char **argv)
             return 2;
         }
     }
-    if (options.device.empty()) {
+    if (options.device.empty() == (options.transport == Transport::Serial)) {
         usage(stderr);
         return 2;
     }
@@ -621,6 +792,8 @@ int main(int argc, char **argv)
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    // A master that goes away mid-reply must not end the server.
+    std::signal(SIGPIPE, SIG_IGN);
 
     int status = 0;
     {
@@ -628,7 +801,7 @@ int main(int argc, char **argv)
         if (!line.open()) {
             status = 1;
         } else {
-            std::printf("ready %zu slave(s) on %s\n", slaves.size(), options.device.c_str());
+            std::printf("ready %zu slave(s) on %s\n", slaves.size(), line.where().c_str());
             std::fflush(stdout);
             const Clock::time_point start = Clock::now();
             Clock::time_point nextDemo = start + std::chrono::seconds(1);
@@ -639,19 +812,27 @@ int main(int argc, char **argv)
                 const auto waitNs = std::max<long long>(
                     0, std::chrono::duration_cast<std::chrono::nanoseconds>(wake - now).count());
                 timespec timeout{time_t(waitNs / 1000000000), long(waitNs % 1000000000)};
-                pollfd p{line.fd(), POLLIN, 0};
-                const int ready = ::ppoll(&p, 1, &timeout, &waitMask);
+                pollfd p[2] = {{line.fd(), POLLIN, 0}, {line.listenFd(), POLLIN, 0}};
+                const int ready = ::ppoll(p, 2, &timeout, &waitMask);
                 if (ready < 0 && errno != EINTR) {
                     status = 1;
                     break;
                 }
-                if (ready > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR))) {
+                if (ready > 0 && p[0].fd >= 0 && (p[0].revents & (POLLIN | POLLHUP | POLLERR))) {
                     if (!line.readLine()) {
-                        std::fprintf(stderr, "metersim: the line has gone\n");
-                        status = 1;
-                        break;
+                        if (line.network()) {
+                            if (options.verbose)
+                                std::fprintf(stderr, "metersim: master went away\n");
+                            line.dropClient();
+                        } else {
+                            std::fprintf(stderr, "metersim: the line has gone\n");
+                            status = 1;
+                            break;
+                        }
                     }
                 }
+                if (ready > 0 && p[1].fd >= 0 && (p[1].revents & POLLIN))
+                    line.acceptClient();
                 const Clock::time_point after = Clock::now();
                 line.sendDueReplies(after);
                 line.dropStalePartial(after);
