@@ -163,6 +163,14 @@ PublishConfig PublishWindow::config() const
     c.qos = m_qos->currentIndex();
     c.queueLimit = m_queueLimit->value();
     c.discovery = m_discovery->isChecked();
+    // An emptied field means its default, as it would when read from the file.
+    const PublishConfig d = defaultPublishConfig(publishHostName());
+    if (c.host.isEmpty())
+        c.host = d.host;
+    if (c.clientId.isEmpty())
+        c.clientId = d.clientId;
+    if (c.topicPrefix.isEmpty())
+        c.topicPrefix = d.topicPrefix;
     return c;
 }
 
