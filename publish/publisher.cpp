@@ -16,7 +16,10 @@ namespace {
 
 constexpr int KeepAliveSeconds = 30;
 constexpr int ConnectTimeoutMs = 10000;
-constexpr int LoopIntervalMs = 100;
+// The library's housekeeping (keep-alive) while connected; more often while
+// a connection or TLS handshake is under way.
+constexpr int LoopIntervalMs = 1000;
+constexpr int ConnectingLoopIntervalMs = 50;
 constexpr int MaxPauseMs = 30000;
 // Messages handed to the library before their acknowledgement: enough to
 // keep the line busy, few enough that a reconnect resends little.
@@ -60,7 +63,6 @@ Publisher::Publisher(QObject *parent) : QObject(parent)
 {
     qRegisterMetaType<BrokerState>();
     initLibrary();
-    m_loopTimer.setInterval(LoopIntervalMs);
     connect(&m_loopTimer, &QTimer::timeout, this, &Publisher::service);
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &Publisher::connectNow);
@@ -159,6 +161,8 @@ void Publisher::connectNow()
         return;
     }
     mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // A reading goes out when it is made, not when the kernel has a full packet.
+    mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(m_mosq, &Publisher::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &Publisher::onDisconnect);
     mosquitto_publish_callback_set(m_mosq, &Publisher::onPublish);
@@ -196,7 +200,7 @@ void Publisher::connectNow()
     connect(m_readNotifier, &QSocketNotifier::activated, this, &Publisher::service);
     m_writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &Publisher::service);
-    m_loopTimer.start();
+    m_loopTimer.start(ConnectingLoopIntervalMs);
     m_connectTimeout.start();
     afterLoop();
 }
@@ -231,6 +235,7 @@ void Publisher::afterLoop()
     if (m_connackRc == 0) {
         m_connackRc = -1;
         m_connectTimeout.stop();
+        m_loopTimer.start(LoopIntervalMs);
         m_attempt = 0;
         setNotice(QString());
         setState(BrokerState::Connected);

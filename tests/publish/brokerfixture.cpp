@@ -87,7 +87,7 @@ bool Broker::start()
     if (m_port == 0) {
         m_port = freeLoopbackPort();
         QByteArray conf = "listener " + QByteArray::number(m_port) + " 127.0.0.1\n"
-            "log_dest stdout\nlog_type all\nmax_queued_messages 0\nmax_inflight_messages 0\n";
+            "log_dest stdout\nset_tcp_nodelay true\nmax_queued_messages 0\nmax_inflight_messages 0\n";
         // Started as root the broker would change to the user "mosquitto",
         // who cannot read the test's private folder.
         if (geteuid() == 0)
