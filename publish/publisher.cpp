@@ -93,10 +93,12 @@ void Publisher::setConfig(const PublishConfig &config)
     m_discovered.clear();
     if (m_lineState)
         m_retainedState.insert(lineTopic(m_config.topicPrefix), linePayload(m_linePort, *m_lineState));
-    if (m_config.enabled)
+    if (m_config.enabled) {
         start();
-    else
+    } else {
         m_queue.clear();
+        setNotice(QString());
+    }
 }
 
 void Publisher::publishSlot(const SlotReport &r)
@@ -300,9 +302,13 @@ void Publisher::stop(bool orderly)
     m_connectTimeout.stop();
     if (orderly)
         m_retryTimer.stop();
-    delete m_readNotifier;
+    // The notifiers may be the ones whose signal brought us here.
+    for (QSocketNotifier *n : {m_readNotifier, m_writeNotifier})
+        if (n) {
+            n->setEnabled(false);
+            n->deleteLater();
+        }
     m_readNotifier = nullptr;
-    delete m_writeNotifier;
     m_writeNotifier = nullptr;
     if (m_mosq) {
         if (orderly && m_state == BrokerState::Connected) {
