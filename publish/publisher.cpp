@@ -1,5 +1,7 @@
 #include "publisher.h"
 
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
@@ -187,7 +189,32 @@ void Publisher::connectNow()
             return;
         }
     }
-    const int rc = mosquitto_connect_async(m_mosq, m_config.host.toUtf8().constData(), m_config.port,
+    // A host name is looked up by Qt away from this thread first: the
+    // library's own lookup would stop the window while a name server is slow.
+    if (QHostAddress(m_config.host).isNull() && m_resolvedFor != m_config.host) {
+        const int lookup = ++m_lookup;
+        QHostInfo::lookupHost(m_config.host, this, [this, lookup](const QHostInfo &info) {
+            if (lookup != m_lookup || m_state != BrokerState::Connecting)
+                return;
+            m_resolved.clear();
+            for (const QHostAddress &a : info.addresses())
+                if (m_resolved.isEmpty() || a.protocol() == QAbstractSocket::IPv4Protocol)
+                    m_resolved = a.toString();
+            if (m_resolved.isEmpty()) {
+                m_lastLog = info.errorString();
+                failed(MOSQ_ERR_EAI);
+                return;
+            }
+            m_resolvedFor = m_config.host;
+            connectNow();
+        });
+        return;
+    }
+    // With TLS the certificate is checked against the name, so the name is
+    // handed on (the system's resolver has it at hand now).
+    const QString target = m_resolvedFor == m_config.host && !m_config.tls ? m_resolved : m_config.host;
+    m_resolvedFor.clear();
+    const int rc = mosquitto_connect_async(m_mosq, target.toUtf8().constData(), m_config.port,
                                            KeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         failed(rc);
@@ -298,6 +325,7 @@ void Publisher::scheduleRetry()
 
 void Publisher::stop(bool orderly)
 {
+    ++m_lookup; // an answer to an earlier lookup is no longer wanted
     m_loopTimer.stop();
     m_connectTimeout.stop();
     if (orderly)

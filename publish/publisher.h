@@ -112,6 +112,10 @@ private:
     int m_connackRc = -1;
     bool m_disconnected = false;
     QString m_lastLog;
+    // The address of a host name, looked up before the connection is made.
+    QString m_resolved;
+    QString m_resolvedFor;
+    int m_lookup = 0;
 };
 
 } // namespace kelmar

@@ -114,15 +114,18 @@ void tst_Publisher::ticksArrive_data()
 {
     QTest::addColumn<int>("qos");
     QTest::addColumn<bool>("discovery");
-    QTest::newRow("qos 1, six slots, 20 ticks") << 1 << false;
-    QTest::newRow("qos 0, six slots, 20 ticks") << 0 << false;
-    QTest::newRow("qos 1 with discovery") << 1 << true;
+    QTest::addColumn<QString>("host");
+    QTest::newRow("qos 1, six slots, 20 ticks") << 1 << false << "127.0.0.1";
+    QTest::newRow("qos 0, six slots, 20 ticks") << 0 << false << "127.0.0.1";
+    QTest::newRow("qos 1 with discovery") << 1 << true << "127.0.0.1";
+    QTest::newRow("broker by name, looked up first") << 1 << false << "localhost";
 }
 
 void tst_Publisher::ticksArrive()
 {
     QFETCH(int, qos);
     QFETCH(bool, discovery);
+    QFETCH(QString, host);
     Broker broker;
     QVERIFY(broker.start());
     Subscriber sub(broker, {Prefix + QStringLiteral("/#"), QStringLiteral("homeassistant/#")});
@@ -131,6 +134,7 @@ void tst_Publisher::ticksArrive()
     PublishConfig c = configFor(broker.port());
     c.qos = qos;
     c.discovery = discovery;
+    c.host = host;
     p.setConfig(c);
     QTRY_COMPARE_WITH_TIMEOUT(p.state(), BrokerState::Connected, 10000);
     p.publishLine(QStringLiteral("COM1"), LineState::Open);
