@@ -5,6 +5,7 @@ KELMAR_PACKAGES=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   libqcustomplot-dev
   libmodbus-dev socat python3-pymodbus
+  libmosquitto-dev mosquitto mosquitto-clients openssl
   clang libclang-rt-14-dev
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
   desktop-file-utils dpkg-dev file lintian

@@ -1,0 +1,136 @@
+#include "payloads.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace kelmar {
+
+namespace {
+
+// A JSON string literal with Qt's escaping, quotes included.
+QByteArray jsonString(const QString &s)
+{
+    const QByteArray a = QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact);
+    return a.mid(1, a.size() - 2);
+}
+
+} // namespace
+
+QString statusTopic(const QString &prefix)
+{
+    return prefix + QStringLiteral("/status");
+}
+
+QString lineTopic(const QString &prefix)
+{
+    return prefix + QStringLiteral("/line");
+}
+
+QString slotTopic(const QString &prefix, int slot)
+{
+    return prefix + QStringLiteral("/slot/") + QString::number(slot);
+}
+
+QString payloadTime(const QDateTime &t)
+{
+    const int offset = t.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return t.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+        + (offset < 0 ? u'-' : u'+')
+        + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0'))
+              .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray jsonNumber(const QString &displayText)
+{
+    // Sign, digits with an optional point (".5" and "5." as the display may
+    // show them), optional exponent; rewritten into JSON's stricter grammar.
+    static const QRegularExpression number(
+        QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?([eE][+-]?\\d+)?$"));
+    const auto m = number.match(displayText.trimmed());
+    if (!m.hasMatch() || (m.capturedLength(2) == 0 && m.capturedLength(3) == 0))
+        return QByteArrayLiteral("null");
+    QString whole = m.captured(2);
+    while (whole.size() > 1 && whole.startsWith(u'0'))
+        whole.remove(0, 1);
+    if (whole.isEmpty())
+        whole = QStringLiteral("0");
+    QString out = (m.captured(1) == u'-' ? QStringLiteral("-") : QString()) + whole;
+    if (m.capturedLength(3) > 0)
+        out += u'.' + m.captured(3);
+    out += m.captured(4);
+    return out.toLatin1();
+}
+
+QByteArray statusWord(ReplyStatus s)
+{
+    switch (s) {
+    case ReplyStatus::Ok:
+        return QByteArrayLiteral("ok");
+    case ReplyStatus::NoReply:
+        return QByteArrayLiteral("no_reply");
+    case ReplyStatus::Exception:
+        return QByteArrayLiteral("exception");
+    default:
+        return QByteArrayLiteral("bad_reply");
+    }
+}
+
+QByteArray linePayload(const QString &port, LineState state)
+{
+    const char *word = state == LineState::Open ? "open" : state == LineState::Lost ? "lost" : "closed";
+    return QByteArrayLiteral("{\"port\":") + jsonString(port) + QByteArrayLiteral(",\"state\":\"")
+        + word + QByteArrayLiteral("\"}");
+}
+
+QByteArray slotPayload(const SlotReport &r)
+{
+    QByteArray out = QByteArrayLiteral("{\"time\":") + jsonString(payloadTime(r.time))
+        + QByteArrayLiteral(",\"slot\":") + QByteArray::number(r.slot)
+        + QByteArrayLiteral(",\"id\":") + QByteArray::number(r.id)
+        + QByteArrayLiteral(",\"title\":") + jsonString(r.title)
+        + QByteArrayLiteral(",\"values\":[");
+    for (int i = 0; i < r.values.size(); ++i) {
+        if (i)
+            out += ',';
+        out += jsonNumber(r.values[i]);
+    }
+    out += QByteArrayLiteral("],\"status\":\"") + statusWord(r.status) + '"';
+    if (r.status == ReplyStatus::Exception)
+        out += QByteArrayLiteral(",\"exception\":") + QByteArray::number(r.exceptionCode);
+    out += '}';
+    return out;
+}
+
+QVector<PublishMessage> discoveryMessages(const QString &clientId, const QString &prefix,
+                                          int slot, const QString &title, int valueCount)
+{
+    QVector<PublishMessage> out;
+    const QString name = title.trimmed().isEmpty() ? QStringLiteral("slot %1").arg(slot) : title.trimmed();
+    const QJsonObject device{
+        {QStringLiteral("identifiers"), QJsonArray{clientId}},
+        {QStringLiteral("name"), clientId},
+        {QStringLiteral("model"), QStringLiteral("Kelmar_T")},
+    };
+    for (int item = 1; item <= valueCount; ++item) {
+        const QString object = QStringLiteral("slot%1_%2").arg(slot).arg(item);
+        const QJsonObject config{
+            {QStringLiteral("name"), QStringLiteral("%1 %2").arg(name).arg(item)},
+            {QStringLiteral("state_topic"), slotTopic(prefix, slot)},
+            {QStringLiteral("value_template"),
+             QStringLiteral("{{ value_json['values'][%1] }}").arg(item - 1)},
+            {QStringLiteral("unique_id"), clientId + u'_' + object},
+            {QStringLiteral("availability_topic"), statusTopic(prefix)},
+            {QStringLiteral("payload_available"), QStringLiteral("online")},
+            {QStringLiteral("payload_not_available"), QStringLiteral("offline")},
+            {QStringLiteral("device"), device},
+        };
+        out.push_back({QStringLiteral("homeassistant/sensor/%1/%2/config").arg(clientId, object),
+                       QJsonDocument(config).toJson(QJsonDocument::Compact), true});
+    }
+    return out;
+}
+
+} // namespace kelmar

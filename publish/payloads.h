@@ -1,0 +1,58 @@
+#pragma once
+
+#include "modbusframe.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace kelmar {
+
+// One slot's readings of one polling tick, as the display shows them.
+struct SlotReport
+{
+    int slot = 1;       // 1 ... 6
+    int id = 0;         // the meter's slave ID
+    QString title;
+    QDateTime time;     // when the reading was taken
+    QStringList values; // the display texts; one per value of the model, "" for empty
+    ReplyStatus status = ReplyStatus::Ok;
+    int exceptionCode = 0; // only meaningful for ReplyStatus::Exception
+};
+
+enum class LineState { Open, Lost, Closed };
+
+struct PublishMessage
+{
+    QString topic;
+    QByteArray payload;
+    bool retain = false;
+};
+
+// Topics below the prefix: <prefix>/status, <prefix>/line, <prefix>/slot/<k>.
+QString statusTopic(const QString &prefix);
+QString lineTopic(const QString &prefix);
+QString slotTopic(const QString &prefix, int slot);
+
+// "2026-12-07T19:00:01.250+08:00": local time with its offset and milliseconds.
+QString payloadTime(const QDateTime &t);
+
+// A display text as a JSON number, its digits kept as they are ("12.30"
+// stays 12.30, never rounded through a binary float); "null" for an empty
+// field or a text that is not a number.
+QByteArray jsonNumber(const QString &displayText);
+
+// "ok", "no_reply", "bad_reply" or "exception".
+QByteArray statusWord(ReplyStatus s);
+
+QByteArray linePayload(const QString &port, LineState state);
+QByteArray slotPayload(const SlotReport &r);
+
+// Home Assistant discovery: one retained config per value of the slot, under
+// homeassistant/sensor/<clientId>/slot<k>_<item>/config.
+QVector<PublishMessage> discoveryMessages(const QString &clientId, const QString &prefix,
+                                          int slot, const QString &title, int valueCount);
+
+} // namespace kelmar

@@ -1,0 +1,409 @@
+#include "publisher.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QSocketNotifier>
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <mutex>
+#ifndef _WIN32
+#include <csignal>
+#endif
+
+namespace kelmar {
+
+namespace {
+
+constexpr int KeepAliveSeconds = 30;
+constexpr int ConnectTimeoutMs = 10000;
+// The library's housekeeping (keep-alive) while connected; more often while
+// a connection or TLS handshake is under way.
+constexpr int LoopIntervalMs = 1000;
+constexpr int ConnectingLoopIntervalMs = 50;
+constexpr int MaxPauseMs = 30000;
+// Messages handed to the library before their acknowledgement: enough to
+// keep the line busy, few enough that a reconnect resends little.
+constexpr int InFlightWindow = 500;
+
+void initLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mosquitto_lib_init();
+#ifndef _WIN32
+        // A broker that goes away under a write must give an error, not end
+        // the program.
+        std::signal(SIGPIPE, SIG_IGN);
+#endif
+    });
+}
+
+QString refusedText(int rc, const PublishConfig &c)
+{
+    const QString where = QStringLiteral("%1:%2").arg(c.host).arg(c.port);
+    if (rc == 4 || rc == 5)
+        return QStringLiteral("MQTT 代理 %1 拒絕登入，請檢查帳號密碼 "
+                              "(broker %1 refused the login: check user name and password)")
+            .arg(where);
+    return QStringLiteral("MQTT 代理 %1 拒絕連線 (broker %1 refused the connection: %2)")
+        .arg(where, QString::fromUtf8(mosquitto_connack_string(rc)));
+}
+
+QString tlsText(const PublishConfig &c, const QString &detail)
+{
+    return QStringLiteral("MQTT 代理 %1:%2 TLS 連線失敗 (TLS with broker %1:%2 failed: %3)")
+        .arg(c.host)
+        .arg(c.port)
+        .arg(detail.isEmpty() ? QStringLiteral("handshake refused") : detail);
+}
+
+} // namespace
+
+Publisher::Publisher(QObject *parent) : QObject(parent)
+{
+    qRegisterMetaType<BrokerState>();
+    initLibrary();
+    connect(&m_loopTimer, &QTimer::timeout, this, &Publisher::service);
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &Publisher::connectNow);
+    m_connectTimeout.setSingleShot(true);
+    m_connectTimeout.setInterval(ConnectTimeoutMs);
+    connect(&m_connectTimeout, &QTimer::timeout, this, [this] { failed(MOSQ_ERR_CONN_LOST); });
+}
+
+Publisher::~Publisher()
+{
+    stop(true);
+}
+
+int Publisher::reconnectPauseMs(int attempt)
+{
+    if (attempt < 1)
+        attempt = 1;
+    return attempt > 6 ? MaxPauseMs : std::min(MaxPauseMs, 1000 << (attempt - 1));
+}
+
+void Publisher::setConfig(const PublishConfig &config)
+{
+    if (config == m_config && (m_state != BrokerState::Off) == config.enabled)
+        return;
+    stop(true);
+    m_config = config;
+    m_retainedState.clear();
+    m_discovered.clear();
+    if (m_lineState)
+        m_retainedState.insert(lineTopic(m_config.topicPrefix), linePayload(m_linePort, *m_lineState));
+    if (m_config.enabled) {
+        start();
+    } else {
+        m_queue.clear();
+        setNotice(QString());
+    }
+}
+
+void Publisher::publishSlot(const SlotReport &r)
+{
+    if (!m_config.enabled)
+        return;
+    if (m_config.discovery) {
+        const QPair<QString, int> seen{r.title, int(r.values.size())};
+        if (m_discovered.value(r.slot) != seen) {
+            m_discovered.insert(r.slot, seen);
+            for (const auto &m : discoveryMessages(m_config.clientId, m_config.topicPrefix, r.slot,
+                                                   r.title, int(r.values.size()))) {
+                m_retainedState.insert(m.topic, m.payload);
+                enqueue(m);
+            }
+        }
+    }
+    enqueue({slotTopic(m_config.topicPrefix, r.slot), slotPayload(r), false});
+}
+
+void Publisher::publishLine(const QString &port, LineState state)
+{
+    if (m_lineState == state && m_linePort == port)
+        return;
+    m_lineState = state;
+    m_linePort = port;
+    const PublishMessage m{lineTopic(m_config.topicPrefix), linePayload(port, state), true};
+    m_retainedState.insert(m.topic, m.payload);
+    if (m_config.enabled)
+        enqueue(m);
+}
+
+void Publisher::enqueue(PublishMessage m)
+{
+    // Beyond the limit the oldest waiting message goes: the newest readings
+    // are the ones worth having when the broker comes back.
+    while (queued() >= m_config.queueLimit && !m_queue.empty()) {
+        m_queue.pop_front();
+        ++m_dropped;
+    }
+    m_queue.push_back(std::move(m));
+    if (m_state == BrokerState::Connected)
+        pump();
+}
+
+void Publisher::start()
+{
+    m_attempt = 0;
+    connectNow();
+}
+
+void Publisher::connectNow()
+{
+    stop(false);
+    setState(BrokerState::Connecting);
+    m_connackRc = -1;
+    m_disconnected = false;
+    m_lastLog.clear();
+    m_mosq = mosquitto_new(m_config.clientId.toUtf8().constData(), true, this);
+    if (!m_mosq) {
+        failed(MOSQ_ERR_NOMEM);
+        return;
+    }
+    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // A reading goes out when it is made, not when the kernel has a full packet.
+    mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
+    mosquitto_connect_callback_set(m_mosq, &Publisher::onConnect);
+    mosquitto_disconnect_callback_set(m_mosq, &Publisher::onDisconnect);
+    mosquitto_publish_callback_set(m_mosq, &Publisher::onPublish);
+    mosquitto_log_callback_set(m_mosq, &Publisher::onLog);
+    mosquitto_max_inflight_messages_set(m_mosq, InFlightWindow);
+    const QByteArray status = statusTopic(m_config.topicPrefix).toUtf8();
+    mosquitto_will_set(m_mosq, status.constData(), 7, "offline", m_config.qos, true);
+    if (!m_config.username.isEmpty())
+        mosquitto_username_pw_set(m_mosq, m_config.username.toUtf8().constData(),
+                                  m_config.password.isEmpty() ? nullptr
+                                                              : m_config.password.toUtf8().constData());
+    if (m_config.tls) {
+        const QByteArray ca = m_config.cafile.toLocal8Bit();
+        const int rc = mosquitto_tls_set(m_mosq, ca.isEmpty() ? nullptr : ca.constData(), nullptr,
+                                         nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            setNotice(tlsText(m_config, QStringLiteral("CA file %1: %2")
+                                            .arg(m_config.cafile, QString::fromUtf8(mosquitto_strerror(rc)))));
+            failed(MOSQ_ERR_TLS);
+            return;
+        }
+    }
+    // A host name is looked up by Qt away from this thread first: the
+    // library's own lookup would stop the window while a name server is slow.
+    if (QHostAddress(m_config.host).isNull() && m_resolvedFor != m_config.host) {
+        const int lookup = ++m_lookup;
+        QHostInfo::lookupHost(m_config.host, this, [this, lookup](const QHostInfo &info) {
+            if (lookup != m_lookup || m_state != BrokerState::Connecting)
+                return;
+            m_resolved.clear();
+            for (const QHostAddress &a : info.addresses())
+                if (m_resolved.isEmpty() || a.protocol() == QAbstractSocket::IPv4Protocol)
+                    m_resolved = a.toString();
+            if (m_resolved.isEmpty()) {
+                m_lastLog = info.errorString();
+                failed(MOSQ_ERR_EAI);
+                return;
+            }
+            m_resolvedFor = m_config.host;
+            connectNow();
+        });
+        return;
+    }
+    // With TLS the certificate is checked against the name, so the name is
+    // handed on (the system's resolver has it at hand now).
+    const QString target = m_resolvedFor == m_config.host && !m_config.tls ? m_resolved : m_config.host;
+    m_resolvedFor.clear();
+    const int rc = mosquitto_connect_async(m_mosq, target.toUtf8().constData(), m_config.port,
+                                           KeepAliveSeconds);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        failed(rc);
+        return;
+    }
+    const int fd = mosquitto_socket(m_mosq);
+    if (fd < 0) {
+        failed(MOSQ_ERR_NO_CONN);
+        return;
+    }
+    m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &Publisher::service);
+    m_writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &Publisher::service);
+    m_loopTimer.start(ConnectingLoopIntervalMs);
+    m_connectTimeout.start();
+    afterLoop();
+}
+
+void Publisher::service()
+{
+    if (!m_mosq)
+        return;
+    // Timeout 0: the library looks at the socket and returns at once.
+    const int rc = mosquitto_loop(m_mosq, 0, 1);
+    if (rc != MOSQ_ERR_SUCCESS && !m_disconnected) {
+        failed(rc);
+        return;
+    }
+    afterLoop();
+}
+
+void Publisher::afterLoop()
+{
+    if (!m_mosq)
+        return;
+    if (m_connackRc > 0) {
+        setNotice(refusedText(m_connackRc, m_config));
+        m_connackRc = -1;
+        failed(MOSQ_ERR_CONN_REFUSED);
+        return;
+    }
+    if (m_disconnected) {
+        failed(MOSQ_ERR_CONN_LOST);
+        return;
+    }
+    if (m_connackRc == 0) {
+        m_connackRc = -1;
+        m_connectTimeout.stop();
+        m_loopTimer.start(LoopIntervalMs);
+        m_attempt = 0;
+        setNotice(QString());
+        setState(BrokerState::Connected);
+        sendControl({statusTopic(m_config.topicPrefix), QByteArrayLiteral("online"), true});
+        for (auto it = m_retainedState.cbegin(); it != m_retainedState.cend(); ++it)
+            sendControl({it.key(), it.value(), true});
+    }
+    if (m_state == BrokerState::Connected)
+        pump();
+    if (m_mosq && m_writeNotifier)
+        m_writeNotifier->setEnabled(mosquitto_want_write(m_mosq));
+}
+
+void Publisher::sendControl(const PublishMessage &m)
+{
+    int mid = 0;
+    const QByteArray topic = m.topic.toUtf8();
+    if (mosquitto_publish(m_mosq, &mid, topic.constData(), int(m.payload.size()), m.payload.constData(),
+                          m_config.qos, m.retain)
+        == MOSQ_ERR_SUCCESS)
+        m_controlMids.insert(mid);
+}
+
+void Publisher::pump()
+{
+    const int window = std::min(InFlightWindow, std::max(1, m_config.queueLimit));
+    while (m_mosq && !m_queue.empty() && int(m_inflight.size()) < window) {
+        Pending p{m_queue.front(), 0};
+        const QByteArray topic = p.message.topic.toUtf8();
+        const int rc = mosquitto_publish(m_mosq, &p.mid, topic.constData(), int(p.message.payload.size()),
+                                         p.message.payload.constData(), m_config.qos, p.message.retain);
+        if (rc != MOSQ_ERR_SUCCESS)
+            break; // the message stays first; the loop reports the connection's fate
+        m_queue.pop_front();
+        if (m_earlyAcks.remove(p.mid))
+            ++m_published;
+        else
+            m_inflight.push_back(std::move(p));
+    }
+}
+
+void Publisher::failed(int rc)
+{
+    if (rc == MOSQ_ERR_TLS
+        || (m_config.tls && m_state == BrokerState::Connecting && m_lastLog.contains(QLatin1String("SSL"))))
+        setNotice(tlsText(m_config, m_lastLog));
+    const bool refused = rc == MOSQ_ERR_CONN_REFUSED || rc == MOSQ_ERR_TLS || !m_notice.isEmpty();
+    stop(false);
+    setState(refused ? BrokerState::Refused : BrokerState::Waiting);
+    scheduleRetry();
+}
+
+void Publisher::scheduleRetry()
+{
+    ++m_attempt;
+    m_retryTimer.start(reconnectPauseMs(m_attempt));
+}
+
+void Publisher::stop(bool orderly)
+{
+    ++m_lookup; // an answer to an earlier lookup is no longer wanted
+    m_loopTimer.stop();
+    m_connectTimeout.stop();
+    if (orderly)
+        m_retryTimer.stop();
+    // The notifiers may be the ones whose signal brought us here.
+    for (QSocketNotifier *n : {m_readNotifier, m_writeNotifier})
+        if (n) {
+            n->setEnabled(false);
+            n->deleteLater();
+        }
+    m_readNotifier = nullptr;
+    m_writeNotifier = nullptr;
+    if (m_mosq) {
+        if (orderly && m_state == BrokerState::Connected) {
+            // Closing on purpose: say so, then leave without the last will.
+            const QByteArray topic = statusTopic(m_config.topicPrefix).toUtf8();
+            mosquitto_publish(m_mosq, nullptr, topic.constData(), 7, "offline", 0, true);
+            mosquitto_disconnect(m_mosq);
+        }
+        mosquitto_destroy(m_mosq);
+        m_mosq = nullptr;
+    }
+    // Unacknowledged messages go back before the waiting ones, in their
+    // order; the broker may see some twice, as QoS 1 allows.
+    for (auto it = m_inflight.rbegin(); it != m_inflight.rend(); ++it)
+        m_queue.push_front(std::move(it->message));
+    m_inflight.clear();
+    m_earlyAcks.clear();
+    m_controlMids.clear();
+    if (orderly)
+        setState(BrokerState::Off);
+}
+
+void Publisher::setState(BrokerState s)
+{
+    if (s == m_state)
+        return;
+    m_state = s;
+    emit stateChanged(s);
+}
+
+void Publisher::setNotice(const QString &text)
+{
+    if (text == m_notice)
+        return;
+    m_notice = text;
+    emit noticeChanged(text);
+}
+
+void Publisher::onConnect(mosquitto *, void *self, int rc)
+{
+    static_cast<Publisher *>(self)->m_connackRc = rc;
+}
+
+void Publisher::onDisconnect(mosquitto *, void *self, int)
+{
+    static_cast<Publisher *>(self)->m_disconnected = true;
+}
+
+void Publisher::onPublish(mosquitto *, void *self, int mid)
+{
+    auto *p = static_cast<Publisher *>(self);
+    if (p->m_controlMids.remove(mid))
+        return;
+    const auto it = std::find_if(p->m_inflight.begin(), p->m_inflight.end(),
+                                 [mid](const Pending &q) { return q.mid == mid; });
+    if (it != p->m_inflight.end()) {
+        p->m_inflight.erase(it);
+        ++p->m_published;
+    } else {
+        p->m_earlyAcks.insert(mid);
+    }
+}
+
+void Publisher::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    if (level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING))
+        static_cast<Publisher *>(self)->m_lastLog = QString::fromUtf8(text);
+}
+
+} // namespace kelmar

@@ -1,0 +1,167 @@
+#include "payloads.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+#include <QTimeZone>
+
+using namespace kelmar;
+
+Q_DECLARE_METATYPE(kelmar::ReplyStatus)
+
+class tst_Payloads : public QObject
+{
+    Q_OBJECT
+private slots:
+    void number_data();
+    void number();
+    void slot_data();
+    void slot();
+    void line_data();
+    void line();
+    void discovery_data();
+    void discovery();
+};
+
+void tst_Payloads::number_data()
+{
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QByteArray>("json");
+    QTest::newRow("12.34") << "12.34" << QByteArray("12.34");
+    QTest::newRow("trailing zero kept: 12.30") << "12.30" << QByteArray("12.30");
+    QTest::newRow("-0.15") << "-0.15" << QByteArray("-0.15");
+    QTest::newRow("whole 1234") << "1234" << QByteArray("1234");
+    QTest::newRow("64-bit reading kept exact") << "18446744073709551615" << QByteArray("18446744073709551615");
+    QTest::newRow("more digits than a double: 0.1000000000000000055") << "0.1000000000000000055" << QByteArray("0.1000000000000000055");
+    QTest::newRow("blanks around") << "  7.5 " << QByteArray("7.5");
+    QTest::newRow(".5 gets its zero") << ".5" << QByteArray("0.5");
+    QTest::newRow("-.05 gets its zero") << "-.05" << QByteArray("-0.05");
+    QTest::newRow("5. loses its point") << "5." << QByteArray("5");
+    QTest::newRow("+3 loses its sign") << "+3" << QByteArray("3");
+    QTest::newRow("leading zeros 007") << "007" << QByteArray("7");
+    QTest::newRow("exponent kept") << "1.5E+05" << QByteArray("1.5E+05");
+    QTest::newRow("empty field: null") << "" << QByteArray("null");
+    QTest::newRow("comma is no number: null") << "12,34" << QByteArray("null");
+    QTest::newRow("sign alone: null") << "-" << QByteArray("null");
+    QTest::newRow("point alone: null") << "." << QByteArray("null");
+    QTest::newRow("text: null") << "abc" << QByteArray("null");
+    QTest::newRow("NaN: null") << "nan" << QByteArray("null");
+}
+
+void tst_Payloads::number()
+{
+    QFETCH(QString, display);
+    QFETCH(QByteArray, json);
+    QCOMPARE(jsonNumber(display), json);
+    // Whatever comes out is a JSON value a strict parser accepts.
+    QJsonParseError e;
+    QJsonDocument::fromJson("[" + json + "]", &e);
+    QCOMPARE(e.error, QJsonParseError::NoError);
+}
+
+void tst_Payloads::slot_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("exception");
+    QTest::addColumn<QByteArray>("payload");
+
+    const QDateTime taipei(QDate(2026, 12, 7), QTime(19, 0, 1, 250), QTimeZone(8 * 3600));
+    const QByteArray head = R"({"time":"2026-12-07T19:00:01.250+08:00","slot":3,"id":3,"title":"爐溫 \"A\"",)";
+    QTest::newRow("two values ok") << taipei << QStringList{"12.34", "-0.15"} << int(ReplyStatus::Ok) << 0
+                                  << head + R"("values":[12.34,-0.15],"status":"ok"})";
+    QTest::newRow("one-value model") << taipei << QStringList{"1234"} << int(ReplyStatus::Ok) << 0
+                                    << head + R"("values":[1234],"status":"ok"})";
+    QTest::newRow("no reply: nulls") << taipei << QStringList{"", ""} << int(ReplyStatus::NoReply) << 0
+                                    << head + R"("values":[null,null],"status":"no_reply"})";
+    QTest::newRow("bad CRC is bad_reply") << taipei << QStringList{""} << int(ReplyStatus::BadCrc) << 0
+                                         << head + R"("values":[null],"status":"bad_reply"})";
+    QTest::newRow("wrong slave is bad_reply") << taipei << QStringList{""} << int(ReplyStatus::WrongSlave) << 0
+                                             << head + R"("values":[null],"status":"bad_reply"})";
+    QTest::newRow("exception carries its code") << taipei << QStringList{"", ""} << int(ReplyStatus::Exception) << 2
+                                               << head + R"("values":[null,null],"status":"exception","exception":2})";
+    QTest::newRow("negative offset, midnight")
+        << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0, 5), QTimeZone(-(3 * 3600 + 30 * 60)))
+        << QStringList{"0.0"} << int(ReplyStatus::Ok) << 0
+        << QByteArray(R"({"time":"2027-01-01T00:00:00.005-03:30","slot":3,"id":3,"title":"爐溫 \"A\"",)")
+               + R"("values":[0.0],"status":"ok"})";
+}
+
+void tst_Payloads::slot()
+{
+    QFETCH(QDateTime, time);
+    QFETCH(QStringList, values);
+    QFETCH(int, status);
+    QFETCH(int, exception);
+    QFETCH(QByteArray, payload);
+    SlotReport r;
+    r.slot = 3;
+    r.id = 3;
+    r.title = QStringLiteral("爐溫 \"A\"");
+    r.time = time;
+    r.values = values;
+    r.status = ReplyStatus(status);
+    r.exceptionCode = exception;
+    const QByteArray out = slotPayload(r);
+    QCOMPARE(QString::fromUtf8(out), QString::fromUtf8(payload));
+    QJsonParseError e;
+    const QJsonObject o = QJsonDocument::fromJson(out, &e).object();
+    QCOMPARE(e.error, QJsonParseError::NoError);
+    QCOMPARE(o.value("title").toString(), r.title);
+}
+
+void tst_Payloads::line_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::newRow("open") << int(LineState::Open) << QByteArray(R"({"port":"COM1","state":"open"})");
+    QTest::newRow("lost") << int(LineState::Lost) << QByteArray(R"({"port":"COM1","state":"lost"})");
+    QTest::newRow("closed") << int(LineState::Closed) << QByteArray(R"({"port":"COM1","state":"closed"})");
+}
+
+void tst_Payloads::line()
+{
+    QFETCH(int, state);
+    QFETCH(QByteArray, payload);
+    QCOMPARE(linePayload(QStringLiteral("COM1"), LineState(state)), payload);
+}
+
+void tst_Payloads::discovery_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("values");
+    QTest::addColumn<QString>("firstName");
+    QTest::newRow("two values, titled") << QStringLiteral("爐溫") << 2 << QStringLiteral("爐溫 1");
+    QTest::newRow("one value, untitled") << QString() << 1 << QStringLiteral("slot 4 1");
+}
+
+void tst_Payloads::discovery()
+{
+    QFETCH(QString, title);
+    QFETCH(int, values);
+    QFETCH(QString, firstName);
+    const auto messages = discoveryMessages(QStringLiteral("kelmar-t-line7"), QStringLiteral("kelmar/line7"),
+                                            4, title, values);
+    QCOMPARE(messages.size(), values);
+    for (int i = 0; i < values; ++i) {
+        const PublishMessage &m = messages[i];
+        QCOMPARE(m.topic, QStringLiteral("homeassistant/sensor/kelmar-t-line7/slot4_%1/config").arg(i + 1));
+        QVERIFY(m.retain);
+        QJsonParseError e;
+        const QJsonObject o = QJsonDocument::fromJson(m.payload, &e).object();
+        QCOMPARE(e.error, QJsonParseError::NoError);
+        if (i == 0)
+            QCOMPARE(o.value("name").toString(), firstName);
+        QCOMPARE(o.value("state_topic").toString(), QStringLiteral("kelmar/line7/slot/4"));
+        QCOMPARE(o.value("value_template").toString(), QStringLiteral("{{ value_json['values'][%1] }}").arg(i));
+        QCOMPARE(o.value("unique_id").toString(), QStringLiteral("kelmar-t-line7_slot4_%1").arg(i + 1));
+        QCOMPARE(o.value("availability_topic").toString(), QStringLiteral("kelmar/line7/status"));
+        QCOMPARE(o.value("device").toObject().value("identifiers").toArray().first().toString(),
+                 QStringLiteral("kelmar-t-line7"));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_Payloads)
+#include "tst_payloads.moc"
