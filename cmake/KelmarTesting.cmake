@@ -43,5 +43,11 @@ function(kelmar_add_test name)
       TIMEOUT ${T_TIMEOUT}
       LABELS "${T_LABELS}"
       ENVIRONMENT "${KELMAR_TEST_ENVIRONMENT};LC_ALL=de_DE.UTF-8;LANG=de_DE.UTF-8;KELMAR_EXPECT_DECIMAL_COMMA=1")
+    # Wine keeps one user locale per prefix, taken from the Unix locale of
+    # the program that starts last: another test at the same time would
+    # switch it back.
+    if(WIN32)
+      set_tests_properties(${name}_decimalcomma PROPERTIES RUN_SERIAL TRUE)
+    endif()
   endif()
 endfunction()

@@ -381,6 +381,9 @@ private slots:
             QVERIFY(kelmar::test::makeFifo(path));
         } else {
             QVERIFY(dir.write(QStringLiteral("meter.txt"), Table));
+#ifdef Q_OS_WIN
+            QSKIP("Windows file attributes cannot take the owner's read permission away");
+#endif
             QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
             if (kelmar::test::runningAsRoot())
                 QSKIP("root reads any file");
