@@ -13,13 +13,13 @@ KELMAR_PACKAGES=(
 )
 
 # The Windows build (tools/windows.sh): MinGW-w64 with posix threads, Wine to
-# run the tests, NSIS for the setup program, Xvfb to look at its windows.
+# run the tests, NSIS for the setup program, Debian's host Qt tools (moc and
+# the like) of the prefix's version, the fonts the tests draw with.
 KELMAR_WINDOWS_PACKAGES=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-  wine64 wine nsis qt6-base-dev-tools socat libmodbus-dev pkg-config
+  wine64 wine nsis qt6-base-dev-tools socat
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
-  xvfb
 )
 
 # Number-formatting tests also run under this locale, whose decimal
