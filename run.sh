@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and starts Kelmar_T from a demo program
 # folder made from dist/, on a simulated line of six meters: a socat
 # pseudo-terminal pair with the meter simulator (paced as real wires at

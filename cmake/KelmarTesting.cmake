@@ -1,18 +1,26 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kelmar_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>]
-#                 [DECIMAL_COMMA])
+#                 [DECIMAL_COMMA] [NOT_ON_WINDOWS <reason>])
 # Builds one Qt Test executable and registers it with CTest. Tests run
 # offscreen and find their fixtures through KELMAR_SOURCE_DIR and
 # KELMAR_BINARY_DIR, never through the working directory. DECIMAL_COMMA
 # registers the same program a second time, as <name>_decimalcomma, under a
 # locale whose decimal separator is a comma; that run fails at once when the
-# locale is not really in force.
+# locale is not really in force. NOT_ON_WINDOWS leaves the program out of a
+# Windows build and lists the test there as not run (disabled), with the reason.
 set(KELMAR_TEST_ENVIRONMENT
   "QT_QPA_PLATFORM=offscreen"
   "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 
 function(kelmar_add_test name)
-  cmake_parse_arguments(T "DECIMAL_COMMA" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "DECIMAL_COMMA" "TIMEOUT;NOT_ON_WINDOWS" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(WIN32 AND T_NOT_ON_WINDOWS)
+    add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -E echo
+      "${name} does not apply on Windows: ${T_NOT_ON_WINDOWS}")
+    set_tests_properties(${name} PROPERTIES DISABLED TRUE LABELS "${T_LABELS};not-on-windows")
+    return()
+  endif()
   if(T_DECIMAL_COMMA)
     list(APPEND T_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/decimalcomma.cpp)
   endif()
@@ -35,5 +43,11 @@ function(kelmar_add_test name)
       TIMEOUT ${T_TIMEOUT}
       LABELS "${T_LABELS}"
       ENVIRONMENT "${KELMAR_TEST_ENVIRONMENT};LC_ALL=de_DE.UTF-8;LANG=de_DE.UTF-8;KELMAR_EXPECT_DECIMAL_COMMA=1")
+    # Wine keeps one user locale per prefix, taken from the Unix locale of
+    # the program that starts last: another test at the same time would
+    # switch it back.
+    if(WIN32)
+      set_tests_properties(${name}_decimalcomma PROPERTIES RUN_SERIAL TRUE)
+    endif()
   endif()
 endfunction()

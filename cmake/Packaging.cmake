@@ -1,10 +1,27 @@
-# The Debian package kelmar-t: cmake --build <build> --target package.
-# It holds the distribution folder under /usr/lib/kelmar-t (rules in
-# dist/CMakeLists.txt) and a system menu entry that runs install_Kelmar_T
-# from there, which installs for the user who starts it.
-if(NOT UNIX OR APPLE)
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The packages, made with cmake --build <build> --target package (or cpack):
+# on Linux the Debian package kelmar-t, on Windows an NSIS setup program.
+# Both carry the distribution folder (rules in dist/CMakeLists.txt), the
+# README as the user's documentation and the licence.
+if(APPLE)
   return()
 endif()
+
+set(CPACK_PACKAGE_NAME kelmar-t)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Kelmar_T developers")
+set(CPACK_PACKAGE_CONTACT "Kelmar_T developers <kelmar-t@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monitor and data logger for Modbus RTU panel meters")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/PackagingWindows.cmake)
+  return()
+endif()
+
+# The Debian package holds the distribution folder under /usr/lib/kelmar-t
+# and a system menu entry that runs install_Kelmar_T from there, which
+# installs for the user who starts it.
 
 set(kelmar_package_root /usr)
 set(KELMAR_PACKAGED_INSTALLER ${kelmar_package_root}/lib/kelmar-t/install_Kelmar_T)
@@ -23,13 +40,10 @@ if(NOT gzip_result EQUAL 0)
   message(WARNING "gzip failed (${gzip_result}): the package would lack its changelog")
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/dist/package/copyright ${kelmar_package_files}/changelog.gz
+  ${PROJECT_SOURCE_DIR}/README.md
   DESTINATION share/doc/kelmar-t)
 
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME kelmar-t)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Kelmar_T developers <kelmar-t@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monitor and data logger for Modbus RTU panel meters")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kelmar_T polls up to six panel meters on one RS-485 line, shows their
 readings over pictures of their front panels and writes them to record
 files. The package holds the programs and their files under

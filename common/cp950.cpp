@@ -14,24 +14,57 @@ namespace kelmar {
 
 #ifdef Q_OS_WIN
 
+// Character by character, so that a byte that starts no Big5 character reads
+// as U+FFFD in its place, as on other systems: Windows would map some of them
+// to private-use characters, or drop a lead byte cut off at the end.
 QString decodeCp950(const QByteArray &bytes)
 {
-    if (bytes.isEmpty())
-        return {};
-    const int n = MultiByteToWideChar(950, 0, bytes.constData(), bytes.size(), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(950, 0, bytes.constData(), bytes.size(), out.data(), n);
-    return QString::fromStdWString(out);
+    QString out;
+    out.reserve(bytes.size());
+    const auto *b = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const int n = int(bytes.size());
+    for (int i = 0; i < n;) {
+        if (b[i] < 0x80) {
+            out += QChar(b[i++]);
+            continue;
+        }
+        wchar_t w[2];
+        const bool lead = b[i] >= 0x81 && b[i] <= 0xFE && i + 1 < n;
+        if (lead &&
+            MultiByteToWideChar(950, MB_ERR_INVALID_CHARS, bytes.constData() + i, 2, w, 2) == 1) {
+            out += QChar(char16_t(w[0]));
+            i += 2;
+        } else {
+            out += QChar(0xFFFD);
+            ++i;
+        }
+    }
+    return out;
 }
 
+// One '?' for each character Big5 lacks, whether it takes one or two UTF-16
+// units, and no "best fit" look-alikes: the same bytes as on other systems.
 QByteArray encodeCp950(const QString &text)
 {
-    if (text.isEmpty())
-        return {};
-    const std::wstring in = text.toStdWString();
-    const int n = WideCharToMultiByte(950, 0, in.data(), int(in.size()), nullptr, 0, "?", nullptr);
-    QByteArray out(n, '\0');
-    WideCharToMultiByte(950, 0, in.data(), int(in.size()), out.data(), n, "?", nullptr);
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    for (const char32_t c : text.toUcs4()) {
+        if (c < 0x80) {
+            out += char(c);
+            continue;
+        }
+        const QString one = QString::fromUcs4(&c, 1);
+        char buffer[8];
+        BOOL usedDefault = FALSE;
+        const int k = WideCharToMultiByte(950, WC_NO_BEST_FIT_CHARS,
+                                          reinterpret_cast<const wchar_t *>(one.utf16()),
+                                          int(one.size()), buffer, int(sizeof buffer), nullptr,
+                                          &usedDefault);
+        if (k <= 0 || usedDefault)
+            out += '?';
+        else
+            out.append(buffer, k);
+    }
     return out;
 }
 

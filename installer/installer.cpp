@@ -33,6 +33,7 @@ enum class Action {
     InstallIcons,
     MakeMenuEntry,
     WriteUninstaller,
+    CopyRuntime,
 };
 
 // source: relative to the installer's folder; target: below the root that
@@ -66,8 +67,20 @@ constexpr StepDef Steps[] = {
     {Action::InstallIcons, R"(\icons)", nullptr},
     {Action::MakeMenuEntry, nullptr, R"(C:\KELMAR\KELMAR_T.EXE)"},
     {Action::WriteUninstaller, nullptr, nullptr},
+    // Not listed either: on Windows the program needs the Qt and C++ runtime
+    // libraries and plugins that lie beside the installer.
+    {Action::CopyRuntime, nullptr, R"(C:\Kelmar)"},
 };
 constexpr int ListedSteps = 17;
+
+// The folders of Qt plugins the program loads, beside its libraries.
+const char *const RuntimePluginFolders[] = {"platforms", "imageformats", "styles"};
+
+#ifdef Q_OS_WIN
+constexpr bool RuntimeBesideProgram = true;
+#else
+constexpr bool RuntimeBesideProgram = false; // the system's libraries serve
+#endif
 
 QString text(const char *s)
 {
@@ -103,6 +116,8 @@ QString stepName(const StepDef &d)
         return QStringLiteral("Make the applications menu entry");
     case Action::WriteUninstaller:
         return QStringLiteral("Write the uninstall script");
+    case Action::CopyRuntime:
+        return QStringLiteral("Copy the runtime libraries to \"%1\"").arg(target);
     }
     return QString();
 }
@@ -237,11 +252,20 @@ Installer::Installer(InstallMachine machine) : m_machine(std::move(machine))
         m_machine.dataHome = QDir::cleanPath(QDir(m_machine.dataHome).absolutePath());
 }
 
+bool Installer::applies(int index) const
+{
+    if (index < ListedSteps)
+        return true;
+    if (Steps[index].action == Action::CopyRuntime)
+        return RuntimeBesideProgram;
+    return !m_machine.dataHome.isEmpty();
+}
+
 QStringList Installer::stepNames() const
 {
     QStringList names;
     for (int i = 0; i < int(std::size(Steps)); ++i) {
-        if (i < ListedSteps || !m_machine.dataHome.isEmpty())
+        if (applies(i))
             names << stepName(Steps[i]);
     }
     return names;
@@ -282,7 +306,7 @@ QList<StepReport> Installer::run()
     QDir().mkpath(m_machine.root);
     QList<StepReport> reports;
     for (int i = 0; i < int(std::size(Steps)); ++i) {
-        if (i < ListedSteps || !m_machine.dataHome.isEmpty())
+        if (applies(i))
             reports << runStep(i);
     }
     return reports;
@@ -446,6 +470,34 @@ StepReport Installer::runStep(int index)
         const QString error =
             writeFile(entry, desktopEntry(target, QFileInfo(target).absolutePath()), Readable);
         return error.isEmpty() ? done(native(entry)) : fail(error);
+    }
+    case Action::CopyRuntime: {
+        r.action = QStringLiteral("Copy the runtime libraries from %1 to %2")
+                       .arg(native(m_machine.sourceDir), native(target));
+        const QDir from(m_machine.sourceDir);
+        QStringList files = from.entryList({QStringLiteral("*.dll")}, QDir::Files, QDir::Name);
+        for (const char *folder : RuntimePluginFolders) {
+            const QString name = QString::fromLatin1(folder);
+            for (const QString &file : QDir(from.filePath(name))
+                                           .entryList({QStringLiteral("*.dll")}, QDir::Files,
+                                                      QDir::Name))
+                files << name + u'/' + file;
+        }
+        if (files.isEmpty())
+            return done(QStringLiteral("none beside the installer"));
+        QStringList errors;
+        for (const QString &file : files) {
+            const QString into = target + u'/' + file;
+            m_made << into;
+            QString error;
+            if (!QDir().mkpath(QFileInfo(into).absolutePath()))
+                error = QStringLiteral("cannot make the folder");
+            else
+                error = copyFile(from.filePath(file), into);
+            if (!error.isEmpty())
+                errors << QStringLiteral("%1: %2").arg(native(into), error);
+        }
+        return errors.isEmpty() ? done(QString::number(files.size())) : fail(errors.join(u"; "));
     }
     case Action::WriteUninstaller: {
         const QString script = uninstallScriptFile();

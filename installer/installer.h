@@ -79,6 +79,8 @@ public:
 
 private:
     StepReport runStep(int index);
+    // Whether step `index` is taken on this machine.
+    bool applies(int index) const;
     QString installFolder() const;
 
     InstallMachine m_machine;

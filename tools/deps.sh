@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by run.sh and test.sh: installs the Debian packages the build,
 # the tests and the simulated meter line need, when any is missing.
 KELMAR_PACKAGES=(
@@ -10,6 +11,16 @@ KELMAR_PACKAGES=(
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
   desktop-file-utils dpkg-dev file lintian
   locales
+)
+
+# The Windows build (tools/windows.sh): MinGW-w64 with posix threads, Wine to
+# run the tests, NSIS for the setup program, Debian's host Qt tools (moc and
+# the like) of the prefix's version, the fonts the tests draw with.
+KELMAR_WINDOWS_PACKAGES=(
+  cmake ninja-build
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+  wine64 wine nsis qt6-base-dev-tools socat
+  fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
 )
 
 # Number-formatting tests also run under this locale, whose decimal

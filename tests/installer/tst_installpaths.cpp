@@ -81,8 +81,16 @@ private slots:
                 QVERIFY(f.open(QIODevice::WriteOnly));
             }
         }
+#ifdef Q_OS_WIN
+        // Windows finds a name in any spelling: the path names the same file.
+        QCOMPARE(kelmar::resolvePath(dir.path(), parts).toLower(),
+                 (dir.path() + u'/' + resolved).toLower());
+        QCOMPARE(kelmar::resolvePath(dir.path() + u'/', parts).toLower(),
+                 (dir.path() + u'/' + resolved).toLower());
+#else
         QCOMPARE(kelmar::resolvePath(dir.path(), parts), dir.path() + u'/' + resolved);
         QCOMPARE(kelmar::resolvePath(dir.path() + u'/', parts), dir.path() + u'/' + resolved);
+#endif
     }
 
     void shortcutPath_data()
@@ -170,6 +178,9 @@ private slots:
     }
     void desktopEntry()
     {
+#ifdef Q_OS_WIN
+        QSKIP("the launcher file is made on Linux only; Windows gets a shortcut");
+#endif
         QFETCH(QString, program);
         QFETCH(QString, exec);
         QFETCH(QString, path);

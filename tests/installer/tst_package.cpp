@@ -157,6 +157,8 @@ private slots:
                                    << "-rw-r--r--";
         QTest::newRow("changelog") << "usr/share/doc/kelmar-t/changelog.gz"
                                    << "-rw-r--r--";
+        QTest::newRow("user's documentation") << "usr/share/doc/kelmar-t/README.md"
+                                              << "-rw-r--r--";
     }
     void contents()
     {

@@ -205,7 +205,12 @@ private slots:
         for (const QString &f : files)
             QVERIFY(dir.write(f, "x"));
         const QString result = findPathIgnoringCase(dir.path(), wanted);
+#ifdef Q_OS_WIN
+        // Windows finds a name in any spelling: the path names the same file.
+        QCOMPARE(result.toLower(), found.isEmpty() ? QString() : dir.file(found).toLower());
+#else
         QCOMPARE(result, found.isEmpty() ? QString() : dir.file(found));
+#endif
     }
 };
 

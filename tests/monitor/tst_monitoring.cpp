@@ -189,6 +189,8 @@ private slots:
 
     void unpluggedLineComesBack()
     {
+        if (SimulatedLine::portMadeOutside() > 0)
+            QSKIP("the line is made outside the test and cannot be unplugged from here");
         SimulatedLine line;
         QString error;
         QVERIFY2(startLine(line, &error), qPrintable(error));

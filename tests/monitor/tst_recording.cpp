@@ -15,8 +15,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
+#include "posixfaults.h"
 
 using namespace kelmar;
 using kelmar::test::control;
@@ -295,14 +294,13 @@ private slots:
         r.s.setRecording(true);
         QCOMPARE(r.tickedLine(), QStringLiteral("14:05:07\t1") + QString(11, u'\t'));
         r.second();
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit full = saved;
-        full.rlim_cur = 30;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &full), 0);
-        r.second();
-        setrlimit(RLIMIT_FSIZE, &saved);
+        {
+            if (!kelmar::test::CanMakePosixFaults)
+                QSKIP("Windows has no file size limit");
+            kelmar::test::FileSizeLimit full(30);
+            QVERIFY(full.active());
+            r.second();
+        }
         QVERIFY(!r.s.noticeText().isEmpty());
         QVERIFY(r.s.recorder().isOn());
         r.second();

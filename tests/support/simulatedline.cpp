@@ -3,8 +3,10 @@
 #include <QFileInfo>
 #include <QTest>
 
+#ifdef Q_OS_LINUX
 #include <csignal>
 #include <sys/prctl.h>
+#endif
 
 namespace kelmar::test {
 
@@ -25,8 +27,19 @@ SimulatedLine::~SimulatedLine()
     m_pair.reset();
 }
 
+int SimulatedLine::portMadeOutside()
+{
+#ifdef Q_OS_WIN
+    return qEnvironmentVariableIntValue("KELMAR_WINE_LINE");
+#else
+    return 0;
+#endif
+}
+
 QString SimulatedLine::simulatorPath()
 {
+    if (portMadeOutside() > 0)
+        return QStringLiteral("COM%1").arg(portMadeOutside());
     const QString path = QStringLiteral(KELMAR_BINARY_DIR "/tools/metersim/kelmar_metersim");
     return QFileInfo(path).isExecutable() ? path : QString();
 }
@@ -42,6 +55,14 @@ bool SimulatedLine::start(const QStringList &simulatorArgs, QString *error, cons
         return fail(QStringLiteral("kelmar_metersim was not built (libmodbus missing?)"));
     if (!m_folder.isValid())
         return fail(QStringLiteral("no temporary folder"));
+    if (const int number = portMadeOutside(); number > 0) {
+        m_port = std::make_unique<SystemSerialPort>(m_folder.path());
+        m_port->setCommPort(number);
+        m_port->setSettings(settings);
+        if (!m_port->setPortOpen(true) || !m_port->PortOpen())
+            return fail(QStringLiteral("cannot open COM%1, the line made outside").arg(number));
+        return true;
+    }
     m_pair = std::make_unique<SocatPair>(m_folder.path(), QStringLiteral("meters"),
                                          QStringLiteral("host"));
     if (!m_pair->start())
@@ -49,7 +70,9 @@ bool SimulatedLine::start(const QStringList &simulatorArgs, QString *error, cons
 
     m_simulator.setProcessChannelMode(QProcess::SeparateChannels);
     // The simulator must not outlive a test that dies.
+#ifdef Q_OS_LINUX
     m_simulator.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+#endif
     m_simulator.setReadChannel(QProcess::StandardOutput);
     QStringList args{QStringLiteral("--device"), m_pair->endA()};
     if (m_paced) {
@@ -84,6 +107,8 @@ bool SimulatedLine::start(const QStringList &simulatorArgs, QString *error, cons
 
 bool SimulatedLine::stopSimulator()
 {
+    if (portMadeOutside() > 0)
+        return false;
     m_simulator.terminate();
     if (!m_simulator.waitForFinished(5000))
         return false;

@@ -23,6 +23,12 @@ public:
 
     // The simulator of this build, or an empty text when it was not built.
     static QString simulatorPath();
+    // On Windows (under Wine) the test cannot start socat or the simulator:
+    // the test runner makes the line (tools/wine-line.sh) and names the
+    // port in KELMAR_WINE_LINE. start() then opens that port and ignores
+    // its simulator arguments; pair() and stopSimulator() have nothing to
+    // act on. 0 when the line is the test's own.
+    static int portMadeOutside();
 
     // Before start(): the simulator paces the line as real wires do, holding
     // each reply back for the time the request's and the reply's bytes take
@@ -44,7 +50,7 @@ public:
 
     SystemSerialPort &port() { return *m_port; }
     QProcess &simulator() { return m_simulator; }
-    SocatPair &pair() { return *m_pair; }
+    SocatPair &pair() { return *m_pair; } // not with portMadeOutside()
     const TestFolder &folder() const { return m_folder; }
 
 private:
