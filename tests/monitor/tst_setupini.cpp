@@ -245,12 +245,13 @@ private slots:
         QFETCH(QStringList, notices);
         TestFolder dir;
         const QString path = dir.file(SetupIniName);
-        if (content.isEmpty())
+        if (content.isEmpty()) {
             if (!kelmar::test::makeFifo(path))
                 QSKIP("no named pipes here");
-        else
+        } else {
             QVERIFY(dir.write(SetupIniName,
                               content == "big" ? QByteArray(SmallFileLimit + 1, ' ') : content));
+        }
         SetupFile file;
         file.host.portNumber = 1;
         const SetupProblems found = loadSetupIni(path, file);
