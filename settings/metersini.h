@@ -1,6 +1,6 @@
 #pragma once
 
-#include "meterline.h"
+#include "counts.h"
 #include "meterslot.h"
 #include "safefile.h"
 
