@@ -1,6 +1,8 @@
 #include "meterline.h"
 
+#include "comportmap.h"
 #include "systemserialport.h"
+#include "transport.h"
 
 namespace kelmar {
 
@@ -35,7 +37,12 @@ private:
 
 MeterLine::TransportFactory MeterLine::systemPorts(const QString &programDir)
 {
-    return [programDir](int) { return std::make_shared<SystemSerialPort>(programDir); };
+    return [programDir](int number) -> std::shared_ptr<SerialPort> {
+        // A mapping to a gateway, or a refused mapping, has its own transport.
+        if (std::unique_ptr<SerialPort> other = makeTransport(portTarget(number, programDir)))
+            return std::shared_ptr<SerialPort>(std::move(other));
+        return std::make_shared<SystemSerialPort>(programDir);
+    };
 }
 
 MeterLine::MeterLine(TransportFactory factory, QObject *parent)
@@ -60,7 +67,8 @@ SerialPort &MeterLine::port()
 
 QString MeterLine::portDescription() const
 {
-    return QStringLiteral("COM%1").arg(m_portNumber);
+    return m_target.isEmpty() ? QStringLiteral("COM%1").arg(m_portNumber)
+                              : QStringLiteral("COM%1 (%2)").arg(m_portNumber).arg(m_target);
 }
 
 void MeterLine::setState(State s)
@@ -88,6 +96,9 @@ MeterLine::State MeterLine::connectLine(int portNumber, const QString &settings)
     m_settings = settings;
     m_ticks = 0;
     std::shared_ptr<SerialPort> made = m_factory ? m_factory(portNumber) : nullptr;
+    // Kept past a failed connect: the notice must still name what was refused.
+    m_target = made ? transportTarget(*made) : QString();
+    m_problem = made ? transportProblem(*made) : QString();
     // A number the transport refuses (none chosen) must not leave it opening
     // the port of an earlier connect.
     if (!made || !made->setCommPort(portNumber)) {

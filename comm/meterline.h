@@ -66,8 +66,11 @@ public:
     // The port number and settings of the last connect.
     int portNumber() const { return m_portNumber; }
     QString settings() const { return m_settings; }
-    // "COM1": the port as the operator chose it.
+    // "COM1" as the operator chose it, with its gateway when the port is
+    // mapped to one: "COM1 (192.0.2.7:502)".
     QString portDescription() const;
+    // Why the last connect's port mapping was refused; empty when it was not.
+    QString problem() const { return m_problem; }
 
     // What the transaction layer reads and writes through.
     SerialPort &port();
@@ -96,6 +99,8 @@ private:
     State m_state = State::Closed;
     int m_portNumber = 0;
     QString m_settings;
+    QString m_target;
+    QString m_problem;
     int m_ticks = 0;
     QTimer m_pause;
 };

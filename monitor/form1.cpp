@@ -11,7 +11,15 @@
 #include "trendwindow.h"
 #include "twips.h"
 
+#ifdef KELMAR_HAVE_PUBLISH
+#include "publisher.h"
+#include "publishwindow.h"
+#endif
+
 #include <QCloseEvent>
+#include <QDir>
+#include <QMessageBox>
+#include <QScrollArea>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -28,9 +36,15 @@ constexpr TwipsPlace Command3Place{3120, 480, 1935, 735};
 constexpr TwipsPlace Command2Place{240, 1440, 1935, 735};
 constexpr TwipsPlace Command5Place{240, 2400, 1935, 735};
 constexpr TwipsPlace Label3Place{240, 0, 4215, 495};
-// The free space under the start button: problem reports, and below them
-// the keys to the line's counters and to the recorded curves.
+// The free space under the start button: problem reports (scrolled when
+// they are longer than the space), the key to publishing where the program
+// has it, and the keys to the line's counters and to the recorded curves.
+#ifdef KELMAR_HAVE_PUBLISH
+constexpr TwipsPlace NoticePlace{3120, 1440, 1935, 855};
+constexpr TwipsPlace PublishButtonPlace{3120, 2340, 1935, 375};
+#else
 constexpr TwipsPlace NoticePlace{3120, 1440, 1935, 1275};
+#endif
 constexpr TwipsPlace HealthButtonPlace{3120, 2760, 945, 375};
 constexpr TwipsPlace TrendButtonPlace{4110, 2760, 945, 375};
 
@@ -64,7 +78,14 @@ Form1::Form1(const QString &programDir, Clock &clock, MeterLine::TransportFactor
     Label3 = place(new QLabel(this), Label3Place);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setFont(designFont(FontArial, ClockPoints, true));
-    m_notice = place(new QLabel(this), NoticePlace);
+    // Every report is shown whole: a longer text scrolls inside its space.
+    auto *noticeArea = place(new QScrollArea(this), NoticePlace);
+    noticeArea->setObjectName(QStringLiteral("NoticeArea"));
+    noticeArea->setFrameShape(QFrame::NoFrame);
+    noticeArea->setWidgetResizable(true);
+    noticeArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_notice = new QLabel;
+    noticeArea->setWidget(m_notice);
     m_notice->setObjectName(QStringLiteral("Notice"));
     m_notice->setWordWrap(true);
     m_notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -105,6 +126,10 @@ Form1::Form1(const QString &programDir, Clock &clock, MeterLine::TransportFactor
         if (m_health)
             m_health->showHealth(k, m_session->meterSlot(k), m_session->health(k));
     });
+    connect(s, &Session::lineStateChanged, this, [this] {
+        if (m_health)
+            m_health->setLine(m_line->portDescription());
+    });
     connect(s, &Session::slotChanged, this, [this](int k) {
         if (m_health)
             m_health->showHealth(k, m_session->meterSlot(k), m_session->health(k));
@@ -115,6 +140,8 @@ Form1::Form1(const QString &programDir, Clock &clock, MeterLine::TransportFactor
         if (m_session->isMonitoring() && m_laidOut[k - 1] != std::pair(slot.enabled, slot.flag))
             layOut();
     });
+
+    setUpPublishing();
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -155,6 +182,8 @@ Form2 *Form1::form2()
                 [this] { m_session->setHostSettings(m_form2->hostSettings()); });
         connect(m_form2, &Form2::connectionChanged, Command3, &QWidget::setEnabled);
         connect(m_form2, &Form2::recordingSwitched, m_session, &Session::setRecording);
+        connect(m_form2, &Form2::recordingStoppedByDisconnect, m_session,
+                &Session::recordingStoppedByDisconnect);
         connect(m_form2, &Form2::leaveRequested, m_session, &Session::save);
     }
     return m_form2;
@@ -178,6 +207,12 @@ Form4 *Form1::form4()
         m_form4->setWindowFlags(Qt::Window);
         connect(m_form4, &Form4::slotChanged, this,
                 [this](int k) { m_session->setSlot(k, m_form4->slot(k)); });
+        // The meter setup window's reports (meter.txt lines not offered,
+        // meters.ini not read or not written) reach the main window too.
+        connect(m_form4, &Form4::noticeChanged, this, [this](const QString &text) {
+            m_session->setNotice(QStringLiteral("meters"), text);
+        });
+        m_session->setNotice(QStringLiteral("meters"), m_form4->noticeText());
     }
     return m_form4;
 }
@@ -186,6 +221,7 @@ HealthWindow *Form1::healthWindow()
 {
     if (!m_health) {
         m_health = new HealthWindow(this);
+        m_health->setLine(m_line->portDescription());
         m_health->setWindowFlags(Qt::Window);
         for (int k = 1; k <= SlotCount; ++k)
             m_health->showHealth(k, m_session->meterSlot(k), m_session->health(k));
@@ -220,6 +256,9 @@ void Form1::Form_Load()
     m_session->load();
     setWindowTitle(m_session->setup().title);
     form2()->setHostSettings(m_session->setup().host);
+    // The six meter slots as they were left; each reaches the session
+    // through the same route as the operator's own choices.
+    form4()->restoreSlots();
 }
 
 void Form1::showWindow(QWidget *w)
@@ -267,9 +306,87 @@ void Form1::Command3_Click()
     m_session->start();
 }
 
+void Form1::setUpPublishing()
+{
+#ifdef KELMAR_HAVE_PUBLISH
+    const QString ini = QDir(m_programDir).filePath(QStringLiteral("publish.ini"));
+    const PublishConfigRead read = loadPublishConfig(ini, publishHostName());
+    m_publisher = new Publisher(this);
+    m_session->setNotice(QStringLiteral("publish.ini"), read.notices.join(u'\n'));
+    connect(m_publisher, &Publisher::noticeChanged, this,
+            [this](const QString &t) { m_session->setNotice(QStringLiteral("publish"), t); });
+    m_publisher->setConfig(read.config);
+    auto *key = button(this, QStringLiteral("資料發佈"), PublishButtonPlace, "PublishButton",
+                       SmallButtonPoints);
+    key->setToolTip(QStringLiteral("資料發佈 (publish)"));
+    connect(key, &QPushButton::clicked, this, [this, ini] {
+        if (!m_publishWindow) {
+            m_publishWindow = new PublishWindow(this);
+            m_publishWindow->setWindowFlags(Qt::Window);
+            bindPublishWindow(m_publishWindow, m_publisher, ini);
+        }
+        showWindow(m_publishWindow);
+    });
+    Session *s = m_session;
+    connect(s, &Session::slotRead, m_publisher, [this](int k, const QDateTime &time) {
+        const MeterSlot &m = m_session->meterSlot(k);
+        SlotReport r;
+        r.slot = k;
+        r.id = m.slaveId.value_or(0);
+        r.title = m.title;
+        r.time = time;
+        r.values << m_session->reading(k, 0);
+        if (m.hasSecondValue())
+            r.values << m_session->reading(k, 1);
+        r.status = m_session->slotCheck(k).status;
+        r.exceptionCode = int(m_session->slotCheck(k).exceptionCode);
+        m_publisher->publishSlot(r);
+    });
+    connect(s, &Session::lineStateChanged, m_publisher, [this](MeterLine::State state) {
+        const LineState published = state == MeterLine::State::Open   ? LineState::Open
+                                    : state == MeterLine::State::Lost ? LineState::Lost
+                                                                      : LineState::Closed;
+        // Opening is not a state of its own to the readers of the topic.
+        if (state != MeterLine::State::Opening)
+            m_publisher->publishLine(m_line->portDescription(), published);
+    });
+#endif
+}
+
+bool Form1::quitWouldEndLogging() const
+{
+    return m_session->isMonitoring() || m_session->recorder().isOn();
+}
+
 void Form1::Command5_Click()
 {
-    // Ends the program at once: nothing is saved and no window is asked.
+    // Monitoring or recording must not end by a slip of the hand.
+    if (quitWouldEndLogging()) {
+        if (!m_quitQuestion) {
+            m_quitQuestion = new QMessageBox(
+                QMessageBox::Question, windowTitle(),
+                QStringLiteral("監控/記錄中，確定離開？ (monitoring or recording is on: quit?)"),
+                QMessageBox::Yes | QMessageBox::No, this);
+            m_quitQuestion->setObjectName(QStringLiteral("QuitQuestion"));
+            m_quitQuestion->setDefaultButton(QMessageBox::No);
+            connect(m_quitQuestion, &QMessageBox::finished, this, [this](int answer) {
+                if (answer == QMessageBox::Yes)
+                    quit();
+            });
+        }
+        // Shown without waiting in a loop of its own: polling and recording
+        // go on while the question stands.
+        m_quitQuestion->open();
+        return;
+    }
+    quit();
+}
+
+void Form1::quit()
+{
+    // The meter setup is kept for the next start.
+    if (m_form4)
+        m_form4->saveSlots();
     QCoreApplication::exit(0);
 }
 
@@ -277,6 +394,11 @@ void Form1::closeEvent(QCloseEvent *event)
 {
     // Closing the main window through its frame ends the program as the exit
     // button does; a hidden main window with live timers would be a dead end.
+    if (quitWouldEndLogging()) {
+        event->ignore();
+        Command5_Click();
+        return;
+    }
     event->accept();
     Command5_Click();
 }

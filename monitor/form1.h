@@ -10,6 +10,7 @@
 #include <utility>
 
 class QLabel;
+class QMessageBox;
 class QPushButton;
 
 namespace kelmar {
@@ -19,6 +20,8 @@ class Form2;
 class Form3;
 class Form4;
 class HealthWindow;
+class Publisher;
+class PublishWindow;
 class TrendWindow;
 class Session;
 struct ReplyCheck;
@@ -67,6 +70,9 @@ protected:
 
 private:
     void showWindow(QWidget *w);
+    bool quitWouldEndLogging() const;
+    void quit();
+    void setUpPublishing();
     void showRecordSource();
     void layOut();
     void showStatus(int k, const ReplyCheck &check, const QString &text);
@@ -82,6 +88,9 @@ private:
     Form4 *m_form4 = nullptr;
     HealthWindow *m_health = nullptr;
     TrendWindow *m_trend = nullptr;
+    QMessageBox *m_quitQuestion = nullptr;
+    Publisher *m_publisher = nullptr;         // only where publishing is built in
+    PublishWindow *m_publishWindow = nullptr; // its window, made on first use
 
     QPushButton *Command1; // "主機端設定"
     QPushButton *Command3; // "啟動/顯示"

@@ -6,6 +6,7 @@
 #include "session.h"
 
 #include <QHeaderView>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -45,6 +46,31 @@ HealthWindow::HealthWindow(QWidget *parent) : QWidget(parent)
             m_table->setItem(r, c, new QTableWidgetItem);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_table);
+}
+
+void HealthWindow::setLine(const QString &description)
+{
+    setWindowTitle(QStringLiteral("通訊統計 (line counters) %1").arg(description));
+}
+
+void HealthWindow::showEvent(QShowEvent *event)
+{
+    // Wide enough for every column as filled now, within the screen.
+    int need = 2 * m_table->frameWidth() + layout()->contentsMargins().left() +
+               layout()->contentsMargins().right();
+    const QFontMetrics metrics(m_table->font());
+    for (int c = 0; c < ColumnCount; ++c) {
+        int column = m_table->horizontalHeader()->sectionSizeHint(c);
+        for (int r = 0; r < SlotCount; ++r)
+            column = qMax(column, metrics.horizontalAdvance(m_table->item(r, c)->text()) +
+                                      2 * metrics.averageCharWidth());
+        need += column;
+    }
+    if (const QScreen *screen = this->screen())
+        need = qMin(need, screen->availableGeometry().width());
+    if (width() < need)
+        resize(need, height());
+    QWidget::showEvent(event);
 }
 
 void HealthWindow::showHealth(int k, const MeterSlot &slot, const SlotHealth &h)

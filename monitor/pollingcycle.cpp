@@ -37,6 +37,9 @@ bool PollingCycle::tick()
 // Moves on to the next enabled slot, or ends the tick after the last one.
 void PollingCycle::step()
 {
+    // The slot just read has its values shown: its reading is complete.
+    if (m_slot >= 1 && !m_abandoned)
+        emit slotRead(m_slot);
     while (++m_slot <= SlotCount) {
         const MeterSlot s = m_hooks.slot(m_slot);
         if (!s.enabled)

@@ -66,6 +66,8 @@ public:
 
 signals:
     void finished(const QString &recordLine);
+    // Slot k's readings of this tick are over and shown.
+    void slotRead(int k);
 
 private:
     void step();

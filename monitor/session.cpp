@@ -18,6 +18,10 @@ const QString NoticeRecord = QStringLiteral("record");
 const QString NoticeInterval = QStringLiteral("interval");
 const QString NoticePoll = QStringLiteral("poll");
 const QString NoticeLine = QStringLiteral("line");
+const QString NoticeMapping = QStringLiteral("mapping");
+const QString NoticeStartup = QStringLiteral("startup");
+const QString NoticeSave = QStringLiteral("save");
+const QString NoticeStopped = QStringLiteral("stopped");
 
 } // namespace
 
@@ -68,6 +72,8 @@ Session::Session(const QString &programDir, Clock &clock, MeterLine &line, QObje
     };
     m_cycle = new PollingCycle(std::move(hooks), m_clock, this);
     connect(m_cycle, &PollingCycle::finished, this, &Session::pollTickFinished);
+    connect(m_cycle, &PollingCycle::slotRead, this,
+            [this](int k) { emit slotRead(k, m_clock.now()); });
 }
 
 Session::~Session()
@@ -82,8 +88,8 @@ void Session::load()
 {
     const QString path = QDir(m_programDir).filePath(SetupIniName);
     SetupFile file = m_setup;
-    const SetupProblems found =
-        applySetupLines(file, [&path](int line) { return GetLine(path, line); });
+    const SetupProblems found = loadSetupIni(path, file);
+    setNotice(NoticeStartup, found.notices.join(u'\n'));
     if (found.screenSizeGiven)
         m_displayCode = screenCode(file.host.largeScreen);
     applySetup(file);
@@ -115,7 +121,10 @@ void Session::reportPollInterval(const std::optional<QString> &refused)
 bool Session::save()
 {
     m_displayCode = screenCode(m_setup.host.largeScreen);
-    return saveSetupIni(QDir(m_programDir).filePath(SetupIniName), m_setup);
+    QString notice;
+    const bool ok = saveSetupIni(QDir(m_programDir).filePath(SetupIniName), m_setup, &notice);
+    setNotice(NoticeSave, notice);
+    return ok;
 }
 
 void Session::setHostSettings(const HostSettings &host)
@@ -130,6 +139,8 @@ void Session::lineStateChange(MeterLine::State state)
                   ? QStringLiteral("%1 連線中斷，自動重新連線中 (line lost, reconnecting)")
                         .arg(m_line.portDescription())
                   : QString());
+    // A port mapping that was refused says why, for as long as it stands.
+    setNotice(NoticeMapping, m_line.problem());
     emit lineStateChanged(state);
 }
 
@@ -137,6 +148,7 @@ void Session::setRecording(bool on)
 {
     const HostSettings &host = m_setup.host;
     if (on) {
+        setNotice(NoticeStopped, QString());
         reportFile(m_recorder.switchOn(host.recordFolder, m_setup.extension));
         setNotice(NoticeInterval,
                   m_recorder.intervalReachable()
@@ -152,6 +164,11 @@ void Session::setRecording(bool on)
     }
     emit recordingChanged(on);
     emit recordFileChanged(m_recorder.filePath());
+}
+
+void Session::recordingStoppedByDisconnect()
+{
+    setNotice(NoticeStopped, QStringLiteral("記錄已停止 (recording stopped)"));
 }
 
 void Session::reportFile(const FileResult &r)

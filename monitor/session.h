@@ -72,6 +72,9 @@ public:
     void setHostSettings(const HostSettings &host);
     // The recording switch of the host settings window.
     void setRecording(bool on);
+    // Disconnect switched recording off: the operator is told until
+    // recording is switched on again.
+    void recordingStoppedByDisconnect();
 
     // The meter setup window changed slot k (1 to SlotCount). It takes effect
     // from the next polling tick: model, ID, decimal places, on or off.
@@ -129,6 +132,8 @@ public:
     QString noticeText() const;
 
 signals:
+    // Slot k's readings of a polling tick are over and shown, at time.
+    void slotRead(int k, const QDateTime &time);
     void readingChanged(int k, int item, const QString &text);
     void slotStatusChanged(int k, const kelmar::ReplyCheck &check, const QString &text);
     // A slot's counters changed.

@@ -186,9 +186,12 @@ void Form2::Command2_Click()
     m_line.disconnectLine();
     m_connected = false;
     Shape1->setColor(LampOff);
+    const bool wasRecording = Check1->isChecked();
     Check1->setChecked(false); // runs the recording switch when it was on
     Check1->setEnabled(false);
     emit connectionChanged(false);
+    if (wasRecording)
+        emit recordingStoppedByDisconnect();
 }
 
 void Form2::showLineState(MeterLine::State state)

@@ -58,6 +58,8 @@ signals:
     void connectionChanged(bool connected);
     // The record switch was turned on or off.
     void recordingSwitched(bool on);
+    // Disconnect switched recording off.
+    void recordingStoppedByDisconnect();
     // Leave was pressed: the settings are to be saved (before the window hides).
     void leaveRequested();
 

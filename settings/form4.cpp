@@ -85,7 +85,11 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
     m_metersIni = metersIniPath(programDir);
     m_modelIndex.fill(-1);
     const QString table = FileContent(QDir(programDir).filePath(MeterTableName));
-    m_meterLines = splitMeterLines(table);
+    // Lines that cannot be a model (registers that are no hexadecimal
+    // number, control characters in the name) are not offered, and said.
+    const OfferedMeterLines offered = offeredMeterLines(table, MeterTableName);
+    m_meterLines = offered.lines;
+    m_tableNotices = offered.notices;
 
     QStringList models;
     for (const MeterEntry &e : meterEntries(m_meterLines))
@@ -153,6 +157,7 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
     QPalette pal = m_problem->palette();
     pal.setColor(QPalette::WindowText, ProblemColour);
     m_problem->setPalette(pal);
+    m_problem->setText(noticeText());
 }
 
 Form4::~Form4()
@@ -278,6 +283,7 @@ QString Form4::noticeText() const
         lines << QStringLiteral("型號已不在 meter.txt，已關閉：%1 (model no longer in meter.txt, "
                                 "switched off: %2)")
                      .arg(zh.join(QStringLiteral("、")), en.join(QStringLiteral(", ")));
+    lines << m_tableNotices;
     for (const QString &line : {m_fileNotice, m_refusal})
         if (!line.isEmpty())
             lines << line;

@@ -107,6 +107,7 @@ private:
     std::array<QString, SlotCount> m_modelGone;
     std::array<bool, SlotCount> m_goneEnabled{};
     QString m_fileNotice;
+    QStringList m_tableNotices; // meter.txt lines not offered as models
 };
 
 } // namespace kelmar
