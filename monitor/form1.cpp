@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "clock.h"
+#include "comportmap.h"
 #include "fonts.h"
 #include "form2.h"
 #include "form3.h"
@@ -178,8 +179,10 @@ Form2 *Form1::form2()
         m_form2 = new Form2(*m_line, this);
         m_form2->setWindowFlags(Qt::Window);
         m_form2->setHostSettings(m_session->setup().host);
-        connect(m_form2, &Form2::hostSettingsEdited, this,
-                [this] { m_session->setHostSettings(m_form2->hostSettings()); });
+        connect(m_form2, &Form2::hostSettingsEdited, this, [this] {
+            m_session->setHostSettings(m_form2->hostSettings());
+            showPortKind();
+        });
         connect(m_form2, &Form2::connectionChanged, Command3, &QWidget::setEnabled);
         connect(m_form2, &Form2::recordingSwitched, m_session, &Session::setRecording);
         connect(m_form2, &Form2::recordingStoppedByDisconnect, m_session,
@@ -256,6 +259,7 @@ void Form1::Form_Load()
     m_session->load();
     setWindowTitle(m_session->setup().title);
     form2()->setHostSettings(m_session->setup().host);
+    showPortKind();
     // The six meter slots as they were left; each reaches the session
     // through the same route as the operator's own choices.
     form4()->restoreSlots();
@@ -351,6 +355,21 @@ void Form1::setUpPublishing()
             m_publisher->publishLine(m_line->portDescription(), published);
     });
 #endif
+}
+
+void Form1::showPortKind()
+{
+    const PortTarget target = portTarget(m_form2->hostSettings().portNumber, m_programDir);
+    const QString network = target.isNetwork() ? describeTarget(target) : QString();
+    m_form2->showNetworkTarget(network);
+    m_session->setNotice(
+        QStringLiteral("network"),
+        network.isEmpty()
+            ? QString()
+            : QStringLiteral("COM%1 是網路埠 %2，不使用鮑率與通訊協定 (COM%1 is a network port: "
+                             "baud rate and framing are not used)")
+                  .arg(m_form2->hostSettings().portNumber)
+                  .arg(network));
 }
 
 bool Form1::quitWouldEndLogging() const

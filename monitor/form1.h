@@ -73,6 +73,7 @@ private:
     bool quitWouldEndLogging() const;
     void quit();
     void setUpPublishing();
+    void showPortKind();
     void showRecordSource();
     void layOut();
     void showStatus(int k, const ReplyCheck &check, const QString &text);

@@ -220,6 +220,19 @@ void Form2::showLineState(MeterLine::State state)
     }
 }
 
+void Form2::showNetworkTarget(const QString &target)
+{
+    const QString tip =
+        target.isEmpty()
+            ? QString()
+            : QStringLiteral("網路埠 %1：不使用鮑率與通訊協定 (a network port: baud rate and "
+                             "framing are not used)")
+                  .arg(target);
+    for (QWidget *w : {static_cast<QWidget *>(Label2), static_cast<QWidget *>(Combo2),
+                       static_cast<QWidget *>(Label3), static_cast<QWidget *>(Combo3)})
+        w->setToolTip(tip);
+}
+
 void Form2::Command3_Click()
 {
     emit leaveRequested();

@@ -50,6 +50,11 @@ public:
     void Command2_Click();
     void Command3_Click();
 
+    // The chosen port leads to a network gateway (its "HOST:PORT"), whose
+    // connection takes no baud rate or framing: said next to those choices.
+    // Empty for a serial port.
+    void showNetworkTarget(const QString &target);
+
 signals:
     // The operator changed a setting; hostSettings() has the new values.
     void hostSettingsEdited();

@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -218,6 +219,58 @@ private slots:
         QTest::mouseClick(button(&f, "Command2"), Qt::LeftButton);
         QVERIFY(f.form4()->isVisible());
         QVERIFY(!f.form4()->isModal());
+    }
+
+    // 離開 asks first only while logging would end with it; the question
+    // waits in no loop of its own, so monitoring goes on meanwhile.
+    void quitAsksOnlyWhileLogging_data()
+    {
+        QTest::addColumn<bool>("monitoring");
+        QTest::addColumn<bool>("recording");
+        QTest::newRow("idle: ends at once") << false << false;
+        QTest::newRow("monitoring") << true << false;
+        QTest::newRow("recording") << false << true;
+    }
+    void quitAsksOnlyWhileLogging()
+    {
+        QFETCH(bool, monitoring);
+        QFETCH(bool, recording);
+        TestFolder dir;
+        ManualClock clock;
+        Form1 f(dir.path(), clock);
+        SetupFile file = f.session().setup();
+        file.host.recordFolder = dir.path() + QLatin1Char('/');
+        f.session().applySetup(file);
+        if (monitoring)
+            f.session().start();
+        if (recording)
+            f.session().setRecording(true);
+        f.Command5_Click();
+        auto *question = f.findChild<QMessageBox *>(QStringLiteral("QuitQuestion"));
+        QCOMPARE(question && question->isVisible(), monitoring || recording);
+        if (question) {
+            QVERIFY(question->text().contains(QStringLiteral("確定離開")));
+            question->done(QMessageBox::No);
+            QVERIFY(f.session().isMonitoring() == monitoring);
+        }
+    }
+
+    // Disconnect ends recording and says so until recording is on again.
+    void disconnectSaysRecordingStopped()
+    {
+        TestFolder dir;
+        ManualClock clock;
+        Form1 f(dir.path(), clock);
+        SetupFile file = f.session().setup();
+        file.host.recordFolder = dir.path() + QLatin1Char('/');
+        f.session().applySetup(file);
+        const QString stopped = QStringLiteral("記錄已停止 (recording stopped)");
+        emit f.form2()->recordingSwitched(true);
+        f.session().setRecording(false);
+        emit f.form2()->recordingStoppedByDisconnect();
+        QVERIFY(noticeShown(f).contains(stopped));
+        f.session().setRecording(true);
+        QVERIFY(!noticeShown(f).contains(stopped));
     }
 
     void noticesFromSeveralSourcesStack()
