@@ -7,8 +7,8 @@
 
 namespace kelmar {
 
-// One meter slot as the operator set it up in the meter setup window. Never
-// saved: every start of the program begins with all slots off and empty.
+// One meter slot as the operator set it up in the meter setup window; kept
+// in meters.ini between starts.
 struct MeterSlot
 {
     bool enabled = false;         // MSCKk: the slot is polled
