@@ -7,7 +7,10 @@ source tools/deps.sh
 ensure_deps
 
 build=build/test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELMAR_SANITIZE=ON -Wno-dev >/dev/null
+# A compiler cache, where the machine has one, makes a rebuild cheap.
+launcher=()
+command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELMAR_SANITIZE=ON "${launcher[@]}" -Wno-dev >/dev/null
 cmake --build "$build" -j "$(nproc)"
 cd "$build"
 ctest --output-on-failure -j 2 "$@"
