@@ -81,7 +81,7 @@ private:
     QString m_programDir;
     Clock &m_clock;
     std::unique_ptr<MeterLine> m_line;
-    // What the display window's layout was made for, per slot: on, model flag.
+    // What the display window is laid out for now, per slot: on, model flag.
     std::array<std::pair<bool, QString>, SlotCount> m_laidOut;
     Session *m_session = nullptr;
     Form2 *m_form2 = nullptr;
