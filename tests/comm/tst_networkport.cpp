@@ -1,10 +1,12 @@
 #include "comportmap.h"
+#include "meterline.h"
 #include "gatewaysim.h"
 #include "modbusmaster.h"
 #include "networkport.h"
 #include "testfolder.h"
 #include "transport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
@@ -255,9 +257,19 @@ private slots:
         GatewaySimulator sim(kind, host);
         QString error;
         QVERIFY2(sim.start(SixMeters, &error), qPrintable(error));
-        NetworkPort port(sim.target());
-        QVERIFY(connectPort(port));
-        ModbusMaster master(port);
+        // Through the program's own road: the mapping file, the line that
+        // picks the transport by it, the master on the line's port.
+        kelmar::test::TestFolder dir;
+        const QString target = describeTarget(sim.target());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("com")));
+        QVERIFY(dir.write(QStringLiteral("com/com1"),
+                          (kind == Kind::ModbusTcp ? "tcp://" : "rtu+tcp://") +
+                              target.toLatin1() + "\n"));
+        MeterLine line(MeterLine::systemPorts(dir.path()));
+        QCOMPARE(line.connectLine(1, QStringLiteral("9600,N,8,1")), MeterLine::State::Opening);
+        QTRY_COMPARE_WITH_TIMEOUT(line.state(), MeterLine::State::Open, 10000);
+        QCOMPARE(line.portDescription(), QStringLiteral("COM1 (%1)").arg(target));
+        ModbusMaster master(line.port());
         QStringList read;
         for (int slave = 1; slave <= 6; ++slave) {
             read << transact(master, slave, 0, 1).text();

@@ -255,6 +255,39 @@ private slots:
         }
     }
 
+    // Slots set by typing and by picking are there again, and polled from
+    // them, after the program ended and started again.
+    void slotsSurviveQuitAndStart()
+    {
+        TestFolder dir;
+        QVERIFY(dir.copyDist());
+        ManualClock clock;
+        {
+            Form1 f(dir.path(), clock);
+            f.Form_Load();
+            Form4 *f4 = f.form4();
+            f4->show();
+            QVERIFY(QTest::qWaitForWindowExposed(f4));
+            auto *id = control<QComboBox>(f4, QStringLiteral("ID3"));
+            id->lineEdit()->setFocus();
+            id->lineEdit()->selectAll();
+            QTest::keyClicks(id->lineEdit(), QStringLiteral("25"));
+            QTest::keyClick(id->lineEdit(), Qt::Key_Return);
+            auto *model = control<QComboBox>(f4, QStringLiteral("Combo3"));
+            model->setCurrentIndex(1);
+            emit model->activated(1);
+            control<QCheckBox>(f4, QStringLiteral("MSCK3"))->setChecked(true);
+            f.Command5_Click(); // nothing runs: ends at once, keeping the setup
+        }
+        Form1 again(dir.path(), clock);
+        again.Form_Load();
+        const MeterSlot &s = again.session().meterSlot(3);
+        QVERIFY(s.enabled);
+        QCOMPARE(s.slaveId, std::optional<int>(25));
+        QVERIFY(!s.register1.isEmpty());
+        QVERIFY(!again.session().meterSlot(2).enabled);
+    }
+
     // Disconnect ends recording and says so until recording is on again.
     void disconnectSaysRecordingStopped()
     {
