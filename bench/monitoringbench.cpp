@@ -9,6 +9,7 @@
 
 #include "clock.h"
 #include "intervaltimer.h"
+#include "recordfile.h"
 #include "recordformat.h"
 #include "session.h"
 #include "lendport.h"
@@ -131,6 +132,16 @@ int main(int argc, char *argv[])
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
 
+    // What one record line costs on its own, forced to the disk as the
+    // recorder forces every line, in the run's record folder.
+    const QString probe = line.folder().file(QStringLiteral("log/append-probe.txt"));
+    constexpr int ProbeLines = 50;
+    QElapsedTimer appendTime;
+    appendTime.start();
+    for (int i = 0; i < ProbeLines; ++i)
+        appendRecordLine(probe, session.recordLine());
+    const double msPerLine = appendTime.nsecsElapsed() / 1e6 / ProbeLines;
+
     std::printf("run %.1f s on a paced 9600 baud line, six two-value meters\n", wall);
     std::printf("CPU %.3f s = %.2f %% of the wall time (target under 1 %%)\n", cpu,
                 100.0 * cpu / wall);
@@ -142,6 +153,7 @@ int main(int argc, char *argv[])
                 emptyTicks);
     std::printf("lines with the time stamp of the line before: %d (target 0)\n", repeats);
     std::printf("oldest time stamp when written: %.2f s (target within 1.1 s)\n", worstAge);
+    std::printf("one record line written and forced to the disk: %.2f ms\n", msPerLine);
     std::printf("last line: %s\n", qPrintable(session.recordLine()));
     std::printf("at the end: polling tick %s, transaction %s, reports: %s\n",
                 tickStuck ? "RUNNING" : "idle", masterBusy ? "RUNNING" : "idle",
