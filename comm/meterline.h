@@ -40,7 +40,7 @@ public:
     ~MeterLine() override;
 
     // The operator's connect: any earlier transport is closed and a new one
-    // made for that port number and opened with the settings ("9600,N,8,1").
+    // built for that port number and opened with the settings ("9600,N,8,1").
     // Returns the state reached: Open, Opening, or Closed when it failed.
     State connectLine(int portNumber, const QString &settings);
     // The operator's disconnect: closed, and no more reopening.
