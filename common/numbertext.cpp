@@ -87,4 +87,12 @@ std::optional<int> roundHalfEven(double value)
     return int(r);
 }
 
+bool hasControlCharacter(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return true;
+    return false;
+}
+
 } // namespace kelmar

@@ -12,6 +12,10 @@ namespace kelmar {
 // "500abc" gives 500, " 2.5x" gives 2.5, "abc" gives 0.
 double leadingNumber(const QString &text);
 
+// A control character (below U+0020, or DEL) in text from a settings file:
+// such a name would cut a file name or upset the display.
+bool hasControlCharacter(const QString &text);
+
 // The same, but a number too large for a double (such as "1e400") gives
 // no result instead of 0, for fields where 0 means something.
 std::optional<double> finiteLeadingNumber(const QString &text);

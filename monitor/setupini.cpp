@@ -54,14 +54,6 @@ QString lineNotice(int n, const QString &text, const QString &why)
         .arg(shown, why);
 }
 
-bool hasControl(const QString &text)
-{
-    for (const QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return true;
-    return false;
-}
-
 } // namespace
 
 SetupProblems applySetupLines(SetupFile &file,
@@ -73,7 +65,7 @@ SetupProblems applySetupLines(SetupFile &file,
     // A name with a control character in it is refused whole.
     auto name = [&](int n, QString &field) {
         if (const auto l = getLine(n)) {
-            if (hasControl(*l))
+            if (hasControlCharacter(*l))
                 problems.notices << lineNotice(n, *l, notAName);
             else
                 field = *l;

@@ -1,4 +1,5 @@
 #include "metertable.h"
+#include "numbertext.h"
 
 #include <cctype>
 
@@ -31,14 +32,6 @@ bool isFourHexDigits(const QString &text)
         if (!isxdigit(c.unicode() < 128 ? c.unicode() : 0))
             return false;
     return true;
-}
-
-bool hasControl(const QString &text)
-{
-    for (const QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return true;
-    return false;
 }
 
 } // namespace
@@ -82,7 +75,7 @@ OfferedMeterLines offeredMeterLines(const QString &text, const QString &fileName
             continue;
         const MeterEntry e = meterEntry(line);
         QString why;
-        if (hasControl(line.left(NameColumns.length)))
+        if (hasControlCharacter(line.left(NameColumns.length)))
             why = QStringLiteral("名稱含控制字元 (the name holds a control character)");
         else if (!isFourHexDigits(e.register1) || !isFourHexDigits(e.count1) ||
                  !isFourHexDigits(e.register2) || !isFourHexDigits(e.count2))
