@@ -139,7 +139,13 @@ bool SystemSerialPort::Output(const QByteArray &bytes)
 {
     if (!PortOpen())
         return false;
-    return m_port.write(bytes) == bytes.size();
+    if (m_port.write(bytes) != bytes.size())
+        return false;
+    // Out now rather than at the next pass of the event loop: the request
+    // leaves when the caller starts its reply wait, and the process wakes
+    // once less per transaction.
+    m_port.flush();
+    return true;
 }
 
 int SystemSerialPort::InBufferCount()

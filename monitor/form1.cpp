@@ -116,9 +116,23 @@ Form1::Form1(const QString &programDir, Clock &clock, MeterLine::TransportFactor
         if (m_form3)
             m_form3->setNotice(t);
     });
+    // A slot's two values reach the display together, when its reading is
+    // complete: one redraw of the display window per slot, not per value.
     connect(s, &Session::readingChanged, this, [this](int k, int item, const QString &t) {
+        if (item == 0 && m_session->pollTickRunning() && m_session->meterSlot(k).hasSecondValue()) {
+            m_heldFirstValue[k - 1] = t;
+            return;
+        }
+        showHeldValue(k);
         form3()->setReading(k, item, t);
     });
+    connect(s, &Session::slotRead, this, [this](int k) { showHeldValue(k); });
+    auto showAllHeld = [this] {
+        for (int k = 1; k <= SlotCount; ++k)
+            showHeldValue(k);
+    };
+    connect(s, &Session::tickFinished, this, showAllHeld);
+    connect(s, &Session::monitoringChanged, this, showAllHeld);
     connect(s, &Session::slotStatusChanged, this, &Form1::showStatus);
     connect(s, &Session::titleChanged, this,
             [this](int k, const QString &t) { form3()->setTitle(k, t); });
@@ -293,6 +307,12 @@ void Form1::layOut()
                              ? QString()
                              : QStringLiteral("找不到圖檔 (picture missing): %1")
                                    .arg(r.missingPictures.join(QStringLiteral(", "))));
+}
+
+void Form1::showHeldValue(int k)
+{
+    if (std::optional<QString> held = std::exchange(m_heldFirstValue[k - 1], std::nullopt))
+        form3()->setReading(k, 0, *held);
 }
 
 void Form1::showStatus(int k, const ReplyCheck &check, const QString &text)

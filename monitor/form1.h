@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class QLabel;
@@ -76,6 +77,7 @@ private:
     void showPortKind();
     void showRecordSource();
     void layOut();
+    void showHeldValue(int k);
     void showStatus(int k, const ReplyCheck &check, const QString &text);
 
     QString m_programDir;
@@ -83,6 +85,9 @@ private:
     std::unique_ptr<MeterLine> m_line;
     // What the display window is laid out for now, per slot: on, model flag.
     std::array<std::pair<bool, QString>, SlotCount> m_laidOut;
+    // A two-value slot's first value, read in this tick, until its second
+    // value is read too.
+    std::array<std::optional<QString>, SlotCount> m_heldFirstValue;
     Session *m_session = nullptr;
     Form2 *m_form2 = nullptr;
     Form3 *m_form3 = nullptr;

@@ -1,4 +1,5 @@
 #include "clock.h"
+#include "fakemeterport.h"
 #include "findcontrol.h"
 #include "fonts.h"
 #include "form1.h"
@@ -10,6 +11,7 @@
 #include "session.h"
 #include "setupini.h"
 #include "testfolder.h"
+#include "testmeters.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -286,6 +288,47 @@ private slots:
         QCOMPARE(s.slaveId, std::optional<int>(25));
         QVERIFY(!s.register1.isEmpty());
         QVERIFY(!again.session().meterSlot(2).enabled);
+    }
+
+    // A two-value slot's first value waits for its second, so the display
+    // is drawn once a slot; an exit in between leaves neither standing.
+    void twoValuesOfASlotAppearTogether_data()
+    {
+        QTest::addColumn<bool>("exitAfterFirst");
+        QTest::newRow("tick ends") << false;
+        QTest::newRow("exit between the values") << true;
+    }
+    void twoValuesOfASlotAppearTogether()
+    {
+        QFETCH(bool, exitAfterFirst);
+        TestFolder dir;
+        ManualClock clock;
+        test::FakeMeterPort port;
+        port.registers[{1, 0}] = 2100;
+        port.registers[{1, 2}] = 1000;
+        Form1 f(dir.path(), clock, test::lendPort(port));
+        Session &s = f.session();
+        s.setSlot(1, test::meterAt(1, QStringLiteral("B"), 1));
+        f.line().connectLine(1, QStringLiteral("9600,N,8,1"));
+        f.Command3_Click();
+        s.pollTimer().setEnabled(false);
+        s.pollTick();
+        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->reading(1, 1), QStringLiteral("100.0"), 10000);
+        port.registers[{1, 0}] = 2205;
+        port.registers[{1, 2}] = 1234;
+        QStringList shownWhenRead;
+        connect(&s, &Session::readingChanged, this, [&](int k, int item) {
+            if (k != 1 || item != 0 || !shownWhenRead.isEmpty())
+                return;
+            shownWhenRead << f.form3()->reading(1, 0);
+            if (exitAfterFirst)
+                s.stop();
+        });
+        s.pollTick();
+        QTRY_VERIFY_WITH_TIMEOUT(!s.pollTickRunning(), 10000);
+        QCOMPARE(shownWhenRead, QStringList{QStringLiteral("210.0")});
+        QCOMPARE(f.form3()->reading(1, 0), exitAfterFirst ? QString() : QStringLiteral("220.5"));
+        QCOMPARE(f.form3()->reading(1, 1), exitAfterFirst ? QString() : QStringLiteral("123.4"));
     }
 
     // Disconnect ends recording and says so until recording is on again.
