@@ -2,7 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -121,9 +122,21 @@ FileResult replaceFile(const QString &path, const QByteArray &bytes, LinkPolicy 
     }
     }
 
-    QTemporaryFile temp(target + QStringLiteral(".XXXXXX"));
-    if (!temp.open())
+    // The new content goes into a file of its own beside the target, made
+    // here and now (nothing planted under its name is written through) and
+    // closed before the rename: Windows renames no file that is open.
+    QFile temp;
+    for (int tries = 0; tries < 100 && !temp.isOpen(); ++tries) {
+        temp.setFileName(target + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(),
+                                                            8, 16, QLatin1Char('0')));
+        temp.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    }
+    if (!temp.isOpen())
         return refusedFile(path, temp.errorString());
+    auto discard = qScopeGuard([&temp] {
+        temp.close();
+        temp.remove();
+    });
     // The new file keeps the old one's permissions; a new one is readable by
     // all unless it is the owner's alone.
     const QFileInfo old(target);
@@ -145,8 +158,8 @@ FileResult replaceFile(const QString &path, const QByteArray &bytes, LinkPolicy 
     if (now == Kind::Other || now == Kind::Link)
         return refusedFile(path, now == Kind::Link ? isLink() : notRegular());
     if (!renameOver(temp.fileName(), target))
-        return refusedFile(path, QStringLiteral("無法取代 (cannot replace)"));
-    temp.setAutoRemove(false);
+        return refusedFile(path, QStringLiteral("無法取代 (cannot replace): %1").arg(qt_error_string()));
+    discard.dismiss();
     return {};
 }
 
