@@ -266,6 +266,9 @@ private slots:
     // through; a link to a device is refused with the path named.
     void savedThroughALinkOnlyToARegularFile()
     {
+#ifdef Q_OS_WIN
+        QSKIP("QFile::link makes a shell shortcut on Windows, not a link the file system follows");
+#endif
         TestFolder dir;
         const QString path = dir.file(SetupIniName);
         QVERIFY(dir.write(QStringLiteral("elsewhere.ini"), "old\r\n"));
@@ -278,7 +281,7 @@ private slots:
         QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
         QString notice;
         QVERIFY(!saveSetupIni(path, example(), &notice));
-        QVERIFY2(notice.contains(path) && notice.contains(QStringLiteral("not a regular file")),
+        QVERIFY2(notice.contains(QDir::toNativeSeparators(path)) && notice.contains(QStringLiteral("not a regular file")),
                  qPrintable(notice));
         QCOMPARE(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/null"));
     }

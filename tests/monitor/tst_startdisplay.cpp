@@ -21,6 +21,12 @@ using kelmar::test::TestFolder;
 
 namespace {
 
+#ifdef Q_OS_WIN
+constexpr bool OnWindows = true;
+#else
+constexpr bool OnWindows = false;
+#endif
+
 // Positions (left, top) per slot as the layout tables list them: picture,
 // title, "A" item 0, "B" item 0, "B" item 1.
 struct SlotRow
@@ -518,15 +524,18 @@ private slots:
                         left = qMin(left, x);
                         right = qMax(right, x);
                     }
-            const QString where = QStringLiteral("slot %1: ink %2..%3 in field %4..%5")
+            const QString where = QStringLiteral("slot %1: ink %2..%3 in field %4..%5, %6 px high")
                                       .arg(k)
                                       .arg(left)
                                       .arg(right)
                                       .arg(r.left())
-                                      .arg(r.right());
+                                      .arg(r.right())
+                                      .arg(bottom - top + 1);
             QVERIFY2(left <= right, qPrintable(where)); // something is drawn
             QVERIFY2(left > r.left() && right < r.right(), qPrintable(where));
-            QVERIFY2(bottom - top + 1 >= MinDigitHeight, qPrintable(where));
+            // Windows rasterizes the hinted digits up to a row shorter than
+            // their outline, which the fit measures.
+            QVERIFY2(bottom - top + 1 >= MinDigitHeight - (OnWindows ? 1 : 0), qPrintable(where));
             // Centred in the field, within a pixel or two of rounding.
             QVERIFY2(qAbs((left - r.left()) - (r.right() - right)) <= 3, qPrintable(where));
         }

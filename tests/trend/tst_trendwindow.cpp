@@ -284,11 +284,13 @@ void TestTrendWindow::exports()
     const QImage image(png);
     QCOMPARE(image.size(), plot()->size());
     QVERIFY(!exportCsv(m_dir->filePath(QStringLiteral("no/such/folder/x.csv"))).ok);
+#ifndef Q_OS_WIN // there QFile::link makes a shell shortcut, not a link
     // Never through a link planted in the export's place.
     const QString target = m_dir->filePath(QStringLiteral("elsewhere.png"));
     QVERIFY(QFile::link(target, m_dir->filePath(QStringLiteral("link.png"))));
     QVERIFY(!m_window->exportPng(m_dir->filePath(QStringLiteral("link.png"))).ok);
     QVERIFY(!QFileInfo::exists(target));
+#endif
 }
 
 void TestTrendWindow::liveFileWhileOpen()
