@@ -17,8 +17,15 @@ constexpr double Tens[MaxDecimals + 1] = {1, 10, 100, 1000, 10000};
 int decimalsOf(double v)
 {
     for (int d = 0; d <= MaxDecimals; ++d) {
-        const double m = std::nearbyint(v * Tens[d]);
-        if (std::abs(m) < 9.0e15 && m / Tens[d] == v)
+        const double x = v * Tens[d];
+        if (!(std::abs(x) < 9.0e15))
+            return -1;
+        // Rounded through an integer: inline, unlike the library's rounding.
+        // From 2^52 on every double is whole (and adding 0.5 could round up).
+        const double m = std::abs(x) >= 4503599627370496.0
+                             ? x
+                             : double(qint64(x + (x < 0 ? -0.5 : 0.5)));
+        if (m / Tens[d] == v)
             return d;
     }
     return -1;
@@ -338,8 +345,16 @@ void reduceColumns(const Blocks &blocks, ReducedView &r, int firstColumn)
     for (int k = 0; k < RecordValueCount; ++k) {
         auto &keys = r.keys[size_t(k)];
         auto &values = r.values[size_t(k)];
-        // After a column without a value (a gap point) the curve is broken off.
-        bool brokenOff = values.isEmpty() || std::isnan(values.last());
+        // Empty columns after a value break the curve off, but only a value
+        // after them draws the break: a span reaching past the newest line
+        // ends in the line, not in a break.
+        bool brokenOff = true;
+        int gapColumn = -1;
+        if (!keys.isEmpty() && !std::isnan(values.last())) {
+            const int lastColumn = int(std::floor((keys.last() - from) / width));
+            brokenOff = lastColumn < firstColumn - 1;
+            gapColumn = brokenOff ? lastColumn + 1 : -1;
+        }
         int p = 0;
         for (int c = firstColumn; c < pixels; ++c) {
             double lo = 0, hi = 0;
@@ -355,12 +370,15 @@ void reduceColumns(const Blocks &blocks, ReducedView &r, int firstColumn)
             const double key = from + (c + 0.5) * width;
             if (!found) {
                 // A pixel column without a value: the curve breaks off.
-                if (!brokenOff && !keys.isEmpty()) {
-                    keys.append(key);
-                    values.append(Gap);
-                }
+                if (!brokenOff && !keys.isEmpty())
+                    gapColumn = c;
                 brokenOff = true;
                 continue;
+            }
+            if (gapColumn >= 0) {
+                keys.append(from + (gapColumn + 0.5) * width);
+                values.append(Gap);
+                gapColumn = -1;
             }
             keys.append(key);
             values.append(lo);
