@@ -348,6 +348,11 @@ void TrendWindow::chooseAxis(int curve)
     for (int k = 0; k < RecordValueCount; ++k)
         m_axes[size_t(k)]->setVisible(k == curve);
     m_axes[size_t(curve)]->setLabel(m_plot->graph(curve)->name());
+    // The curve of the shown axis is drawn last, over the others: in a
+    // month a curve that swings within the hour is a band that hides
+    // those beneath it.
+    QCPGraph *chosen = m_plot->graph(curve);
+    chosen->setLayer(chosen->layer());
     m_plot->axisRect()->setRangeDragAxes(m_plot->xAxis, m_axes[size_t(curve)]);
     m_plot->axisRect()->setRangeZoomAxes(m_plot->xAxis, m_axes[size_t(curve)]);
     m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
