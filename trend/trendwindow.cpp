@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <qcustomplot.h>
 
 namespace kelmar {
@@ -50,6 +51,8 @@ constexpr double PanStep = 0.1;
 constexpr double ZoomStep = 1.25;
 // Share of a curve's range left free above and below it.
 constexpr double ValueMargin = 0.05;
+// While following, the longest wait (seconds) before new lines are drawn.
+constexpr double FollowPauseLongest = 5;
 // The longest span: a month of records.
 constexpr int MaxHours = 31 * 24;
 
@@ -271,6 +274,11 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     chooseAxis(0);
     m_plot->xAxis->setRange(clock.now().toSecsSinceEpoch() - 3600, clock.now().toSecsSinceEpoch());
 
+    m_followPause.setSingleShot(true);
+    connect(&m_followPause, &QTimer::timeout, this, [this] {
+        if (std::exchange(m_followDue, false))
+            dataChanged();
+    });
     connect(&m_source, &TrendSource::dataChanged, this, &TrendWindow::dataChanged);
     connect(&m_source, &TrendSource::noticesChanged, this, &TrendWindow::noticesChanged);
     connect(&m_source, &TrendSource::viewReady, this, &TrendWindow::viewReady);
@@ -428,15 +436,23 @@ void TrendWindow::dataChanged()
     }
     m_stale = false;
     if (m_follow->isChecked() && !m_source.isLoading() && m_source.sampleCount() > 0) {
+        // New lines are shown at most once per pixel column's time, and at
+        // least every few seconds: over a day a pixel is two minutes, and
+        // drawing every second's line would cost a frame per second.
+        const QCPRange x = m_plot->xAxis->range();
+        const double column = x.size() / std::max(1, m_plot->axisRect()->width());
+        if (m_followPause.isActive()) {
+            m_followDue = true;
+            return;
+        }
+        m_followPause.start(int(std::clamp(column, 1.0, FollowPauseLongest) * 1000));
         // The span keeps its width and ends now, or at the newest line when
         // the records run ahead of the clock.
         // It moves by whole pixel columns: between moves only the newest
         // column takes new lines, and only it is reduced and drawn again.
-        const QCPRange x = m_plot->xAxis->range();
         const double end = std::max(double(m_clock.now().toSecsSinceEpoch()),
                                     m_source.lastTime() + 1);
         if (end > x.upper) {
-            const double column = x.size() / std::max(1, m_plot->axisRect()->width());
             const double step = std::ceil((end - x.upper) / column) * column;
             m_plot->xAxis->setRange(x.lower + step, x.upper + step); // asks for the view
             return;
