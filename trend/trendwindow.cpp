@@ -71,8 +71,8 @@ QPen curvePen(int k)
 // least and greatest values, or dense raw samples) is drawn as one vertical
 // bar per pixel column, reaching to the bar before it so the curve stays
 // joined. The plot's own line drawing strokes every jump between a column's
-// least and greatest value pixel by pixel: a noisy month took it some 5 ms
-// per curve and frame; the bars are plain rectangle fills. Sparse points
+// least and greatest value pixel by pixel, and twelve curves of a month
+// took it twice as long per frame as the bars, which are plain rectangle fills. Sparse points
 // keep the plot's lines, which slope between samples.
 class ColumnGraph : public QCPGraph
 {
