@@ -5,7 +5,11 @@
 // files come from the cache), zoom and pan steps until the new reduction
 // is drawn, the CPU share while following a file that grows every second,
 // peak memory; and a plain awk pass over the same files as the floor.
-// Usage: kelmar_trendbench [folder for the generated files]
+// Three kinds of files: "mixed" (six curves of every field kind, two off),
+// "twelve" (all twelve curves with values) and "noisy" (six curves of
+// random values, each pixel column a full-height stroke). The longest stall
+// of the UI thread is measured by a timer that should fire every 5 ms.
+// Usage: kelmar_trendbench [folder for the generated files] [kind]
 //        kelmar_trendbench --span <hours> <folder> [grab.png]
 #include "clock.h"
 #include "recordformat.h"
@@ -35,8 +39,44 @@ constexpr int MaxDays = 31;
 // One hour of lines: slot 1 a wave and a counter, slot 2 one value with a
 // gap of ten minutes, slot 3 a negative value with four decimals, slot 4 the
 // widest value, slots 5 and 6 off (empty).
+// A fixed sequence of pseudo-random numbers in [0, 1): the same files every run.
+double noise(qint64 n, int k)
+{
+    quint64 x = quint64(n) * 6364136223846793005ULL + quint64(k) * 1442695040888963407ULL;
+    x ^= x >> 29;
+    x *= 0xbf58476d1ce4e5b9ULL;
+    x ^= x >> 32;
+    return double(x % 1000000) / 1e6;
+}
+
+QString Kind = QStringLiteral("mixed");
+const char *Phase = "start";
+
 QByteArray hourLines(const QDateTime &hour)
 {
+    if (Kind != QStringLiteral("mixed")) {
+        QByteArray out;
+        out.reserve(3600 * 130);
+        const qint64 base = hour.toSecsSinceEpoch() - First.toSecsSinceEpoch();
+        const bool twelve = Kind == QStringLiteral("twelve");
+        for (int i = 0; i < 3600; ++i) {
+            const qint64 n = base + i;
+            QStringList f;
+            for (int k = 0; k < (twelve ? RecordValueCount : 6); ++k) {
+                const double r = noise(n, k);
+                if (!twelve)
+                    f << QString::number((k % 2 ? -1000 : 220) + 40 * r, 'f', k % 3 + 1);
+                else if (k % 3 == 0)
+                    f << QString::number(100 * (k + 1) + 20 * std::sin(n / (300.0 + 50 * k)) + r, 'f', 2);
+                else if (k % 3 == 1)
+                    f << QString::number(16841711 + n * (k + 1));
+                else
+                    f << QString::number(-5 - 3 * r, 'f', 4);
+            }
+            out += encodeRecordLine(buildRecordLine(recordTimeText(hour.addSecs(i)), f));
+        }
+        return out;
+    }
     QByteArray out;
     out.reserve(3600 * 100);
     const qint64 base = hour.toSecsSinceEpoch() - First.toSecsSinceEpoch();
@@ -116,6 +156,20 @@ int runSpan(int hours, const QString &folder, const QString &grab)
 {
     const QDateTime end = First.addSecs(qint64(hours) * 3600);
     ManualClock clock(end);
+    // The longest the UI thread did not get to a 5 ms timer.
+    QElapsedTimer sinceTick;
+    double stallMs = 0;
+    QTimer stallMeter;
+    QObject::connect(&stallMeter, &QTimer::timeout, [&] {
+        if (sinceTick.isValid()) {
+            const double ms = sinceTick.nsecsElapsed() / 1e6 - 5;
+            if (ms > 40 && qEnvironmentVariableIsSet("KELMAR_TRENDBENCH_STALLS"))
+                std::fprintf(stderr, "stall %.0f ms in %s\n", ms, Phase);
+            stallMs = std::max(stallMs, ms);
+        }
+        sinceTick.start();
+    });
+    stallMeter.start(5);
     TrendWindow w(clock);
     w.resize(1024 - 10, 768 - 40);
     w.show();
@@ -124,7 +178,9 @@ int runSpan(int hours, const QString &folder, const QString &grab)
     // The first open reads the newest hours; the span asked for follows.
     untilDrawn(w, plot, [] {});
     QCoreApplication::processEvents();
+    Phase = "first load";
     const double first = untilDrawn(w, plot, [&] { w.showHours(First, hours); });
+    Phase = "second load";
     const double again = untilDrawn(w, plot, [&] { w.showHours(First, hours); });
     const qint64 samples = w.source().sampleCount();
     // The reduction alone, in this thread's CPU time: free of the waits of a
@@ -139,6 +195,17 @@ int runSpan(int hours, const QString &folder, const QString &grab)
         reduceMs.append((b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6);
     }
     std::sort(reduceMs.begin(), reduceMs.end());
+    // One frame of the plot alone, drawn at once.
+    QList<double> frameMs;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer f;
+        f.start();
+        plot->replot(QCustomPlot::rpImmediateRefresh);
+        frameMs.append(f.nsecsElapsed() / 1e6);
+    }
+    std::sort(frameMs.begin(), frameMs.end());
+    sinceTick.invalidate(); // the benchmark's own work is no stall of the window
+    Phase = "zoom and pan";
     QList<double> zoom, pan;
     for (int i = 0; i < 6; ++i) {
         const auto key = i < 3 ? Qt::Key_Plus : Qt::Key_Minus;
@@ -157,6 +224,7 @@ int runSpan(int hours, const QString &folder, const QString &grab)
         QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
         untilDrawn(w, plot, [&] { QApplication::sendEvent(plot, &home); });
         w.grab().save(grab);
+        sinceTick.invalidate();
     }
 
     // Following: a new file gets a line every second for 20 seconds, the
@@ -179,10 +247,14 @@ int runSpan(int hours, const QString &folder, const QString &grab)
                                                      {QStringLiteral("220.0"), QString::number(written)})));
         ++written;
     });
+    Phase = "following starts";
     QEventLoop settle;
     QTimer::singleShot(3000, &settle, &QEventLoop::quit);
     settle.exec();
     writer.start(1000);
+    Phase = "following";
+    // The meter's own wake-ups would count as the window's CPU.
+    stallMeter.stop();
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
@@ -193,9 +265,9 @@ int runSpan(int hours, const QString &folder, const QString &grab)
     writer.stop();
     QFile::remove(live);
 
-    std::printf("| %4d h | %9lld | %8.0f | %8.0f | %5.1f | %5.1f / %5.1f | %5.1f / %5.1f | %5.2f %% | %6.0f |",
-                hours, samples, first, again, reduceMs[2], zoom[zoom.size() / 2], zoom.last(),
-                pan[pan.size() / 2], pan.last(), cpuShare, peakKb() / 1024.0);
+    std::printf("| %4d h | %9lld | %8.0f | %8.0f | %5.1f | %5.1f | %5.1f / %5.1f | %5.1f / %5.1f | %5.2f %% | %6.0f | %5.0f |",
+                hours, samples, first, again, reduceMs[2], frameMs[2], zoom[zoom.size() / 2], zoom.last(),
+                pan[pan.size() / 2], pan.last(), cpuShare, peakKb() / 1024.0, stallMs);
     std::fflush(stdout);
     return 0;
 }
@@ -209,26 +281,33 @@ int main(int argc, char **argv)
     if (args.size() >= 4 && args[1] == QStringLiteral("--span"))
         return runSpan(args[2].toInt(), args[3], args.value(4));
 
+    Kind = args.value(2, Kind);
     const QString folder =
-        args.value(1, QDir::temp().filePath(QStringLiteral("kelmar_trendbench")));
+        args.value(1, QDir::temp().filePath(QStringLiteral("kelmar_trendbench"))) +
+        (Kind == QStringLiteral("mixed") ? QString() : u'-' + Kind);
     QElapsedTimer t;
     t.start();
     if (!generate(folder))
         return 1;
     std::printf("record files in %s (made or found in %.1f s)\n\n", qPrintable(folder),
                 t.nsecsElapsed() / 1e9);
-    std::printf("| span   | lines     | first ms | again ms | reduce CPU ms | zoom ms med/max | "
-                "pan ms med/max | follow CPU | peak MB | awk ms |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+    std::printf("| span   | lines     | first ms | again ms | reduce CPU ms | frame ms | zoom ms med/max | "
+                "pan ms med/max | follow CPU | peak MB | UI stall ms | awk ms |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     std::fflush(stdout);
-    for (int hours : {1, 24, 7 * 24, 31 * 24}) {
+    const QStringList spans = qEnvironmentVariable("KELMAR_TRENDBENCH_SPANS",
+                                                   QStringLiteral("1,24,168,744"))
+                                  .split(u',');
+    for (const QString &span : spans) {
+        const int hours = span.toInt();
         QStringList files;
         for (int h = 0; h < hours; ++h)
             files << QDir(folder).filePath(recordStamp(First.addSecs(qint64(h) * 3600)) +
                                            QStringLiteral(".txt"));
-        const QString grab = hours == 31 * 24
-                                 ? QStringLiteral(KELMAR_BINARY_DIR "/grabs/trend-31days-1024x768.png")
-                                 : QString();
+        const QString grab =
+            hours == 31 * 24
+                ? QStringLiteral(KELMAR_BINARY_DIR "/grabs/trend-31days-%1-1024x768.png").arg(Kind)
+                : QString();
         QDir().mkpath(QStringLiteral(KELMAR_BINARY_DIR "/grabs"));
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);

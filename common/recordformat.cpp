@@ -2,6 +2,7 @@
 
 #include "cp950.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -125,6 +126,28 @@ bool parseRecordValue(QByteArrayView f, double &value)
     }
     if (q != end || digits == 0)
         return false;
+    // Up to 15 digits (every reading but the widest counters): the digits
+    // as an integer, divided by the power of ten of the decimals. Both are
+    // exact doubles and the division rounds once, so this is the nearest
+    // double, as from_chars gives it, at a fraction of its cost.
+    if (digits <= 15) {
+        static constexpr double Tens[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        qint64 m = 0;
+        int decimals = -1;
+        for (const char *c = *p == '-' ? p + 1 : p; c < end; ++c) {
+            if (*c == '.') {
+                decimals = 0;
+                continue;
+            }
+            m = m * 10 + (*c - '0');
+            if (decimals >= 0)
+                ++decimals;
+        }
+        const double magnitude = double(m) / Tens[std::max(decimals, 0)];
+        value = *p == '-' ? -magnitude : magnitude;
+        return true;
+    }
     // from_chars ignores the C locale, unlike strtod.
     const auto r = std::from_chars(p, end, value);
     return r.ec == std::errc() && r.ptr == end && std::isfinite(value);

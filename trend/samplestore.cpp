@@ -17,8 +17,15 @@ constexpr double Tens[MaxDecimals + 1] = {1, 10, 100, 1000, 10000};
 int decimalsOf(double v)
 {
     for (int d = 0; d <= MaxDecimals; ++d) {
-        const double m = std::nearbyint(v * Tens[d]);
-        if (std::abs(m) < 9.0e15 && m / Tens[d] == v)
+        const double x = v * Tens[d];
+        if (!(std::abs(x) < 9.0e15))
+            return -1;
+        // Rounded through an integer: inline, unlike the library's rounding.
+        // From 2^52 on every double is whole (and adding 0.5 could round up).
+        const double m = std::abs(x) >= 4503599627370496.0
+                             ? x
+                             : double(qint64(x + (x < 0 ? -0.5 : 0.5)));
+        if (m / Tens[d] == v)
             return d;
     }
     return -1;
@@ -300,81 +307,164 @@ ReducedView rawView(const Blocks &blocks, double from, double to)
 
 } // namespace
 
+namespace {
+
+// Columns [firstColumn, pixels) of a per-pixel reduction, appended to the
+// points of r kept for the columns before.
+void reduceColumns(const Blocks &blocks, ReducedView &r, int firstColumn)
+{
+    const double from = r.from, to = r.to;
+    const int pixels = r.pixels;
+    // The lines of each pixel column, found once for all curves.
+    struct Piece
+    {
+        int column, block, from, to;
+    };
+    QVector<Piece> pieces;
+    const double width = (to - from) / pixels;
+    const double start = from + firstColumn * width;
+    for (int bi = 0; bi < blocks.size(); ++bi) {
+        const SampleBlock &b = *blocks[bi];
+        if (b.lastTime() < start || b.firstTime() > to)
+            continue;
+        const int c0 = std::clamp(int(std::floor((b.firstTime() - from) / width)), firstColumn,
+                                  pixels - 1);
+        const int c1 = std::clamp(int(std::floor((b.lastTime() - from) / width)), firstColumn,
+                                  pixels - 1);
+        int i0 = b.lowerBound(from + c0 * width);
+        for (int c = c0; c <= c1; ++c) {
+            const int i1 = c == pixels - 1 ? b.lowerBound(std::nextafter(to, HUGE_VAL))
+                                           : b.lowerBound(from + (c + 1) * width);
+            if (i1 > i0)
+                pieces.append({c, bi, i0, i1});
+            i0 = i1;
+        }
+    }
+    std::stable_sort(pieces.begin(), pieces.end(),
+                     [](const Piece &a, const Piece &b) { return a.column < b.column; });
+    for (int k = 0; k < RecordValueCount; ++k) {
+        auto &keys = r.keys[size_t(k)];
+        auto &values = r.values[size_t(k)];
+        // Empty columns after a value break the curve off, but only a value
+        // after them draws the break: a span reaching past the newest line
+        // ends in the line, not in a break.
+        bool brokenOff = true;
+        int gapColumn = -1;
+        if (!keys.isEmpty() && !std::isnan(values.last())) {
+            const int lastColumn = int(std::floor((keys.last() - from) / width));
+            brokenOff = lastColumn < firstColumn - 1;
+            gapColumn = brokenOff ? lastColumn + 1 : -1;
+        }
+        int p = 0;
+        for (int c = firstColumn; c < pixels; ++c) {
+            double lo = 0, hi = 0;
+            bool found = false;
+            for (; p < pieces.size() && pieces[p].column == c; ++p) {
+                double a = 0, b = 0;
+                if (blocks[pieces[p].block]->range(k, pieces[p].from, pieces[p].to, a, b)) {
+                    lo = found ? std::min(lo, a) : a;
+                    hi = found ? std::max(hi, b) : b;
+                    found = true;
+                }
+            }
+            const double key = from + (c + 0.5) * width;
+            if (!found) {
+                // A pixel column without a value: the curve breaks off.
+                if (!brokenOff && !keys.isEmpty())
+                    gapColumn = c;
+                brokenOff = true;
+                continue;
+            }
+            if (gapColumn >= 0) {
+                keys.append(from + (gapColumn + 0.5) * width);
+                values.append(Gap);
+                gapColumn = -1;
+            }
+            keys.append(key);
+            values.append(lo);
+            if (hi != lo) {
+                keys.append(key);
+                values.append(hi);
+            }
+            brokenOff = false;
+            r.hasData[size_t(k)] = true;
+        }
+    }
+}
+
+ReducedView emptyView(double from, double to, int pixels)
+{
+    ReducedView r;
+    r.from = from;
+    r.to = to;
+    r.pixels = pixels;
+    return r;
+}
+
+bool sameValues(const QVector<double> &a, const QVector<double> &b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.cbegin(), a.cend(), b.cbegin(), [](double x, double y) {
+               return x == y || (std::isnan(x) && std::isnan(y));
+           });
+}
+
+} // namespace
+
 ReducedView reduce(const Blocks &blocks, double from, double to, int pixels)
 {
     pixels = std::max(pixels, 1);
     if (!(to > from))
         to = from + 1;
-    ReducedView r;
-    if (countIn(blocks, from, to) <= qint64(RawPerPixel) * pixels)
-        r = rawView(blocks, from, to);
-    else {
-        // The lines of each pixel column, found once for all curves.
-        struct Piece
-        {
-            int column, block, from, to;
-        };
-        QVector<Piece> pieces;
-        const double width = (to - from) / pixels;
-        for (int bi = 0; bi < blocks.size(); ++bi) {
-            const SampleBlock &b = *blocks[bi];
-            if (b.lastTime() < from || b.firstTime() > to)
-                continue;
-            const int firstColumn =
-                std::clamp(int(std::floor((b.firstTime() - from) / width)), 0, pixels - 1);
-            const int lastColumn =
-                std::clamp(int(std::floor((b.lastTime() - from) / width)), 0, pixels - 1);
-            int i0 = b.lowerBound(from + firstColumn * width);
-            for (int c = firstColumn; c <= lastColumn; ++c) {
-                const int i1 = c == pixels - 1 ? b.lowerBound(std::nextafter(to, HUGE_VAL))
-                                               : b.lowerBound(from + (c + 1) * width);
-                if (i1 > i0)
-                    pieces.append({c, bi, i0, i1});
-                i0 = i1;
-            }
-        }
-        std::stable_sort(pieces.begin(), pieces.end(),
-                         [](const Piece &a, const Piece &b) { return a.column < b.column; });
-        for (int k = 0; k < RecordValueCount; ++k) {
-            auto &keys = r.keys[size_t(k)];
-            auto &values = r.values[size_t(k)];
-            bool brokenOff = true;
-            int p = 0;
-            for (int c = 0; c < pixels; ++c) {
-                double lo = 0, hi = 0;
-                bool found = false;
-                for (; p < pieces.size() && pieces[p].column == c; ++p) {
-                    double a = 0, b = 0;
-                    if (blocks[pieces[p].block]->range(k, pieces[p].from, pieces[p].to, a, b)) {
-                        lo = found ? std::min(lo, a) : a;
-                        hi = found ? std::max(hi, b) : b;
-                        found = true;
-                    }
-                }
-                const double key = from + (c + 0.5) * width;
-                if (!found) {
-                    // A pixel column without a value: the curve breaks off.
-                    if (!brokenOff && !keys.isEmpty()) {
-                        keys.append(key);
-                        values.append(Gap);
-                    }
-                    brokenOff = true;
-                    continue;
-                }
-                keys.append(key);
-                values.append(lo);
-                if (hi != lo) {
-                    keys.append(key);
-                    values.append(hi);
-                }
-                brokenOff = false;
-                r.hasData[size_t(k)] = true;
-            }
-        }
+    if (countIn(blocks, from, to) <= qint64(RawPerPixel) * pixels) {
+        ReducedView r = rawView(blocks, from, to);
+        r.from = from;
+        r.to = to;
+        r.pixels = pixels;
+        return r;
     }
-    r.from = from;
-    r.to = to;
-    r.pixels = pixels;
+    ReducedView r = emptyView(from, to, pixels);
+    reduceColumns(blocks, r, 0);
+    return r;
+}
+
+ReducedView reduceChanged(const Blocks &blocks, const ReducedView &previous, double from,
+                          double to, int pixels, double changedFrom)
+{
+    const int clampedPixels = std::max(pixels, 1);
+    const bool sameSpan = previous.from == from && previous.to == to &&
+                          previous.pixels == clampedPixels && to > from;
+    if (!sameSpan || previous.raw ||
+        countIn(blocks, from, to) <= qint64(RawPerPixel) * clampedPixels)
+        return reduce(blocks, from, to, pixels);
+    const double width = (to - from) / clampedPixels;
+    const int firstColumn =
+        changedFrom < from
+            ? 0
+            : int(std::min<double>(std::floor((changedFrom - from) / width), clampedPixels));
+    ReducedView r = emptyView(from, to, clampedPixels);
+    if (firstColumn == 0) {
+        reduceColumns(blocks, r, 0);
+        return r;
+    }
+    // The points of the columns before the change are kept as they were.
+    const double keep = from + firstColumn * width;
+    for (int k = 0; k < RecordValueCount; ++k) {
+        const auto &keys = previous.keys[size_t(k)];
+        const int n = int(std::lower_bound(keys.cbegin(), keys.cend(), keep) - keys.cbegin());
+        r.keys[size_t(k)] = keys.first(n);
+        r.values[size_t(k)] = previous.values[size_t(k)].first(n);
+        const auto &kept = r.values[size_t(k)];
+        r.hasData[size_t(k)] = previous.hasData[size_t(k)] &&
+                               std::any_of(kept.cbegin(), kept.cend(),
+                                           [](double v) { return !std::isnan(v); });
+    }
+    reduceColumns(blocks, r, firstColumn);
+    r.unchanged = true;
+    for (int k = 0; k < RecordValueCount && r.unchanged; ++k)
+        r.unchanged = r.hasData[size_t(k)] == previous.hasData[size_t(k)] &&
+                      sameValues(r.values[size_t(k)], previous.values[size_t(k)]) &&
+                      r.keys[size_t(k)] == previous.keys[size_t(k)];
     return r;
 }
 

@@ -76,6 +76,8 @@ struct ReducedView
     double from = 0, to = 0; // the span asked for
     int pixels = 0;
     bool raw = false; // every sample in view, not a reduction
+    // Made anew from changed samples, yet equal to the view before it: nothing to redraw.
+    bool unchanged = false;
     std::array<QVector<double>, RecordValueCount> keys, values;
     std::array<bool, RecordValueCount> hasData{};
 };
@@ -85,6 +87,13 @@ struct ReducedView
 // spike stays visible in a month; with few samples in view, every sample.
 // Breaks (NaN) where recording paused or a field was empty.
 ReducedView reduce(const Blocks &blocks, double from, double to, int pixels);
+
+// The same for samples that changed only from `changedFrom` on (lines
+// appended while following): when `previous` is a reduction of the same span
+// and width, the pixel columns before that time are taken from it and only
+// the rest is reduced again. Otherwise a whole reduction.
+ReducedView reduceChanged(const Blocks &blocks, const ReducedView &previous, double from,
+                          double to, int pixels, double changedFrom);
 
 // Number of samples in [from, to].
 qint64 countIn(const Blocks &blocks, double from, double to);

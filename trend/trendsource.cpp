@@ -226,12 +226,31 @@ void TrendSource::followTick()
     if (m_follower.path().isEmpty() || m_followWatcher.isRunning())
         return;
     m_runningFollow = m_followGeneration;
-    m_followWatcher.setFuture(QtConcurrent::run([f = m_follower]() mutable {
+    // The last live block goes along: small pieces are joined to it on the
+    // worker, so that a day of seconds stays a few blocks and the UI thread
+    // only swaps the result in.
+    const std::shared_ptr<const SampleBlock> last = m_live.isEmpty() ? nullptr : m_live.last();
+    m_followWatcher.setFuture(QtConcurrent::run([f = m_follower, last]() mutable {
         RecordFollower::Step step = f.readMore();
         step.samples.sortByTime();
         Blocks blocks = makeBlocks(step.samples);
         step.samples.clear();
-        return FollowResult{std::move(f), std::move(step), std::move(blocks)};
+        FollowResult r{std::move(f), std::move(step), {}, false};
+        for (const auto &b : std::as_const(blocks)) {
+            const auto &tail = r.blocks.isEmpty() ? last : r.blocks.last();
+            if (!r.step.restarted && tail && tail->size() + b->size() <= RowsPerBlock &&
+                b->firstTime() >= tail->lastTime()) {
+                if (r.blocks.isEmpty()) {
+                    r.blocks.append(SampleBlock::joined(*tail, *b));
+                    r.replacesLast = true;
+                } else {
+                    r.blocks.last() = SampleBlock::joined(*tail, *b);
+                }
+            } else {
+                r.blocks.append(b);
+            }
+        }
+        return r;
     }));
 }
 
@@ -244,20 +263,19 @@ void TrendSource::followFinished()
     bool changed = false;
     if (r.step.restarted) {
         m_live.clear();
+        m_changedFrom = -HUGE_VAL;
         changed = true;
     }
-    for (const auto &b : std::as_const(r.blocks)) {
-        // Following appends only the new lines; small pieces are joined to
-        // the last block so that a day of seconds stays a few blocks.
-        if (!m_live.isEmpty() && m_live.last()->size() + b->size() <= RowsPerBlock &&
-            b->firstTime() >= m_live.last()->lastTime())
-            m_live.last() = SampleBlock::joined(*m_live.last(), *b);
-        else
-            m_live.append(b);
+    if (!r.blocks.isEmpty()) {
+        // Following appends only the new lines.
+        if (r.replacesLast && !m_live.isEmpty())
+            m_live.removeLast();
+        m_changedFrom = std::min(m_changedFrom, r.blocks.first()->firstTime());
+        m_live += r.blocks;
         changed = true;
     }
     if (changed)
-        rejoin();
+        rejoin(false);
     if (!r.step.issues.isEmpty()) {
         keep(m_liveIssues, r.step.issues);
         emit noticesChanged();
@@ -271,8 +289,10 @@ bool TrendSource::liveInSpan() const
     return m_live.isEmpty() || m_live.first()->firstTime() < m_spanEnd;
 }
 
-void TrendSource::rejoin()
+void TrendSource::rejoin(bool whole)
 {
+    if (whole)
+        m_changedFrom = -HUGE_VAL;
     m_joined.clear();
     const QString live = samePath(m_follower.path());
     for (auto it = m_files.cbegin(); it != m_files.cend(); ++it)
@@ -286,7 +306,6 @@ void TrendSource::rejoin()
     m_sampleCount = 0;
     for (const auto &b : std::as_const(m_joined))
         m_sampleCount += b->size();
-    ++m_dataGeneration;
     emit dataChanged();
 }
 
@@ -305,8 +324,11 @@ void TrendSource::requestView(double from, double to, int pixels)
         return;
     }
     m_viewPending = false;
-    m_viewGeneration = m_dataGeneration;
-    m_viewWatcher.setFuture(QtConcurrent::run(&reduce, m_joined, from, to, pixels));
+    // Only the pixel columns from the first changed sample on are reduced
+    // again; with nothing changed and the same span, none.
+    m_viewWatcher.setFuture(
+        QtConcurrent::run(&reduceChanged, m_joined, m_view, from, to, pixels, m_changedFrom));
+    m_changedFrom = HUGE_VAL;
 }
 
 void TrendSource::viewFinished()

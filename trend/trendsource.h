@@ -92,6 +92,7 @@ private:
         RecordFollower follower;
         RecordFollower::Step step;
         Blocks blocks;
+        bool replacesLast = false; // blocks.first() is the last live block with lines added
     };
 
     void startLoad(const LoadRequest &request);
@@ -99,7 +100,8 @@ private:
     void loadFinished();
     void followFinished();
     void viewFinished();
-    void rejoin();
+    // whole: more than lines appended to the followed file changed.
+    void rejoin(bool whole = true);
     bool liveInSpan() const;
     static LoadResult load(RecordCache *cache, const QString &prefix, const QString &extension,
                            const LoadRequest &request, const QString &skipPath);
@@ -111,7 +113,9 @@ private:
     Blocks m_live;                  // the followed file
     Blocks m_joined;
     qint64 m_sampleCount = 0;
-    quint64 m_dataGeneration = 0;
+    // The earliest sample time changed since the last view was asked for:
+    // -infinity for anything but appended lines, infinity for no change.
+    double m_changedFrom = -std::numeric_limits<double>::infinity();
     double m_spanStart = 0;
     double m_loadedEnd = 0;
     // The end of the loaded span: a file being written that starts after
@@ -134,7 +138,6 @@ private:
     bool m_viewPending = false;
     double m_viewFrom = 0, m_viewTo = 0;
     int m_viewPixels = 0;
-    quint64 m_viewGeneration = 0; // data generation the running view was made from
     ReducedView m_view;
 };
 

@@ -19,7 +19,9 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <qcustomplot.h>
 
 namespace kelmar {
@@ -49,6 +51,8 @@ constexpr double PanStep = 0.1;
 constexpr double ZoomStep = 1.25;
 // Share of a curve's range left free above and below it.
 constexpr double ValueMargin = 0.05;
+// While following, the longest wait (seconds) before new lines are drawn.
+constexpr double FollowPauseLongest = 5;
 // The longest span: a month of records.
 constexpr int MaxHours = 31 * 24;
 
@@ -62,6 +66,78 @@ QPen curvePen(int k)
         c = c.lighter(150);
     return QPen(c, 0);
 }
+
+// A curve with more points than the plot has pixel columns (the per-pixel
+// least and greatest values, or dense raw samples) is drawn as one vertical
+// bar per pixel column, reaching to the bar before it so the curve stays
+// joined. The plot's own line drawing strokes every jump between a column's
+// least and greatest value pixel by pixel, and twelve curves of a month
+// took it twice as long per frame as the bars, which are plain rectangle fills. Sparse points
+// keep the plot's lines, which slope between samples.
+class ColumnGraph : public QCPGraph
+{
+public:
+    using QCPGraph::QCPGraph;
+
+protected:
+    void draw(QCPPainter *painter) override
+    {
+        QCPAxis *keys = keyAxis();
+        QCPAxis *values = valueAxis();
+        if (!keys || !values || mDataContainer->isEmpty())
+            return;
+        const QRect clip = clipRect();
+        auto begin = mDataContainer->findBegin(keys->range().lower);
+        auto end = mDataContainer->findEnd(keys->range().upper);
+        if (end - begin <= clip.width()) {
+            QCPGraph::draw(painter);
+            return;
+        }
+        const QColor colour = pen().color();
+        // Pixel rows as doubles clamped near the plot first: a far-off value
+        // must not overflow an int.
+        auto row = [&](double v) {
+            return int(std::floor(std::clamp(values->coordToPixel(v), clip.top() - 2.0,
+                                             clip.bottom() + 2.0)));
+        };
+        bool joined = false; // a bar drawn in the previous column, no break since
+        int x = 0, top = 0, bottom = 0, lastTop = 0, lastBottom = 0;
+        bool open = false; // a bar being gathered for column x
+        auto flush = [&] {
+            if (!open)
+                return;
+            int t = top, b = bottom;
+            if (joined) {
+                t = std::min(t, lastBottom);
+                b = std::max(b, lastTop);
+            }
+            painter->fillRect(QRect(x, t, 1, b - t + 1), colour);
+            lastTop = top;
+            lastBottom = bottom;
+            joined = true;
+            open = false;
+        };
+        for (auto it = begin; it != end; ++it) {
+            if (std::isnan(it->value)) {
+                flush();
+                joined = false;
+                continue;
+            }
+            const int px = int(std::floor(keys->coordToPixel(it->key)));
+            const int py = row(it->value);
+            if (open && px == x) {
+                top = std::min(top, py);
+                bottom = std::max(bottom, py);
+                continue;
+            }
+            flush();
+            x = px;
+            top = bottom = py;
+            open = true;
+        }
+        flush();
+    }
+};
 
 QString valueText(double v)
 {
@@ -198,6 +274,11 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     chooseAxis(0);
     m_plot->xAxis->setRange(clock.now().toSecsSinceEpoch() - 3600, clock.now().toSecsSinceEpoch());
 
+    m_followPause.setSingleShot(true);
+    connect(&m_followPause, &QTimer::timeout, this, [this] {
+        if (std::exchange(m_followDue, false))
+            dataChanged();
+    });
     connect(&m_source, &TrendSource::dataChanged, this, &TrendWindow::dataChanged);
     connect(&m_source, &TrendSource::noticesChanged, this, &TrendWindow::noticesChanged);
     connect(&m_source, &TrendSource::viewReady, this, &TrendWindow::viewReady);
@@ -242,7 +323,7 @@ void TrendWindow::buildCurves()
 {
     const QSignalBlocker block(m_curves);
     for (int k = 0; k < RecordValueCount; ++k) {
-        QCPGraph *g = m_plot->addGraph(m_plot->xAxis, m_axes[size_t(k)]);
+        QCPGraph *g = new ColumnGraph(m_plot->xAxis, m_axes[size_t(k)]);
         g->setPen(curvePen(k));
         g->setLineStyle(QCPGraph::lsLine);
         g->setAdaptiveSampling(false); // the points are reduced already
@@ -275,6 +356,11 @@ void TrendWindow::chooseAxis(int curve)
     for (int k = 0; k < RecordValueCount; ++k)
         m_axes[size_t(k)]->setVisible(k == curve);
     m_axes[size_t(curve)]->setLabel(m_plot->graph(curve)->name());
+    // The curve of the shown axis is drawn last, over the others: in a
+    // month a curve that swings within the hour is a band that hides
+    // those beneath it.
+    QCPGraph *chosen = m_plot->graph(curve);
+    chosen->setLayer(chosen->layer());
     m_plot->axisRect()->setRangeDragAxes(m_plot->xAxis, m_axes[size_t(curve)]);
     m_plot->axisRect()->setRangeZoomAxes(m_plot->xAxis, m_axes[size_t(curve)]);
     m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
@@ -350,13 +436,25 @@ void TrendWindow::dataChanged()
     }
     m_stale = false;
     if (m_follow->isChecked() && !m_source.isLoading() && m_source.sampleCount() > 0) {
+        // New lines are shown at most once per pixel column's time, and at
+        // least every few seconds: over a day a pixel is two minutes, and
+        // drawing every second's line would cost a frame per second.
+        const QCPRange x = m_plot->xAxis->range();
+        const double column = x.size() / std::max(1, m_plot->axisRect()->width());
+        if (m_followPause.isActive()) {
+            m_followDue = true;
+            return;
+        }
+        m_followPause.start(int(std::clamp(column, 1.0, FollowPauseLongest) * 1000));
         // The span keeps its width and ends now, or at the newest line when
         // the records run ahead of the clock.
-        const double width = m_plot->xAxis->range().size();
+        // It moves by whole pixel columns: between moves only the newest
+        // column takes new lines, and only it is reduced and drawn again.
         const double end = std::max(double(m_clock.now().toSecsSinceEpoch()),
                                     m_source.lastTime() + 1);
-        if (end > m_plot->xAxis->range().upper) {
-            m_plot->xAxis->setRange(end - width, end); // asks for the view
+        if (end > x.upper) {
+            const double step = std::ceil((end - x.upper) / column) * column;
+            m_plot->xAxis->setRange(x.lower + step, x.upper + step); // asks for the view
             return;
         }
     }
@@ -376,6 +474,8 @@ void TrendWindow::requestView()
 void TrendWindow::viewReady()
 {
     const ReducedView &v = m_source.view();
+    if (v.unchanged)
+        return; // lines came in, yet every pixel column shows what it showed
     for (int k = 0; k < RecordValueCount; ++k) {
         m_plot->graph(k)->setData(v.keys[size_t(k)], v.values[size_t(k)], true);
         m_curves->item(k)->setHidden(!v.hasData[size_t(k)]);

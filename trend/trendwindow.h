@@ -3,6 +3,7 @@
 #include "trendsource.h"
 
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -95,6 +96,8 @@ private:
     bool m_stale = false;         // data came while the window was hidden
     bool m_valuesByHand = false;  // value zoom of the user, kept until Home
     bool m_spanPending = false;   // a load ended: its span is shown whole
+    QTimer m_followPause;         // new lines were just shown while following
+    bool m_followDue = false;     // lines came during the pause
     int m_axisCurve = 0;
     QString m_exportNotice;
 

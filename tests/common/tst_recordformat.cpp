@@ -1,6 +1,9 @@
 #include "recordformat.h"
 
 #include <QLocale>
+#include <charconv>
+#include <cmath>
+#include <cstring>
 #include <QTest>
 
 using namespace kelmar;
@@ -120,6 +123,36 @@ private slots:
         QFETCH(double, seconds);
         QFETCH(bool, reachable);
         QCOMPARE(recordIntervalReachable(seconds), reachable);
+    }
+
+    // A value field reads as the nearest double, bit for bit as the C++
+    // library's conversion gives it, or is refused.
+    void parseValue_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("empty: no reading") << QByteArray() << true;
+        for (const char *good : {"0", "-0", "123.45", "-5", "-5.1234", "16841711", "0.1", "1.1",
+                                 "230.3", "49.99", "999999999999999", "12345678901.2345",
+                                 "-922337203685477.5808", "1234567890123456", "1.", ".5", "-.5"})
+            QTest::newRow(good) << QByteArray(good) << true;
+        for (const char *bad : {"-", ".", "-.", "1e5", "12,5", " 1", "1 ", "+1", "1.2.3", "--1",
+                                "\xae\xc9\xb6\xa1"}) // Big5 "時間"
+            QTest::newRow(bad) << QByteArray(bad) << false;
+    }
+    void parseValue()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(bool, ok);
+        double value = 0;
+        QCOMPARE(parseRecordValue(field, value), ok);
+        double expected = 0;
+        if (ok && field.isEmpty()) {
+            QVERIFY(std::isnan(value));
+        } else if (ok) {
+            std::from_chars(field.constBegin(), field.constEnd(), expected);
+            QCOMPARE(std::memcmp(&value, &expected, sizeof value), 0);
+        }
     }
 };
 

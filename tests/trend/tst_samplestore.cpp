@@ -38,6 +38,8 @@ private slots:
     void spikeVisibleInAMonth();
     void spans_data();
     void spans();
+    void appendedLines_data();
+    void appendedLines();
     void cacheParsesOnce();
 };
 
@@ -157,6 +159,54 @@ void TestSampleStore::spans()
         QCOMPARE(int(v.keys[0].size()), points);
     QCOMPARE(gaps(v.values[0]), breaks);
     QVERIFY(std::is_sorted(v.keys[0].cbegin(), v.keys[0].cend()));
+}
+
+// Lines appended while following are reduced only from their pixel column
+// on; the result must be the whole reduction's, point for point.
+void TestSampleStore::appendedLines_data()
+{
+    QTest::addColumn<int>("before");   // lines already reduced
+    QTest::addColumn<int>("appended"); // lines added after them
+    QTest::addColumn<int>("pause");    // seconds without lines between
+    QTest::addColumn<bool>("unchanged");
+    QTest::newRow("a line into the newest column") << 20000 << 1 << 0 << false;
+    QTest::newRow("a minute after a pause: a break, then the line") << 20000 << 60 << 3000 << false;
+    QTest::newRow("nothing new") << 20000 << 0 << 0 << true;
+    QTest::newRow("few lines: every sample") << 300 << 5 << 0 << false;
+}
+
+void TestSampleStore::appendedLines()
+{
+    QFETCH(int, before);
+    QFETCH(int, appended);
+    QFETCH(int, pause);
+    QFETCH(bool, unchanged);
+    const double t0 = epoch(QDate(2025, 3, 6), QTime(0, 0));
+    RecordSeries old, added;
+    std::array<double, RecordValueCount> row;
+    for (int i = 0; i < before + appended; ++i) {
+        row.fill(std::nan(""));
+        row[0] = (i * 7919) % 1000 / 10.0; // noisy
+        row[1] = i % 5000 < 4000 ? i : std::nan(""); // a rising line with gaps
+        (i < before ? old : added).append(t0 + i + (i < before ? 0 : pause), row);
+    }
+    const Blocks first = makeBlocks(old);
+    const Blocks all = first + makeBlocks(added);
+    const double to = t0 + 30000 + pause;
+    const ReducedView previous = reduce(first, t0, to, 500);
+    const double changed = appended > 0 ? added.times.first() : HUGE_VAL;
+    const ReducedView v = reduceChanged(all, previous, t0, to, 500, changed);
+    const ReducedView whole = reduce(all, t0, to, 500);
+    QCOMPARE(v.unchanged, unchanged);
+    QCOMPARE(v.raw, whole.raw);
+    for (int k : {0, 1, 2}) {
+        QCOMPARE(v.hasData[size_t(k)], whole.hasData[size_t(k)]);
+        QCOMPARE(v.keys[size_t(k)], whole.keys[size_t(k)]);
+        QCOMPARE(gaps(v.values[size_t(k)]), gaps(whole.values[size_t(k)]));
+        for (int i = 0; i < v.values[size_t(k)].size(); ++i)
+            QVERIFY(v.values[size_t(k)][i] == whole.values[size_t(k)][i] ||
+                    std::isnan(whole.values[size_t(k)][i]));
+    }
 }
 
 void TestSampleStore::cacheParsesOnce()
