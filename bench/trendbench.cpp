@@ -5,9 +5,10 @@
 // files come from the cache), zoom and pan steps until the new reduction
 // is drawn, the CPU share while following a file that grows every second,
 // peak memory; and a plain awk pass over the same files as the floor.
-// Three kinds of files: "mixed" (six curves of every field kind, two off),
-// "twelve" (all twelve curves with values) and "noisy" (six curves of
-// random values, each pixel column a full-height stroke). The longest stall
+// Four kinds of files: "mixed" (six curves of every field kind, two off),
+// "twelve" (all twelve curves with values), "noisy" (six curves of
+// random values, each pixel column a full-height stroke) and "plant" (six
+// meters' values that follow the working day, as a plant records them). The longest stall
 // of the UI thread is measured by a timer that should fire every 5 ms.
 // Usage: kelmar_trendbench [folder for the generated files] [kind]
 //        kelmar_trendbench --span <hours> <folder> [grab.png]
@@ -52,6 +53,28 @@ double noise(qint64 n, int k)
 QString Kind = QStringLiteral("mixed");
 const char *Phase = "start";
 
+// Six values as a plant's meters give them: a voltage and a current that
+// follow the working day, a cold-room temperature, an energy counter, the
+// mains frequency and a power factor, each with a little noise.
+QString plantValue(int k, qint64 n, double r)
+{
+    const double day = 2 * M_PI * double(n % 86400) / 86400;
+    switch (k) {
+    case 0:
+        return QString::number(220 + 3 * std::sin(day) + 0.3 * r, 'f', 1);
+    case 1:
+        return QString::number(12 + 6 * std::max(0.0, std::sin(day - M_PI / 3)) + 0.2 * r, 'f', 2);
+    case 2:
+        return QString::number(-18 + 2 * std::sin(day + 1) + 0.2 * r, 'f', 1);
+    case 3:
+        return QString::number(16841711 + n / 10);
+    case 4:
+        return QString::number(50 + 0.03 * r, 'f', 2);
+    default:
+        return QString::number(0.95 - 0.03 * std::sin(day) + 0.005 * r, 'f', 3);
+    }
+}
+
 QByteArray hourLines(const QDateTime &hour)
 {
     if (Kind != QStringLiteral("mixed")) {
@@ -59,12 +82,15 @@ QByteArray hourLines(const QDateTime &hour)
         out.reserve(3600 * 130);
         const qint64 base = hour.toSecsSinceEpoch() - First.toSecsSinceEpoch();
         const bool twelve = Kind == QStringLiteral("twelve");
+        const bool plant = Kind == QStringLiteral("plant");
         for (int i = 0; i < 3600; ++i) {
             const qint64 n = base + i;
             QStringList f;
             for (int k = 0; k < (twelve ? RecordValueCount : 6); ++k) {
                 const double r = noise(n, k);
-                if (!twelve)
+                if (plant)
+                    f << plantValue(k, n, r);
+                else if (!twelve)
                     f << QString::number((k % 2 ? -1000 : 220) + 40 * r, 'f', k % 3 + 1);
                 else if (k % 3 == 0)
                     f << QString::number(100 * (k + 1) + 20 * std::sin(n / (300.0 + 50 * k)) + r, 'f', 2);

@@ -55,6 +55,8 @@ constexpr double ValueMargin = 0.05;
 constexpr double FollowPauseLongest = 5;
 // The longest span: a month of records.
 constexpr int MaxHours = 31 * 24;
+// How much of their colour the curves whose axis is not shown keep, in %.
+constexpr int OtherCurveShare = 25;
 
 // The second value of a slot is drawn lighter. Thin solid lines without
 // antialiasing: dashed or antialiased lines over thousands of points take
@@ -356,11 +358,26 @@ void TrendWindow::chooseAxis(int curve)
     for (int k = 0; k < RecordValueCount; ++k)
         m_axes[size_t(k)]->setVisible(k == curve);
     m_axes[size_t(curve)]->setLabel(m_plot->graph(curve)->name());
-    // The curve of the shown axis is drawn last, over the others: in a
-    // month a curve that swings within the hour is a band that hides
-    // those beneath it.
-    QCPGraph *chosen = m_plot->graph(curve);
-    chosen->setLayer(chosen->layer());
+    // The curve of the shown axis is drawn over the others, which stay as
+    // faint context: with an axis each, every curve fills the plot's height,
+    // and in a month a curve that swings within the day is a band that
+    // would hide those beneath it.
+    if (!m_plot->layer(QStringLiteral("chosen")))
+        m_plot->addLayer(QStringLiteral("chosen"), m_plot->layer(QStringLiteral("main")),
+                         QCustomPlot::limAbove);
+    for (int k = 0; k < RecordValueCount; ++k) {
+        QCPGraph *g = m_plot->graph(k);
+        QPen pen = curvePen(k);
+        if (k != curve) {
+            // Mixed with the white background rather than translucent:
+            // blending a month of bars costs a frame tens of milliseconds.
+            const QColor c = pen.color();
+            auto faint = [](int v) { return 255 - (255 - v) * OtherCurveShare / 100; };
+            pen.setColor(QColor(faint(c.red()), faint(c.green()), faint(c.blue())));
+        }
+        g->setPen(pen);
+        g->setLayer(QLatin1String(k == curve ? "chosen" : "main"));
+    }
     m_plot->axisRect()->setRangeDragAxes(m_plot->xAxis, m_axes[size_t(curve)]);
     m_plot->axisRect()->setRangeZoomAxes(m_plot->xAxis, m_axes[size_t(curve)]);
     m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
