@@ -5,7 +5,7 @@ KELMAR_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libqcustomplot-dev
-  libmodbus-dev socat python3-pymodbus
+  libmodbus-dev socat python3-pymodbus python3-serial python3-serial-asyncio
   libmosquitto-dev mosquitto mosquitto-clients openssl
   clang libclang-rt-14-dev
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2

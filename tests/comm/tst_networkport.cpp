@@ -456,7 +456,7 @@ private slots:
     {
         const QString python = QStandardPaths::findExecutable("python3", {"/usr/bin"});
         QProcess probe;
-        probe.start(python, {"-c", "import pymodbus"});
+        probe.start(python, {"-c", "from pymodbus.server import StartTcpServer"});
         if (python.isEmpty() || !probe.waitForFinished(20000) || probe.exitCode() != 0)
             QSKIP("python3-pymodbus is not installed");
         PortTarget t;
