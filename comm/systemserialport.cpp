@@ -3,7 +3,9 @@
 #include "comportmap.h"
 
 #ifndef Q_OS_WIN
+#include <cerrno>
 #include <sys/file.h>
+#include <unistd.h>
 #endif
 
 namespace kelmar {
@@ -139,11 +141,33 @@ bool SystemSerialPort::Output(const QByteArray &bytes)
 {
     if (!PortOpen())
         return false;
-    if (m_port.write(bytes) != bytes.size())
+    QByteArray rest = bytes;
+#ifndef Q_OS_WIN
+    // A request is a few bytes and fits the driver's buffer. Written straight
+    // to the device it leaves at once, and the port's write watch is not
+    // switched on and off again, which costs two extra passes of the event
+    // loop per transaction. What the driver does not take now, and anything
+    // behind bytes still queued, goes the buffered way.
+    if (m_port.bytesToWrite() == 0) {
+        const int fd = int(m_port.handle());
+        while (!rest.isEmpty()) {
+            const ssize_t n = ::write(fd, rest.constData(), size_t(rest.size()));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                break;
+            if (n < 0)
+                return false;
+            rest.remove(0, n);
+        }
+        if (rest.isEmpty())
+            return true;
+    }
+#endif
+    if (m_port.write(rest) != rest.size())
         return false;
     // Out now rather than at the next pass of the event loop: the request
-    // leaves when the caller starts its reply wait, and the process wakes
-    // once less per transaction.
+    // leaves when the caller starts its reply wait.
     m_port.flush();
     return true;
 }
