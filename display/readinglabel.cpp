@@ -4,6 +4,10 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
+#include <iterator>
+#include <string>
+
 namespace kelmar {
 
 namespace {
@@ -27,6 +31,32 @@ double drawnWidth(const QFont &font, const QString &text)
 double digitHeight(const QFont &font)
 {
     return QFontMetricsF(font).tightBoundingRect(QStringLiteral("0123456789")).height();
+}
+
+// What readings are made of.
+constexpr char16_t ReadingAlphabet[] = u"0123456789.-+";
+// Room kept for kerning and overhang when characters are measured one by
+// one instead of as a whole reading.
+constexpr double SafetyShare = 1.1;
+
+// The most reading characters that fit a field at the font whatever they
+// are: such readings need no measuring, which costs a shaping each time.
+int safeReadingLength(const QFont &font, int fieldWidth)
+{
+    double widest = 0;
+    for (const char16_t c : ReadingAlphabet)
+        if (c)
+            widest = qMax(widest, drawnWidth(font, QString(QChar(c))));
+    const double room = fieldWidth - 2 * ReadingSideMargin;
+    return widest > 0 && room > 0 ? int(room / (widest * SafetyShare)) : 0;
+}
+
+bool onlyReadingCharacters(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        return std::char_traits<char16_t>::find(ReadingAlphabet, std::size(ReadingAlphabet) - 1,
+                                                c.unicode()) != nullptr;
+    });
 }
 
 } // namespace
@@ -57,13 +87,20 @@ ReadingLabel::ReadingLabel(QWidget *parent) : QLabel(parent)
 
 void ReadingLabel::setReading(const QString &text)
 {
+    if (text == this->text())
+        return;
     setText(text);
     refit();
 }
 
 void ReadingLabel::refit()
 {
-    m_fit = fitReading(font(), text(), contentsRect().width());
+    const QString t = text();
+    if (m_safeLength < 0)
+        m_safeLength = safeReadingLength(font(), contentsRect().width());
+    m_fit = t.size() <= m_safeLength && onlyReadingCharacters(t)
+                ? ReadingFit{font(), true}
+                : fitReading(font(), t, contentsRect().width());
     // The whole value stays within reach when the field cannot show it.
     setToolTip(m_fit.fits ? QString() : text());
     update();
@@ -87,14 +124,17 @@ void ReadingLabel::paintEvent(QPaintEvent *)
 void ReadingLabel::resizeEvent(QResizeEvent *event)
 {
     QLabel::resizeEvent(event);
+    m_safeLength = -1;
     refit();
 }
 
 void ReadingLabel::changeEvent(QEvent *event)
 {
     QLabel::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
+        m_safeLength = -1;
         refit();
+    }
 }
 
 } // namespace kelmar

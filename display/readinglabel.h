@@ -46,6 +46,9 @@ private:
     void refit();
 
     ReadingFit m_fit;
+    // Readings this short fit at the design size; -1 until measured for the
+    // current font and size.
+    int m_safeLength = -1;
 };
 
 } // namespace kelmar

@@ -478,6 +478,10 @@ private slots:
             row("B bottom: widest reading", "B", 1, widest, false);
             row("B bottom: 32-bit counter", "B", 1, QStringLiteral("16777217"), true);
             row("B bottom: 16 digits", "B", 1, QStringLiteral("-1099511627.7760"), true);
+            // Short readings of the widest digit, around the length up to
+            // which readings are taken as fitting without measuring.
+            for (const char *eights : {"-888.8", "8888888", "-8888.888", "88888888888"})
+                row(eights, "B", 1, QString::fromLatin1(eights), true);
         }
         QTest::newRow("initial fields: widest, item 0") << ""
                                                         << "" << 0 << widest << true;
