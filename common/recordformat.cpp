@@ -184,10 +184,16 @@ QString recordFileName(const QString &folder, const QString &stamp, const QStrin
 
 bool newFileDue(const QString &stamp, const QDateTime &now)
 {
-    const QDateTime started = parseRecordStamp(stamp);
-    if (!started.isValid())
+    // Read as written, date and time apart: asked every second, and a local
+    // date-time would look the time zone up each time.
+    if (stamp.size() != qsizetype(sizeof(RecordStampFormat) - 1))
         return false;
-    return started.date() != now.date() || started.time().hour() != now.time().hour();
+    constexpr qsizetype DateLength = 10; // "yyyy-MM-dd"
+    const QDate day = QDate::fromString(stamp.left(DateLength), u"yyyy-MM-dd");
+    const QTime started = QTime::fromString(stamp.mid(DateLength + 1), u"HHmm");
+    if (!day.isValid() || !started.isValid() || stamp.at(DateLength) != u'-')
+        return false;
+    return day != now.date() || started.hour() != now.time().hour();
 }
 
 bool recordIntervalReachable(double seconds)

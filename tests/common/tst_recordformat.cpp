@@ -99,6 +99,9 @@ private slots:
         QTest::newRow("clock set back")
             << "2025-03-06-1005" << QDateTime(d, QTime(9, 59, 0)) << true;
         QTest::newRow("no stamp") << "" << QDateTime(d, QTime(11, 0, 0)) << false;
+        QTest::newRow("unreadable hour") << "2025-03-06-2505" << QDateTime(d, QTime(11, 0, 0))
+                                         << false;
+        QTest::newRow("no date") << "2025-02-30-1005" << QDateTime(d, QTime(11, 0, 0)) << false;
     }
     void newFileDue()
     {
