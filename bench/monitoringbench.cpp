@@ -9,7 +9,9 @@
 //
 // With --windows the run is the program's own: the main window started as
 // the operator does (connect, start, recording on), the display window shown
-// and drawn. Without a display it runs itself again under xvfb-run.
+// and drawn. Without a display it runs itself again under xvfb-run. It then
+// runs a bare label window that wakes and redraws as often as the program
+// did, for as long: what waking and drawing alone cost on this machine.
 
 #include "clock.h"
 #include "intervaltimer.h"
@@ -32,6 +34,7 @@
 #include <QFileInfo>
 #include <QEventLoop>
 #include <QTest>
+#include <QLabel>
 #include <QTimer>
 
 #include <algorithm>
@@ -59,6 +62,56 @@ void runEvents(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// Counts the redraws of whole windows: one per pass that paints anything.
+class RedrawCounter : public QObject
+{
+public:
+    int redraws = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::UpdateRequest && watched->isWidgetType()
+            && static_cast<QWidget *>(watched)->isWindow())
+            ++redraws;
+        return false;
+    }
+};
+
+// Voluntary switches of the calling thread: how often it slept and woke.
+long threadWakeups()
+{
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return u.ru_nvcsw;
+}
+
+// What the machine charges for waking and redrawing alone: a bare label
+// window whose thread wakes and redraws as often as the program's did.
+double floorCpuPercent(int seconds, double wakeupsPerSecond, double redrawsPerSecond)
+{
+    QLabel bare;
+    bare.resize(300, 60);
+    bare.show();
+    runEvents(1000);
+    QTimer wake;
+    wake.setTimerType(Qt::PreciseTimer);
+    long ticks = 0;
+    QObject::connect(&wake, &QTimer::timeout, [&] {
+        ++ticks;
+        // Redraws spread evenly over the wake-ups.
+        if (long(ticks * redrawsPerSecond / wakeupsPerSecond)
+            != long((ticks - 1) * redrawsPerSecond / wakeupsPerSecond))
+            bare.setText(QString::number(ticks));
+    });
+    wake.start(std::max(1, int(1000 / std::max(1.0, wakeupsPerSecond))));
+    QElapsedTimer run;
+    run.start();
+    const double cpuStart = test::processCpuSeconds();
+    runEvents(seconds * 1000);
+    return 100.0 * (test::processCpuSeconds() - cpuStart) / (run.elapsed() / 1000.0);
 }
 
 // The same program under a virtual display of the operators' screen size.
@@ -161,16 +214,41 @@ int main(int argc, char *argv[])
     // The first seconds draw every window for the first time; the figures
     // are for monitoring as it goes on.
     runEvents(5000);
+    RedrawCounter redraws;
+    app->installEventFilter(&redraws);
+    const long mainWakeupsStart = threadWakeups();
     QElapsedTimer run;
     run.start();
     const double cpuStart = test::processCpuSeconds();
+    rusage usageBefore{};
+    getrusage(RUSAGE_SELF, &usageBefore);
     runEvents(seconds * 1000 + 500);
     const double wall = run.elapsed() / 1000.0;
     const double cpu = test::processCpuSeconds() - cpuStart;
+    rusage usageAfter{};
+    getrusage(RUSAGE_SELF, &usageAfter);
+    auto secondsOf = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    const double user = secondsOf(usageAfter.ru_utime) - secondsOf(usageBefore.ru_utime);
+    const double system = secondsOf(usageAfter.ru_stime) - secondsOf(usageBefore.ru_stime);
+    // Each sleep of a thread and each wake-up is one voluntary switch: the
+    // count shows how often the program woke, whatever one wake-up costs on
+    // this machine.
+    const double wakeups = double(usageAfter.ru_nvcsw - usageBefore.ru_nvcsw) / wall;
+    const double mainWakeups = double(threadWakeups() - mainWakeupsStart) / wall;
+    app->removeEventFilter(&redraws);
+    const double redrawRate = redraws.redraws / wall;
     const bool tickStuck = session.pollTickRunning();
     const bool masterBusy = session.modbus().busy();
     const QString notices = session.noticeText();
     session.stop();
+    // With the program's windows out of the way, the same wake-ups and
+    // redraws with nothing else.
+    double floor = -1;
+    if (windows) {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            w->hide();
+        floor = floorCpuPercent(seconds, mainWakeups, redrawRate);
+    }
 
     // A run across a full hour records into two files: all of them count,
     // in the order of their stamps.
@@ -226,6 +304,12 @@ int main(int argc, char *argv[])
                 windows ? ", windows shown" : "");
     std::printf("CPU %.3f s = %.2f %% of the wall time (target at most 0.4 %%)\n", cpu,
                 100.0 * cpu / wall);
+    std::printf("  of which user %.3f s, system %.3f s; %.1f wake-ups a second\n", user, system,
+                wakeups);
+    if (windows)
+        std::printf("  window redraws %.1f a second, main thread wake-ups %.1f a second; a bare "
+                    "window doing only that: %.2f %%\n",
+                    redrawRate, mainWakeups, floor);
     std::printf("peak resident memory %.1f MB (target at most 45 MB)\n", u.ru_maxrss / 1024.0);
     std::printf("record lines %d (%d empty, before the first tick ended), record timer ticks "
                 "%d (target equal)\n",
