@@ -142,14 +142,14 @@ void TrendSource::startLoad(const LoadRequest &request)
     }
     m_loadPending = false;
     m_runningLoad = request;
-    m_loadWatcher.setFuture(QtConcurrent::run(&TrendSource::load, &m_cache, m_prefix, m_extension,
-                                              request, samePath(m_follower.path())));
+    m_loadWatcher.setFuture(QtConcurrent::run(&TrendSource::load, &m_cache, &m_parsers, m_prefix,
+                                              m_extension, request, samePath(m_follower.path())));
     emit loadingChanged(true);
 }
 
-TrendSource::LoadResult TrendSource::load(RecordCache *cache, const QString &prefix,
-                                          const QString &extension, const LoadRequest &request,
-                                          const QString &skipPath)
+TrendSource::LoadResult TrendSource::load(RecordCache *cache, QThreadPool *parsers,
+                                          const QString &prefix, const QString &extension,
+                                          const LoadRequest &request, const QString &skipPath)
 {
     LoadResult r;
     r.from = seconds(request.from);
@@ -182,11 +182,8 @@ TrendSource::LoadResult TrendSource::load(RecordCache *cache, const QString &pre
         if (samePath(e.path) != skipPath)
             toRead.append(e);
     }
-    // Files are parsed side by side, on a pool of their own so that this
-    // worker's waiting cannot hold up the threads they need.
-    static QThreadPool parsers;
     const QList<RecordCache::Entry> read = QtConcurrent::blockingMapped(
-        &parsers, toRead, [cache](const RecordFileEntry &e) { return cache->get(e.path, e.start); });
+        parsers, toRead, [cache](const RecordFileEntry &e) { return cache->get(e.path, e.start); });
     for (int i = 0; i < toRead.size(); ++i) {
         r.files.insert(samePath(toRead[i].path), read[i].blocks);
         r.issues += read[i].issues;

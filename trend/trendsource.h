@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QFutureWatcher>
+#include <QThreadPool>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -103,12 +104,19 @@ private:
     // whole: more than lines appended to the followed file changed.
     void rejoin(bool whole = true);
     bool liveInSpan() const;
-    static LoadResult load(RecordCache *cache, const QString &prefix, const QString &extension,
-                           const LoadRequest &request, const QString &skipPath);
+    static LoadResult load(RecordCache *cache, QThreadPool *parsers, const QString &prefix,
+                           const QString &extension, const LoadRequest &request,
+                           const QString &skipPath);
 
     QString m_prefix;
     QString m_extension;
     RecordCache m_cache;
+    // Files are parsed side by side, on a pool of their own so that the
+    // loading worker's waiting cannot hold up the threads they need. It
+    // ends with this object, while the application still runs: a pool left
+    // to the end of the process stopped its threads after the rest of the
+    // program was gone, and on Windows that crashed or hung the exit.
+    QThreadPool m_parsers;
     QHash<QString, Blocks> m_files; // loaded, by path
     Blocks m_live;                  // the followed file
     Blocks m_joined;
