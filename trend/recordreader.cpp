@@ -327,10 +327,11 @@ RecordFileData readRecordFile(const QString &path, const QDateTime &start)
     QList<RecordIssue> lineIssues;
     // In pieces: the file's text is never held whole beside its values.
     r.series.reserve(int(std::min<qint64>(f.size() / 64 + 1, 2000000)));
-    // One buffer per worker for all files: a fresh one per file cost more
-    // in page faults than the reading itself.
-    thread_local QByteArray buffer;
-    buffer.resize(qsizetype(std::min<qint64>(RecordReadPiece, f.size() + 1)));
+    // A buffer of the file's size, up to one piece. It is not kept per
+    // thread between files: such a buffer's clean-up at the end of the
+    // process crashed the Windows build there.
+    QByteArray buffer(qsizetype(std::min<qint64>(RecordReadPiece, f.size() + 1)),
+                      Qt::Uninitialized);
     for (;;) {
         const qint64 n = f.read(buffer.data(), buffer.size());
         if (n <= 0)

@@ -113,9 +113,8 @@ private:
     RecordCache m_cache;
     // Files are parsed side by side, on a pool of their own so that the
     // loading worker's waiting cannot hold up the threads they need. It
-    // ends with this object, while the application still runs: a pool left
-    // to the end of the process stopped its threads after the rest of the
-    // program was gone, and on Windows that crashed or hung the exit.
+    // ends with this object, while the application still runs, not at the
+    // end of the process after the rest of the program is gone.
     QThreadPool m_parsers;
     QHash<QString, Blocks> m_files; // loaded, by path
     Blocks m_live;                  // the followed file
