@@ -116,24 +116,29 @@ Form1::Form1(const QString &programDir, Clock &clock, MeterLine::TransportFactor
         if (m_form3)
             m_form3->setNotice(t);
     });
-    // A slot's two values reach the display together, when its reading is
-    // complete: one redraw of the display window per slot, not per value.
+    // A tick's readings and marks reach the display together when the tick
+    // ends: the display is redrawn once a tick, not once a slot. The values
+    // are the session's at once (record line, publishing); only the drawing
+    // waits, a fraction of the polling interval.
     connect(s, &Session::readingChanged, this, [this](int k, int item, const QString &t) {
-        if (item == 0 && m_session->pollTickRunning() && m_session->meterSlot(k).hasSecondValue()) {
-            m_heldFirstValue[k - 1] = t;
+        if (m_session->pollTickRunning()) {
+            m_heldValues[k - 1][item] = t;
             return;
         }
-        showHeldValue(k);
+        m_heldValues[k - 1][item].reset();
         form3()->setReading(k, item, t);
     });
-    connect(s, &Session::slotRead, this, [this](int k) { showHeldValue(k); });
-    auto showAllHeld = [this] {
-        for (int k = 1; k <= SlotCount; ++k)
-            showHeldValue(k);
-    };
-    connect(s, &Session::tickFinished, this, showAllHeld);
-    connect(s, &Session::monitoringChanged, this, showAllHeld);
-    connect(s, &Session::slotStatusChanged, this, &Form1::showStatus);
+    connect(s, &Session::slotStatusChanged, this,
+            [this](int k, const ReplyCheck &check, const QString &text) {
+                if (m_session->pollTickRunning()) {
+                    m_heldStatus[k - 1] = std::pair(check, text);
+                    return;
+                }
+                m_heldStatus[k - 1].reset();
+                showStatus(k, check, text);
+            });
+    connect(s, &Session::tickFinished, this, &Form1::showHeld);
+    connect(s, &Session::monitoringChanged, this, &Form1::showHeld);
     connect(s, &Session::titleChanged, this,
             [this](int k, const QString &t) { form3()->setTitle(k, t); });
     connect(s, &Session::recordingChanged, this, [this](bool on) { form3()->setRecording(on); });
@@ -309,10 +314,15 @@ void Form1::layOut()
                                    .arg(r.missingPictures.join(QStringLiteral(", "))));
 }
 
-void Form1::showHeldValue(int k)
+void Form1::showHeld()
 {
-    if (std::optional<QString> held = std::exchange(m_heldFirstValue[k - 1], std::nullopt))
-        form3()->setReading(k, 0, *held);
+    for (int k = 1; k <= SlotCount; ++k) {
+        for (int item = 0; item < ItemsPerSlot; ++item)
+            if (std::optional<QString> held = std::exchange(m_heldValues[k - 1][item], std::nullopt))
+                form3()->setReading(k, item, *held);
+        if (auto held = std::exchange(m_heldStatus[k - 1], std::nullopt))
+            showStatus(k, held->first, held->second);
+    }
 }
 
 void Form1::showStatus(int k, const ReplyCheck &check, const QString &text)

@@ -2,6 +2,7 @@
 
 #include "counts.h"
 #include "meterline.h"
+#include "modbusframe.h"
 
 #include <QString>
 #include <QWidget>
@@ -77,7 +78,7 @@ private:
     void showPortKind();
     void showRecordSource();
     void layOut();
-    void showHeldValue(int k);
+    void showHeld();
     void showStatus(int k, const ReplyCheck &check, const QString &text);
 
     QString m_programDir;
@@ -85,9 +86,10 @@ private:
     std::unique_ptr<MeterLine> m_line;
     // What the display window is laid out for now, per slot: on, model flag.
     std::array<std::pair<bool, QString>, SlotCount> m_laidOut;
-    // A two-value slot's first value, read in this tick, until its second
-    // value is read too.
-    std::array<std::optional<QString>, SlotCount> m_heldFirstValue;
+    // What a running polling tick has read, until the tick ends: the display
+    // shows a tick's readings and marks in one redraw.
+    std::array<std::array<std::optional<QString>, ItemsPerSlot>, SlotCount> m_heldValues;
+    std::array<std::optional<std::pair<ReplyCheck, QString>>, SlotCount> m_heldStatus;
     Session *m_session = nullptr;
     Form2 *m_form2 = nullptr;
     Form3 *m_form3 = nullptr;

@@ -290,15 +290,15 @@ private slots:
         QVERIFY(!again.session().meterSlot(2).enabled);
     }
 
-    // A two-value slot's first value waits for its second, so the display
-    // is drawn once a slot; an exit in between leaves neither standing.
-    void twoValuesOfASlotAppearTogether_data()
+    // A tick's readings reach the display together when the tick ends, so
+    // the display is drawn once a tick; an exit in between leaves none standing.
+    void aTicksReadingsAppearTogether_data()
     {
         QTest::addColumn<bool>("exitAfterFirst");
         QTest::newRow("tick ends") << false;
         QTest::newRow("exit between the values") << true;
     }
-    void twoValuesOfASlotAppearTogether()
+    void aTicksReadingsAppearTogether()
     {
         QFETCH(bool, exitAfterFirst);
         TestFolder dir;
@@ -306,29 +306,35 @@ private slots:
         test::FakeMeterPort port;
         port.registers[{1, 0}] = 2100;
         port.registers[{1, 2}] = 1000;
+        port.registers[{2, 0}] = 500;
         Form1 f(dir.path(), clock, test::lendPort(port));
         Session &s = f.session();
         s.setSlot(1, test::meterAt(1, QStringLiteral("B"), 1));
+        s.setSlot(2, test::meterAt(2, QStringLiteral("A"), 1));
         f.line().connectLine(1, QStringLiteral("9600,N,8,1"));
         f.Command3_Click();
         s.pollTimer().setEnabled(false);
         s.pollTick();
-        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->reading(1, 1), QStringLiteral("100.0"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->reading(2, 0), QStringLiteral("50.0"), 10000);
         port.registers[{1, 0}] = 2205;
         port.registers[{1, 2}] = 1234;
+        port.registers[{2, 0}] = 600;
         QStringList shownWhenRead;
         connect(&s, &Session::readingChanged, this, [&](int k, int item) {
-            if (k != 1 || item != 0 || !shownWhenRead.isEmpty())
+            if (!s.isMonitoring())
                 return;
-            shownWhenRead << f.form3()->reading(1, 0);
-            if (exitAfterFirst)
+            shownWhenRead << f.form3()->reading(1, 0) + QLatin1Char('/') + f.form3()->reading(1, 1)
+                                 + QLatin1Char('/') + f.form3()->reading(2, 0);
+            if (exitAfterFirst && k == 1 && item == 0)
                 s.stop();
         });
         s.pollTick();
         QTRY_VERIFY_WITH_TIMEOUT(!s.pollTickRunning(), 10000);
-        QCOMPARE(shownWhenRead, QStringList{QStringLiteral("210.0")});
+        const QString before = QStringLiteral("210.0/100.0/50.0");
+        QCOMPARE(shownWhenRead, QStringList(exitAfterFirst ? 1 : 3, before));
         QCOMPARE(f.form3()->reading(1, 0), exitAfterFirst ? QString() : QStringLiteral("220.5"));
         QCOMPARE(f.form3()->reading(1, 1), exitAfterFirst ? QString() : QStringLiteral("123.4"));
+        QCOMPARE(f.form3()->reading(2, 0), exitAfterFirst ? QString() : QStringLiteral("60.0"));
     }
 
     // Disconnect ends recording and says so until recording is on again.
