@@ -54,6 +54,9 @@ constexpr double ClockPoints = 14.25;
 constexpr double SmallButtonPoints = 9;
 const QColor NoticeColour(192, 0, 0);
 
+// The longest a value read by a running polling tick waits to be drawn.
+constexpr int HeldDrawingMs = 400;
+
 QPushButton *button(QWidget *parent, const QString &caption, const TwipsPlace &p,
                     const char *name, double points = ButtonPoints)
 {
@@ -106,22 +109,23 @@ Form1::Form1(const QString &programDir, Clock &clock, MeterLine::TransportFactor
     setWindowTitle(m_session->setup().title);
 
     Session *s = m_session;
-    connect(s, &Session::clockChanged, Label3, &QLabel::setText);
     connect(s, &Session::clockChanged, this, [this](const QString &t) {
-        // The first clock tick makes the display window, hidden.
-        form3()->setClock(t);
+        if (holdDrawing()) {
+            m_heldClock = t;
+            return;
+        }
+        m_heldClock.reset();
+        showClock(t);
     });
     connect(s, &Session::noticeChanged, m_notice, &QLabel::setText);
     connect(s, &Session::noticeChanged, this, [this](const QString &t) {
         if (m_form3)
             m_form3->setNotice(t);
     });
-    // A tick's readings and marks reach the display together when the tick
-    // ends: the display is redrawn once a tick, not once a slot. The values
-    // are the session's at once (record line, publishing); only the drawing
-    // waits, a fraction of the polling interval.
+    // The values are the session's at once (record line, publishing); only
+    // their drawing waits for the tick's end.
     connect(s, &Session::readingChanged, this, [this](int k, int item, const QString &t) {
-        if (m_session->pollTickRunning()) {
+        if (holdDrawing()) {
             m_heldValues[k - 1][item] = t;
             return;
         }
@@ -130,7 +134,7 @@ Form1::Form1(const QString &programDir, Clock &clock, MeterLine::TransportFactor
     });
     connect(s, &Session::slotStatusChanged, this,
             [this](int k, const ReplyCheck &check, const QString &text) {
-                if (m_session->pollTickRunning()) {
+                if (holdDrawing()) {
                     m_heldStatus[k - 1] = std::pair(check, text);
                     return;
                 }
@@ -139,6 +143,9 @@ Form1::Form1(const QString &programDir, Clock &clock, MeterLine::TransportFactor
             });
     connect(s, &Session::tickFinished, this, &Form1::showHeld);
     connect(s, &Session::monitoringChanged, this, &Form1::showHeld);
+    m_heldDrawing.setSingleShot(true);
+    m_heldDrawing.setInterval(HeldDrawingMs);
+    connect(&m_heldDrawing, &QTimer::timeout, this, &Form1::showHeld);
     connect(s, &Session::titleChanged, this,
             [this](int k, const QString &t) { form3()->setTitle(k, t); });
     connect(s, &Session::recordingChanged, this, [this](bool on) { form3()->setRecording(on); });
@@ -314,8 +321,24 @@ void Form1::layOut()
                                    .arg(r.missingPictures.join(QStringLiteral(", "))));
 }
 
+// While a polling tick runs, what it changes on screen waits for its end:
+// both windows are redrawn once a tick, together with the clock, whose timer
+// runs in step with polling, rather than once a slot. A slow tick (meters that
+// do not answer) still shows what it has read after HeldDrawingMs.
+bool Form1::holdDrawing()
+{
+    if (!m_session->pollTickRunning())
+        return false;
+    if (!m_heldDrawing.isActive())
+        m_heldDrawing.start();
+    return true;
+}
+
 void Form1::showHeld()
 {
+    m_heldDrawing.stop();
+    if (std::optional<QString> held = std::exchange(m_heldClock, std::nullopt))
+        showClock(*held);
     for (int k = 1; k <= SlotCount; ++k) {
         for (int item = 0; item < ItemsPerSlot; ++item)
             if (std::optional<QString> held = std::exchange(m_heldValues[k - 1][item], std::nullopt))
@@ -323,6 +346,13 @@ void Form1::showHeld()
         if (auto held = std::exchange(m_heldStatus[k - 1], std::nullopt))
             showStatus(k, held->first, held->second);
     }
+}
+
+void Form1::showClock(const QString &text)
+{
+    Label3->setText(text);
+    // The first clock tick makes the display window, hidden.
+    form3()->setClock(text);
 }
 
 void Form1::showStatus(int k, const ReplyCheck &check, const QString &text)

@@ -5,6 +5,7 @@
 #include "modbusframe.h"
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -78,7 +79,9 @@ private:
     void showPortKind();
     void showRecordSource();
     void layOut();
+    bool holdDrawing();
     void showHeld();
+    void showClock(const QString &text);
     void showStatus(int k, const ReplyCheck &check, const QString &text);
 
     QString m_programDir;
@@ -86,10 +89,12 @@ private:
     std::unique_ptr<MeterLine> m_line;
     // What the display window is laid out for now, per slot: on, model flag.
     std::array<std::pair<bool, QString>, SlotCount> m_laidOut;
-    // What a running polling tick has read, until the tick ends: the display
-    // shows a tick's readings and marks in one redraw.
+    // What a running polling tick has changed on screen, until the tick ends
+    // or HeldDrawingMs have passed.
     std::array<std::array<std::optional<QString>, ItemsPerSlot>, SlotCount> m_heldValues;
     std::array<std::optional<std::pair<ReplyCheck, QString>>, SlotCount> m_heldStatus;
+    std::optional<QString> m_heldClock;
+    QTimer m_heldDrawing;
     Session *m_session = nullptr;
     Form2 *m_form2 = nullptr;
     Form3 *m_form3 = nullptr;

@@ -202,7 +202,11 @@ void Session::start()
         showSlotStatus(k, ReplyCheck{ReplyStatus::Ok});
     }
     m_monitoring = true;
+    // The clock's period restarts with polling's, so that at equal intervals
+    // the three timers wake the program once, and the clock is drawn with
+    // the tick's readings.
     m_timer1->setEnabled(true);
+    m_timer2->setEnabled(true);
     m_timer3->setEnabled(true);
     emit monitoringChanged(true);
 }

@@ -290,8 +290,9 @@ private slots:
         QVERIFY(!again.session().meterSlot(2).enabled);
     }
 
-    // A tick's readings reach the display together when the tick ends, so
-    // the display is drawn once a tick; an exit in between leaves none standing.
+    // A tick's readings and the clock reach the display together when the
+    // tick ends, so the display is drawn once a tick; an exit in between
+    // leaves no reading standing.
     void aTicksReadingsAppearTogether_data()
     {
         QTest::addColumn<bool>("exitAfterFirst");
@@ -319,22 +320,50 @@ private slots:
         port.registers[{1, 0}] = 2205;
         port.registers[{1, 2}] = 1234;
         port.registers[{2, 0}] = 600;
+        const QString clockBefore = f.form3()->findChild<QLabel *>("Label13")->text();
         QStringList shownWhenRead;
         connect(&s, &Session::readingChanged, this, [&](int k, int item) {
             if (!s.isMonitoring())
                 return;
             shownWhenRead << f.form3()->reading(1, 0) + QLatin1Char('/') + f.form3()->reading(1, 1)
-                                 + QLatin1Char('/') + f.form3()->reading(2, 0);
-            if (exitAfterFirst && k == 1 && item == 0)
-                s.stop();
+                                 + QLatin1Char('/') + f.form3()->reading(2, 0) + QLatin1Char('/')
+                                 + f.form3()->findChild<QLabel *>("Label13")->text();
+            if (k == 1 && item == 0) {
+                clock.advanceSeconds(1);
+                s.clockTick();
+                if (exitAfterFirst)
+                    s.stop();
+            }
         });
         s.pollTick();
         QTRY_VERIFY_WITH_TIMEOUT(!s.pollTickRunning(), 10000);
-        const QString before = QStringLiteral("210.0/100.0/50.0");
+        const QString before = QStringLiteral("210.0/100.0/50.0/") + clockBefore;
         QCOMPARE(shownWhenRead, QStringList(exitAfterFirst ? 1 : 3, before));
         QCOMPARE(f.form3()->reading(1, 0), exitAfterFirst ? QString() : QStringLiteral("220.5"));
         QCOMPARE(f.form3()->reading(1, 1), exitAfterFirst ? QString() : QStringLiteral("123.4"));
         QCOMPARE(f.form3()->reading(2, 0), exitAfterFirst ? QString() : QStringLiteral("60.0"));
+        QVERIFY(f.form3()->findChild<QLabel *>("Label13")->text() != clockBefore);
+    }
+
+    // A tick held up by meters that do not answer still shows what it has
+    // read, well before it ends.
+    void aSlowTickShowsWhatItRead()
+    {
+        TestFolder dir;
+        ManualClock clock;
+        test::FakeMeterPort port;
+        port.registers[{1, 0}] = 2100;
+        Form1 f(dir.path(), clock, test::lendPort(port));
+        Session &s = f.session();
+        for (int k = 1; k <= SlotCount; ++k)
+            s.setSlot(k, test::meterAt(k, QStringLiteral("A"), 1));
+        port.silent = {2, 3, 4, 5, 6};
+        f.line().connectLine(1, QStringLiteral("9600,N,8,1"));
+        f.Command3_Click();
+        s.pollTimer().setEnabled(false);
+        s.pollTick();
+        QTRY_COMPARE_WITH_TIMEOUT(f.form3()->reading(1, 0), QStringLiteral("210.0"), 10000);
+        QVERIFY(s.pollTickRunning());
     }
 
     // Disconnect ends recording and says so until recording is on again.
