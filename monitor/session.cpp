@@ -204,10 +204,11 @@ void Session::start()
     m_monitoring = true;
     // The clock's period restarts with polling's, so that at equal intervals
     // the three timers wake the program once, and the clock is drawn with
-    // the tick's readings.
+    // the tick's readings. It shows the time at once, not a second late.
     m_timer1->setEnabled(true);
     m_timer2->setEnabled(true);
     m_timer3->setEnabled(true);
+    clockTick();
     emit monitoringChanged(true);
 }
 
