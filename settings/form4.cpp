@@ -2,19 +2,13 @@
 
 #include "choicelist.h"
 
-#include "cp950.h"
 #include "fonts.h"
-#include "metertable.h"
-#include "smallfile.h"
 #include "twips.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QColor>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,8 +45,6 @@ const QColor ProblemColour(192, 0, 0);
 constexpr double WindowPoints = 9;
 constexpr double ButtonPoints = 12;
 
-const QString MeterTableName = QStringLiteral("meter.txt");
-
 // A drop-down list with an edit field. Typed text is never added to the
 // list nor completed to an entry; the window decides what a typed value
 // means when typing ends.
@@ -76,24 +68,23 @@ void showNumber(QComboBox *c, const std::optional<int> &n)
 
 } // namespace
 
-Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
+Form4::Form4(SlotSetup &setup, QWidget *parent) : Form4(nullptr, &setup, parent)
+{
+}
+
+Form4::Form4(const QString &programDir, QWidget *parent)
+    : Form4(std::make_unique<SlotSetup>(programDir), nullptr, parent)
+{
+}
+
+Form4::Form4(std::unique_ptr<SlotSetup> own, SlotSetup *setup, QWidget *parent)
+    : QWidget(parent), m_ownSetup(std::move(own)), m_setup(setup ? *setup : *m_ownSetup)
 {
     setWindowTitle(QStringLiteral("儀表參數設定"));
     setFont(designFont(FontMing, WindowPoints));
     setFixedSize(px(ClientWidth), px(ClientHeight));
 
-    m_metersIni = metersIniPath(programDir);
-    m_modelIndex.fill(-1);
-    const QString table = FileContent(QDir(programDir).filePath(MeterTableName));
-    // Lines that cannot be a model (registers that are no hexadecimal
-    // number, control characters in the name) are not offered, and said.
-    const OfferedMeterLines offered = offeredMeterLines(table, MeterTableName);
-    m_meterLines = offered.lines;
-    m_tableNotices = offered.notices;
-
-    QStringList models;
-    for (const MeterEntry &e : meterEntries(m_meterLines))
-        models << e.name;
+    const QStringList models = m_setup.modelNames();
     QStringList ids;
     for (int n = 1; n <= IdCount; ++n)
         ids << QString::number(n);
@@ -138,8 +129,11 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
                 [this, slot] { takeTypedDecimals(slot); });
         connect(m_combo[k]->lineEdit(), &QLineEdit::editingFinished, this,
                 [this, slot] { takeTypedModel(slot); });
-        connect(m_msck[k], &QCheckBox::toggled, this, [this, slot] { emit slotChanged(slot); });
-        connect(m_text[k], &QLineEdit::textChanged, this, [this, slot] { emit slotChanged(slot); });
+        connect(m_msck[k], &QCheckBox::toggled, this,
+                [this, slot](bool on) { m_setup.setEnabled(slot, on); });
+        connect(m_text[k], &QLineEdit::textChanged, this,
+                [this, slot](const QString &text) { m_setup.setTitle(slot, text); });
+        showSlot(slot);
     }
 
     Command1 = place(new QPushButton(QStringLiteral("離開"), this), Command1Place);
@@ -157,7 +151,18 @@ Form4::Form4(const QString &programDir, QWidget *parent) : QWidget(parent)
     QPalette pal = m_problem->palette();
     pal.setColor(QPalette::WindowText, ProblemColour);
     m_problem->setPalette(pal);
-    m_problem->setText(noticeText());
+    m_problem->setText(m_setup.noticeText());
+
+    // The fields follow the setup before the change is handed on, so that
+    // whoever hears of it finds the window showing it.
+    connect(&m_setup, &SlotSetup::slotChanged, this, [this](int k) {
+        showSlot(k);
+        emit slotChanged(k);
+    });
+    connect(&m_setup, &SlotSetup::noticeChanged, this, [this](const QString &text) {
+        m_problem->setText(text);
+        emit noticeChanged(text);
+    });
 }
 
 Form4::~Form4()
@@ -166,6 +171,7 @@ Form4::~Form4()
     // its focus then must not reach the slots' handlers.
     for (QObject *child : findChildren<QObject *>())
         QObject::disconnect(child, nullptr, this, nullptr);
+    QObject::disconnect(&m_setup, nullptr, this, nullptr);
 }
 
 void Form4::closeEvent(QCloseEvent *event)
@@ -175,83 +181,23 @@ void Form4::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-QString Form4::FileContent(const QString &path)
+// Slot k's fields as the setup holds it; a field already showing its value
+// is left alone, so that the cursor of a title being typed stays put.
+void Form4::showSlot(int k)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
-        QFile created(path);
-        created.open(QIODevice::WriteOnly); // a missing table is made empty; failure is ignored
-        return {};
-    }
-    // Only a regular file of a sane size is read: a folder, a pipe or a
-    // device in its place gives no models instead of a wait without end.
-    const std::optional<QByteArray> bytes = readSmallRegularFile(path);
-    return bytes ? decodeCp950(*bytes) : QString();
-}
-
-MeterSlot Form4::slot(int k) const
-{
-    MeterSlot s = m_chosen[k - 1];
-    s.enabled = m_msck[k - 1]->isChecked();
-    s.title = m_text[k - 1]->text();
-    return s;
-}
-
-std::array<SavedSlot, SlotCount> Form4::savedSlots() const
-{
-    std::array<SavedSlot, SlotCount> out;
-    for (int k = 0; k < SlotCount; ++k) {
-        out[k].enabled = m_msck[k]->isChecked();
-        out[k].slaveId = m_chosen[k].slaveId;
-        out[k].decimals = m_chosen[k].decimals;
-        if (m_modelIndex[k] >= 0)
-            out[k].model = meterEntry(m_meterLines.at(m_modelIndex[k])).name;
-        out[k].title = m_text[k]->text();
-        if (!m_modelGone[k].isEmpty()) {
-            // Kept as it was until a model is chosen here, so that a start
-            // with a broken or missing meter.txt does not wipe the setup.
-            out[k].model = m_modelGone[k];
-            out[k].enabled = m_goneEnabled[k];
-        }
-    }
-    return out;
-}
-
-void Form4::restoreSlots()
-{
-    restoreSlots(loadMetersIni(m_metersIni));
-}
-
-void Form4::restoreSlots(const MetersIni &ini)
-{
-    for (int k = 0; k < SlotCount; ++k) {
-        const SavedSlot &s = ini.meters[k];
-        int model = -1;
-        for (int i = 0; i < m_meterLines.size() && model < 0 && !s.model.isEmpty(); ++i)
-            if (meterEntry(m_meterLines.at(i)).name == s.model)
-                model = i;
-        const bool modelGone = !s.model.isEmpty() && model < 0;
-        m_modelGone[k] = modelGone ? s.model : QString();
-        m_goneEnabled[k] = modelGone && s.enabled;
-
-        m_chosen[k] = MeterSlot();
-        m_chosen[k].slaveId = s.slaveId;
-        m_chosen[k].decimals = s.decimals;
-        applyModel(k + 1, model);
-        {
-            // One announcement per slot, once the whole slot is in place.
-            const QSignalBlocker box(m_msck[k]);
-            const QSignalBlocker title(m_text[k]);
-            m_msck[k]->setChecked(s.enabled && !modelGone);
-            m_text[k]->setText(s.title);
-        }
-        showNumber(m_id[k], s.slaveId);
-        showNumber(m_i[k], s.decimals);
-        showModel(k + 1);
-        emit slotChanged(k + 1);
-    }
-    m_fileNotice = ini.problems.join(QLatin1Char('\n'));
-    updateNotice();
+    const MeterSlot s = m_setup.slot(k);
+    const QSignalBlocker box(m_msck[k - 1]);
+    const QSignalBlocker title(m_text[k - 1]);
+    m_msck[k - 1]->setChecked(s.enabled);
+    if (m_text[k - 1]->text() != s.title)
+        m_text[k - 1]->setText(s.title);
+    const std::pair<QComboBox *, std::optional<int>> numbers[] = {{m_id[k - 1], s.slaveId},
+                                                                  {m_i[k - 1], s.decimals}};
+    for (const auto &[field, n] : numbers)
+        if (field->currentText() != (n ? QString::number(*n) : QString()))
+            showNumber(field, n);
+    if (m_combo[k - 1]->currentIndex() != m_setup.modelIndex(k))
+        m_combo[k - 1]->setCurrentIndex(m_setup.modelIndex(k));
 }
 
 FileResult Form4::saveSlots()
@@ -262,108 +208,48 @@ FileResult Form4::saveSlots()
         takeTypedDecimals(k);
         takeTypedModel(k);
     }
-    const FileResult r = saveMetersIni(m_metersIni, savedSlots());
-    m_fileNotice = r.error;
-    updateNotice();
-    return r;
-}
-
-QString Form4::noticeText() const
-{
-    QStringList lines;
-    // Models gone from meter.txt, all in one line, so the report fits.
-    QStringList zh, en;
-    for (int k = 0; k < SlotCount; ++k) {
-        if (m_modelGone[k].isEmpty())
-            continue;
-        zh << QStringLiteral("儀表%1「%2」").arg(QString::number(k + 1), m_modelGone[k]);
-        en << QStringLiteral("slot %1 \"%2\"").arg(QString::number(k + 1), m_modelGone[k]);
-    }
-    if (!zh.isEmpty())
-        lines << QStringLiteral("型號已不在 meter.txt，已關閉：%1 (model no longer in meter.txt, "
-                                "switched off: %2)")
-                     .arg(zh.join(QStringLiteral("、")), en.join(QStringLiteral(", ")));
-    lines << m_tableNotices;
-    for (const QString &line : {m_fileNotice, m_refusal})
-        if (!line.isEmpty())
-            lines << line;
-    return lines.join(QLatin1Char('\n'));
-}
-
-void Form4::updateNotice()
-{
-    const QString text = noticeText();
-    if (text == m_problem->text())
-        return;
-    m_problem->setText(text);
-    emit noticeChanged(text);
-}
-
-void Form4::setRefusal(const QString &text)
-{
-    m_refusal = text;
-    updateNotice();
-}
-
-// Items 2 to 6 of slot k from meter table line index; -1 empties them.
-void Form4::applyModel(int k, int index)
-{
-    const MeterEntry e = index >= 0 ? meterEntry(m_meterLines.at(index)) : MeterEntry();
-    MeterSlot &s = m_chosen[k - 1];
-    s.register1 = e.register1;
-    s.count1 = e.count1;
-    s.register2 = e.register2;
-    s.count2 = e.count2;
-    s.flag = e.flag;
-    m_modelIndex[k - 1] = index;
-}
-
-void Form4::showModel(int k)
-{
-    m_combo[k - 1]->setCurrentIndex(m_modelIndex[k - 1]);
+    return m_setup.save();
 }
 
 void Form4::chooseModel(int k, int index)
 {
-    if (index < 0 || index >= m_meterLines.size())
+    if (index < 0 || index >= m_setup.meterLines().size())
         return;
-    applyModel(k, index);
-    m_modelGone[k - 1].clear();
-    m_refusal.clear();
-    updateNotice();
-    emit slotChanged(k);
+    m_setup.setRefusal({});
+    m_setup.chooseModel(k, index);
 }
 
 void Form4::chooseId(int k, int index)
 {
     if (index < 0)
         return;
-    m_chosen[k - 1].slaveId = m_id[k - 1]->itemText(index).toInt();
-    setRefusal({});
-    emit slotChanged(k);
+    m_setup.setRefusal({});
+    m_setup.setSlaveId(k, m_id[k - 1]->itemText(index).toInt());
 }
 
 void Form4::chooseDecimals(int k, int index)
 {
     if (index < 0)
         return;
-    m_chosen[k - 1].decimals = m_i[k - 1]->itemText(index).toInt();
-    setRefusal({});
-    emit slotChanged(k);
+    m_setup.setRefusal({});
+    m_setup.setDecimals(k, m_i[k - 1]->itemText(index).toInt());
 }
 
 void Form4::takeTypedId(int k)
 {
-    takeTypedNumber(k, m_chosen[k - 1].slaveId, m_id[k - 1], &slaveIdFromText);
+    takeTypedNumber(k, m_setup.slot(k).slaveId, m_id[k - 1], &slaveIdFromText,
+                    &SlotSetup::setSlaveId);
 }
 
 void Form4::takeTypedDecimals(int k)
 {
-    takeTypedNumber(k, m_chosen[k - 1].decimals, m_i[k - 1], &decimalsFromText);
+    takeTypedNumber(k, m_setup.slot(k).decimals, m_i[k - 1], &decimalsFromText,
+                    &SlotSetup::setDecimals);
 }
 
-void Form4::takeTypedNumber(int k, std::optional<int> &inForce, QComboBox *field,
-                            SlotNumber (*fromText)(const QString &, int))
+void Form4::takeTypedNumber(int k, const std::optional<int> &inForce, QComboBox *field,
+                            SlotNumber (*fromText)(const QString &, int),
+                            void (SlotSetup::*set)(int, std::optional<int>))
 {
     const QString typed = field->currentText();
     if (typed == (inForce ? QString::number(*inForce) : QString()))
@@ -375,21 +261,18 @@ void Form4::takeTypedNumber(int k, std::optional<int> &inForce, QComboBox *field
     const SlotNumber n = fromText(typed, k);
     if (!n.value) {
         showNumber(field, inForce);
-        setRefusal(n.refusal);
+        m_setup.setRefusal(n.refusal);
         return;
     }
     showNumber(field, n.value);
-    setRefusal({});
-    if (n.value == inForce)
-        return;
-    inForce = n.value;
-    emit slotChanged(k);
+    m_setup.setRefusal({});
+    (m_setup.*set)(k, n.value);
 }
 
 void Form4::takeTypedModel(int k)
 {
     QComboBox *field = m_combo[k - 1];
-    const int shown = m_modelIndex[k - 1];
+    const int shown = m_setup.modelIndex(k);
     const QString typed = field->currentText();
     if (typed == (shown >= 0 ? field->itemText(shown) : QString()))
         return;
@@ -401,10 +284,11 @@ void Form4::takeTypedModel(int k)
         chooseModel(k, index);
         return;
     }
-    showModel(k);
-    setRefusal(QStringLiteral("儀表%1 的型號「%2」不在 meter.txt，請從清單選擇 "
-                              "(slot %1: model \"%2\" is not in meter.txt, choose one from the list)")
-                   .arg(QString::number(k), typed));
+    field->setCurrentIndex(shown);
+    m_setup.setRefusal(QStringLiteral("儀表%1 的型號「%2」不在 meter.txt，請從清單選擇 "
+                                      "(slot %1: model \"%2\" is not in meter.txt, choose one "
+                                      "from the list)")
+                           .arg(QString::number(k), typed));
 }
 
 } // namespace kelmar

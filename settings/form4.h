@@ -3,10 +3,12 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 #include "counts.h"
-#include "meterslot.h"
 #include "metersini.h"
+#include "meterslot.h"
+#include "slotsetup.h"
 
 class QCheckBox;
 class QCloseEvent;
@@ -20,43 +22,45 @@ class QPushButton;
 namespace kelmar {
 
 // The meter setup window: six slots, each with an enable box, slave ID,
-// decimal places, model and title. The slots are kept in meters.ini beside
+// decimal places, model and title, shown from a SlotSetup and handed back to
+// it as the operator edits them. The slots are kept in meters.ini beside
 // setup.ini: written when the window is left, restored by restoreSlots().
 class Form4 : public QWidget
 {
     Q_OBJECT
 public:
-    // Reads meter.txt from programDir and fills the lists.
+    // A view over `setup`, which outlives the window.
+    explicit Form4(SlotSetup &setup, QWidget *parent = nullptr);
+    // A view over a setup of its own, read from programDir.
     explicit Form4(const QString &programDir, QWidget *parent = nullptr);
     ~Form4() override;
 
+    SlotSetup &setup() { return m_setup; }
+
     // Slot k (1 to SlotCount) as the operator set it up: the values the
     // lists show, picked or typed and taken.
-    MeterSlot slot(int k) const;
+    MeterSlot slot(int k) const { return m_setup.slot(k); }
 
     // The six slots as meters.ini keeps them (the model by its name).
-    std::array<SavedSlot, SlotCount> savedSlots() const;
+    std::array<SavedSlot, SlotCount> savedSlots() const { return m_setup.savedSlots(); }
     // Sets the six slots from a loaded meters.ini and hands each one on
     // through slotChanged, as the operator's own choices are. A model that
     // meter.txt no longer has leaves its slot off, with a notice.
-    void restoreSlots(const MetersIni &ini);
+    void restoreSlots(const MetersIni &ini) { m_setup.restore(ini); }
     // Loads meters.ini from the program folder and restores it.
-    void restoreSlots();
+    void restoreSlots() { m_setup.restore(); }
     // Ends any typing still open in a field, then writes meters.ini whole;
     // a failure stays on the problem line until a later save succeeds.
     FileResult saveSlots();
 
     // The window's problem line: refused input, slots not restored, a
     // failed save. Bilingual, one report per line; empty when all is well.
-    QString noticeText() const;
+    QString noticeText() const { return m_setup.noticeText(); }
 
     // The meter table split into lines; entry i is model list line i.
-    const QStringList &meterLines() const { return m_meterLines; }
+    const QStringList &meterLines() const { return m_setup.meterLines(); }
 
-    // The whole content of a file as text from code page 950. A missing file
-    // is created empty; anything but a regular file of a sane size gives the
-    // empty text.
-    static QString FileContent(const QString &path);
+    static QString FileContent(const QString &path) { return SlotSetup::FileContent(path); }
 
     // The operator's choices, as the lists report them.
     void chooseModel(int k, int index);
@@ -78,36 +82,22 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void takeTypedNumber(int k, std::optional<int> &inForce, QComboBox *field,
-                         SlotNumber (*fromText)(const QString &, int));
-    void applyModel(int k, int index);
-    void showModel(int k);
-    void setRefusal(const QString &text);
-    void updateNotice();
+    Form4(std::unique_ptr<SlotSetup> own, SlotSetup *setup, QWidget *parent);
+    void takeTypedNumber(int k, const std::optional<int> &inForce, QComboBox *field,
+                         SlotNumber (*fromText)(const QString &, int),
+                         void (SlotSetup::*set)(int, std::optional<int>));
+    void showSlot(int k);
 
+    std::unique_ptr<SlotSetup> m_ownSetup;
+    SlotSetup &m_setup;
     QGroupBox *m_frame[SlotCount];
-    QCheckBox *m_msck[SlotCount];   // MSCKk
-    QComboBox *m_id[SlotCount];     // IDk
-    QComboBox *m_i[SlotCount];      // Ik
-    QComboBox *m_combo[SlotCount];  // Combok: model
-    QLineEdit *m_text[SlotCount];   // Textk: title
-    QPushButton *Command1;          // "離開"
+    QCheckBox *m_msck[SlotCount];  // MSCKk
+    QComboBox *m_id[SlotCount];    // IDk
+    QComboBox *m_i[SlotCount];     // Ik
+    QComboBox *m_combo[SlotCount]; // Combok: model
+    QLineEdit *m_text[SlotCount];  // Textk: title
+    QPushButton *Command1;         // "離開"
     QLabel *m_problem;
-    // The values in force per slot (MSk): what was picked or typed and taken.
-    std::array<MeterSlot, SlotCount> m_chosen;
-    std::array<int, SlotCount> m_modelIndex; // meter table line, -1 for none
-    QStringList m_meterLines;
-    QString m_metersIni;
-    // Reports on the problem line: the last refused input (gone with the
-    // next value taken), per slot a model not restored (gone when a model
-    // is chosen), and the file's own (gone with the next good save).
-    QString m_refusal;
-    // A slot whose model meter.txt no longer has: the name and enable box
-    // as meters.ini held them, written back until a model is chosen.
-    std::array<QString, SlotCount> m_modelGone;
-    std::array<bool, SlotCount> m_goneEnabled{};
-    QString m_fileNotice;
-    QStringList m_tableNotices; // meter.txt lines not offered as models
 };
 
 } // namespace kelmar

@@ -3,6 +3,7 @@
 #include "smallfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
@@ -159,6 +160,89 @@ int slotSection(const QString &line)
     return ok && k >= 1 && k <= SlotCount ? k - 1 : -1;
 }
 
+// meters.ini read one line at a time, so that a file is never held whole.
+class SlotsParser
+{
+public:
+    // One line, its line break removed or not. A line cut to a bounded
+    // length (`cut`) is a damaged line unless it is a comment. False once
+    // [end] is read: nothing after it counts.
+    bool line(QStringView raw, bool cut = false)
+    {
+        QStringView t = raw.trimmed();
+        if (t.isEmpty())
+            return true;
+        m_anyText = true;
+        if (t.startsWith(QLatin1Char('#')) || t.startsWith(QLatin1Char(';')))
+            return true;
+        if (cut) {
+            if (m_current >= 0)
+                m_damaged[m_current] = true;
+            return true;
+        }
+        if (t == EndSection) {
+            m_whole = true;
+            return false;
+        }
+        if (t.startsWith(QLatin1Char('['))) {
+            m_current = slotSection(t.toString());
+            if (m_current >= 0) {
+                m_values[m_current] = {};
+                m_seen[m_current] = true;
+                m_damaged[m_current] = false;
+            }
+            return true;
+        }
+        if (m_current < 0)
+            return true;
+        const qsizetype eq = t.indexOf(QLatin1Char('='));
+        if (eq < 0) {
+            m_damaged[m_current] = true;
+            return true;
+        }
+        const QStringView key = t.left(eq).trimmed();
+        for (int i = 0; i < KeyCount; ++i)
+            if (key == QLatin1String(KeyNames[i]))
+                m_values[m_current][i] = t.mid(eq + 1).trimmed().toString();
+        return true;
+    }
+
+    MetersIni result() const
+    {
+        MetersIni ini;
+        QStringList bad;
+        for (int k = 0; k < SlotCount; ++k) {
+            if (!m_seen[k])
+                continue;
+            const std::optional<SavedSlot> s =
+                m_damaged[k] ? std::nullopt : slotFromValues(m_values[k]);
+            if (s)
+                ini.meters[k] = *s;
+            else
+                bad << QString::number(k + 1);
+        }
+        // One line for all bad slots, so the report fits the problem line.
+        if (!bad.isEmpty())
+            ini.problems << QStringLiteral("meters.ini 儀表%1 的設定不完整或有誤，未載入 "
+                                           "(slot %2 in meters.ini incomplete or wrong, not "
+                                           "restored)")
+                                .arg(bad.join(QStringLiteral("、儀表")),
+                                     bad.join(QStringLiteral(", ")));
+        if (!m_whole && m_anyText)
+            ini.problems << QStringLiteral("meters.ini 不完整，缺少的儀表未載入 "
+                                           "(meters.ini is cut short, missing slots not restored)");
+        return ini;
+    }
+
+private:
+    std::array<std::array<std::optional<QString>, KeyCount>, SlotCount> m_values;
+    std::array<bool, SlotCount> m_seen{};
+    std::array<bool, SlotCount> m_damaged{};
+    int m_current = -1;
+    bool m_whole = false;
+    bool m_anyText = false;
+};
+
 } // namespace
 
 SlotNumber slaveIdFromText(const QString &text, int k)
@@ -190,64 +274,11 @@ QString renderMetersIni(const std::array<SavedSlot, SlotCount> &meters)
 
 MetersIni parseMetersIni(const QString &text)
 {
-    MetersIni ini;
-    std::array<std::array<std::optional<QString>, KeyCount>, SlotCount> values;
-    std::array<bool, SlotCount> seen{};
-    std::array<bool, SlotCount> damaged{};
-    int current = -1;
-    bool whole = false;
-    for (QString line : text.split(QLatin1Char('\n'))) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        const QString t = line.trimmed();
-        if (t.isEmpty() || t.startsWith(QLatin1Char('#')) || t.startsWith(QLatin1Char(';')))
-            continue;
-        if (t == EndSection) {
-            whole = true;
+    SlotsParser parser;
+    for (const QStringView line : QStringView(text).split(QLatin1Char('\n')))
+        if (!parser.line(line))
             break;
-        }
-        if (t.startsWith(QLatin1Char('['))) {
-            current = slotSection(t);
-            if (current >= 0) {
-                values[current] = {};
-                seen[current] = true;
-                damaged[current] = false;
-            }
-            continue;
-        }
-        if (current < 0)
-            continue;
-        const qsizetype eq = t.indexOf(QLatin1Char('='));
-        if (eq < 0) {
-            damaged[current] = true;
-            continue;
-        }
-        const QString key = t.left(eq).trimmed();
-        for (int i = 0; i < KeyCount; ++i)
-            if (key == QLatin1String(KeyNames[i]))
-                values[current][i] = t.mid(eq + 1).trimmed();
-    }
-
-    QStringList bad;
-    for (int k = 0; k < SlotCount; ++k) {
-        if (!seen[k])
-            continue;
-        const std::optional<SavedSlot> s = damaged[k] ? std::nullopt : slotFromValues(values[k]);
-        if (s)
-            ini.meters[k] = *s;
-        else
-            bad << QString::number(k + 1);
-    }
-    // One line for all bad slots, so the report fits the problem line.
-    if (!bad.isEmpty())
-        ini.problems << QStringLiteral("meters.ini 儀表%1 的設定不完整或有誤，未載入 "
-                                       "(slot %2 in meters.ini incomplete or wrong, not restored)")
-                            .arg(bad.join(QStringLiteral("、儀表")),
-                                 bad.join(QStringLiteral(", ")));
-    if (!whole && !text.trimmed().isEmpty())
-        ini.problems << QStringLiteral("meters.ini 不完整，缺少的儀表未載入 "
-                                       "(meters.ini is cut short, missing slots not restored)");
-    return ini;
+    return parser.result();
 }
 
 QString metersIniPath(const QString &programDir)
@@ -260,24 +291,55 @@ MetersIni loadMetersIni(const QString &path)
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return {};
-    const std::optional<QByteArray> bytes = readSmallRegularFile(path);
-    MetersIni ini;
-    if (!bytes) {
-        ini.problems << QStringLiteral(
-                            "無法讀取 %1，儀表未載入 (cannot read %1, slots not restored)")
-                            .arg(QDir::toNativeSeparators(path));
+    const QString native = QDir::toNativeSeparators(path);
+    auto notRead = [&](const QString &problem) {
+        MetersIni ini;
+        ini.problems << problem.arg(native);
+        // Only a regular file of its own is worth keeping; a folder, a
+        // device or a link in its place is refused when saving anyway.
+        ini.unreadable = info.isFile() && !info.isSymLink();
         return ini;
-    }
+    };
+    const QString cannotRead =
+        QStringLiteral("無法讀取 %1，儀表未載入 (cannot read %1, slots not restored)");
+    const QString notText =
+        QStringLiteral("%1 不是 UTF-8 文字，儀表未載入 (%1 is not UTF-8 text, slots not restored)");
+    const QString tooLarge = QStringLiteral("%1 超過 %2 MB，儀表未載入 (%1 is larger than %2 MB, "
+                                            "slots not restored)")
+                                 .arg(QStringLiteral("%1"), QString::number(MetersIniLimit >> 20));
+    // Only a regular file is read: a pipe or a device would never end.
+    if (!info.isFile())
+        return notRead(cannotRead);
+    if (info.size() > MetersIniLimit)
+        return notRead(tooLarge);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return notRead(cannotRead);
+
+    // Far beyond any real line; a longer one is read in pieces of this size.
+    constexpr qint64 LineLimit = 64 * 1024;
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8(*bytes);
-    if (utf8.hasError()) {
-        ini.problems
-            << QStringLiteral(
-                   "%1 不是 UTF-8 文字，儀表未載入 (%1 is not UTF-8 text, slots not restored)")
-                   .arg(QDir::toNativeSeparators(path));
-        return ini;
+    SlotsParser parser;
+    QByteArray buffer(LineLimit + 1, Qt::Uninitialized); // one buffer for every line
+    qint64 total = 0;
+    bool inLongLine = false; // the rest of a line already cut
+    while (!f.atEnd()) {
+        const qint64 n = f.readLine(buffer.data(), buffer.size());
+        if (n <= 0)
+            return notRead(cannotRead);
+        total += n;
+        if (total > MetersIniLimit) // it grew while being read
+            return notRead(tooLarge);
+        const QByteArrayView piece(buffer.constData(), n);
+        const QString text = utf8(piece);
+        if (utf8.hasError() || piece.contains('\0'))
+            return notRead(notText);
+        const bool lineEnds = piece.endsWith('\n');
+        if (!inLongLine && !parser.line(text, !lineEnds && !f.atEnd()))
+            break;
+        inLongLine = !lineEnds;
     }
-    return parseMetersIni(text);
+    return parser.result();
 }
 
 FileResult saveMetersIni(const QString &path, const std::array<SavedSlot, SlotCount> &meters)

@@ -68,6 +68,10 @@ struct MetersIni
     // What could not be restored, one bilingual line each; the slots
     // concerned stay off and empty.
     QStringList problems;
+    // A regular file was there but could not be read at all (not UTF-8,
+    // not text, too large, no permission): it holds the operator's setup in
+    // some form, so it must not be written over unawares.
+    bool unreadable = false;
 };
 
 QString renderMetersIni(const std::array<SavedSlot, SlotCount> &meters);
@@ -76,9 +80,14 @@ MetersIni parseMetersIni(const QString &text);
 // The file beside setup.ini.
 QString metersIniPath(const QString &programDir);
 
-// A missing or unreadable file gives six empty slots and no problem: the
-// start is what it was before slots were remembered. Bytes that are not
-// UTF-8 count as unreadable (with a problem line).
+// Beyond this a file is not read: no setup is that long.
+constexpr qint64 MetersIniLimit = 256 * 1024 * 1024;
+
+// A missing file gives six empty slots and no problem: the start is what it
+// was before slots were remembered. A file that cannot be read (bytes that
+// are not UTF-8, a NUL byte, more than MetersIniLimit bytes, a folder or a
+// device in its place) gives six empty slots with a problem line. The file
+// is read line by line up to [end], so a long comment costs no memory.
 MetersIni loadMetersIni(const QString &path);
 
 // Written whole through a temporary file and a rename.

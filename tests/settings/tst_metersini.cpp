@@ -1,8 +1,10 @@
 #include "metersini.h"
+#include "slotsetup.h"
 #include "testfolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace kelmar;
@@ -215,6 +217,68 @@ private slots:
         const FileResult r = saveMetersIni(path, Six);
         QCOMPARE(r.ok, kind != QLatin1String("folder"));
         QCOMPARE(r.error.isEmpty(), r.ok);
+    }
+    // A meters.ini that cannot be read still holds the operator's setup in
+    // some form: saving leaves it as it is until a slot is changed, and then
+    // it is first kept under a name of its own, never over an older kept
+    // one. A long comment does not keep valid slots from being read.
+    void unreadableFileKept_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("restored"); // the six slots come back
+        QTest::addColumn<QString>("keptAs"); // empty: the file was readable
+        QTest::newRow("one Big5 byte in a model name") << "big5" << false << "meters.ini.unreadable";
+        QTest::newRow("zero-filled, as a crash may leave it") << "zeros" << false << "meters.ini.unreadable";
+        QTest::newRow("beyond any setup's size") << "huge" << false << "meters.ini.unreadable";
+        QTest::newRow("older kept copy: the next free name") << "kept" << false << "meters.ini.unreadable-2";
+        QTest::newRow("2 MB of comment, a 1 MB line in it, then six slots") << "comment" << true << "";
+    }
+    void unreadableFileKept()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, restored);
+        QFETCH(QString, keptAs);
+        TestFolder dir;
+        const QString path = metersIniPath(dir.path());
+        const QByteArray whole = renderMetersIni(Six).toUtf8();
+        QByteArray bytes = whole;
+        if (kind == QLatin1String("big5") || kind == QLatin1String("kept"))
+            bytes.replace("ZRP-PA  ", "ZRP-PA\xb8 ");
+        else if (kind == QLatin1String("zeros"))
+            bytes = QByteArray(4096, '\0');
+        else if (kind == QLatin1String("comment"))
+            bytes = QByteArray(1 << 20, '#') + '\n' + QByteArray("# comment\r\n").repeated(80000) + whole;
+        QVERIFY(dir.write(QStringLiteral("meters.ini"), bytes));
+        if (kind == QLatin1String("huge")) // sparse: no disk taken
+            QVERIFY(QFile::resize(path, MetersIniLimit + 1));
+        if (kind == QLatin1String("kept"))
+            QVERIFY(dir.write(QStringLiteral("meters.ini.unreadable"), "older"));
+        const qint64 size = QFileInfo(path).size();
+
+        SlotSetup setup(dir.path()); // no meter.txt: every model is written back as it was
+        setup.restore();
+        QCOMPARE(setup.savedSlots() == Six, restored);
+        QVERIFY(setup.save().ok);
+        if (keptAs.isEmpty()) {
+            QCOMPARE(dir.read(QStringLiteral("meters.ini")), whole);
+            return;
+        }
+        // Untouched by a save without a change.
+        QCOMPARE(QFileInfo(path).size(), size);
+        if (kind != QLatin1String("huge"))
+            QCOMPARE(dir.read(QStringLiteral("meters.ini")), bytes);
+
+        setup.setTitle(2, QStringLiteral("changed"));
+        QVERIFY(setup.save().ok);
+        QCOMPARE(QFileInfo(dir.file(keptAs)).size(), size);
+        if (kind == QLatin1String("kept"))
+            QCOMPARE(dir.read(QStringLiteral("meters.ini.unreadable")), QByteArray("older"));
+        for (const QString &name : {path, dir.file(keptAs)})
+            QVERIFY2(setup.noticeText().contains(QDir::toNativeSeparators(name)),
+                     qPrintable(setup.noticeText()));
+        const MetersIni again = loadMetersIni(path);
+        QVERIFY(again.problems.isEmpty() && !again.unreadable);
+        QCOMPARE(again.meters[1].title, QStringLiteral("changed"));
     }
 };
 
