@@ -179,8 +179,10 @@ private slots:
         if (planted == "folder") {
             QVERIFY(QDir().mkdir(dir.file(name)));
         } else if (planted == "link") {
-            if (!QFile::link(dir.file(ini), dir.file(name)))
-                QSKIP("no links here");
+#ifdef Q_OS_WIN
+            QSKIP("a Windows shortcut is a regular file");
+#endif
+            QVERIFY(QFile::link(dir.file(ini), dir.file(name)));
         } else {
             QVERIFY(dir.write(name, "half"));
         }
