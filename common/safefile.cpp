@@ -102,7 +102,8 @@ bool isTemporaryName(const QString &name, const QString &base)
 #else
     const Qt::CaseSensitivity cs = Qt::CaseSensitive;
 #endif
-    if (name.size() != base.size() + 9 || !name.startsWith(base, cs) || name.at(base.size()) != u'.')
+    if (name.size() != base.size() + 9 || !name.startsWith(base, cs) ||
+        name.at(base.size()) != u'.')
         return false;
     for (qsizetype i = base.size() + 1; i < name.size(); ++i) {
         const char16_t c = name.at(i).unicode();
@@ -122,7 +123,8 @@ void removeLeftover(const QString &path)
         DeleteFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()));
 #else
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return;
     struct stat opened, named;
@@ -154,7 +156,8 @@ void removeLeftovers(const QString &target)
 // cannot sync a folder (EINVAL) has nothing more to do.
 int syncFolder(const QString &folder)
 {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return 0; // a folder that may be written but not read: nothing to sync it through
     const int error = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP ? 0 : errno;
@@ -251,7 +254,8 @@ FileResult replaceFile(const QString &path, const QByteArray &bytes, LinkPolicy 
     if (now == Kind::Other || now == Kind::Link)
         return refusedFile(path, now == Kind::Link ? isLink() : notRegular());
     if (!renameOver(temp.fileName(), target))
-        return refusedFile(path, QStringLiteral("無法取代 (cannot replace): %1").arg(qt_error_string()));
+        return refusedFile(path,
+                           QStringLiteral("無法取代 (cannot replace): %1").arg(qt_error_string()));
     discard.dismiss();
     temp.close();
 #ifndef Q_OS_WIN
