@@ -1,6 +1,7 @@
 #include "safefile.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -91,6 +93,89 @@ bool renameOver(const QString &from, const QString &to)
 #endif
 }
 
+// Whether `name` is one replaceFile gives the temporary file of `base`: the
+// base name, a dot and eight lower-case hex digits, nothing else.
+bool isTemporaryName(const QString &name, const QString &base)
+{
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    if (name.size() != base.size() + 9 || !name.startsWith(base, cs) ||
+        name.at(base.size()) != u'.')
+        return false;
+    for (qsizetype i = base.size() + 1; i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')))
+            return false;
+    }
+    return true;
+}
+
+// Removes a temporary file a save killed before its rename left behind. A
+// save still at work holds its file (locked here, open on Windows), and is
+// left alone; so is anything that is not a regular file of this user.
+void removeLeftover(const QString &path)
+{
+#ifdef Q_OS_WIN
+    if (kindAt(path) == Kind::Regular)
+        DeleteFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()));
+#else
+    const QByteArray name = QFile::encodeName(path);
+    const int fd =
+        ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat opened, named;
+    // Still the file that was locked under that name when it goes.
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid() &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.constData(), &named) == 0 &&
+        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+        ::unlink(name.constData());
+    ::close(fd);
+#endif
+}
+
+void removeLeftovers(const QString &target)
+{
+    const QFileInfo info(target);
+    const QString base = info.fileName();
+    QDirIterator it(info.absolutePath(),
+                    QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        if (isTemporaryName(it.fileName(), base))
+            removeLeftover(it.filePath());
+    }
+}
+
+#ifndef Q_OS_WIN
+// A rename lives in the folder: without this a power cut may bring back the
+// old file, or neither. Returns the error, 0 when synced; a file system that
+// cannot sync a folder (EINVAL) has nothing more to do.
+int syncFolder(const QString &folder)
+{
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return 0; // a folder that may be written but not read: nothing to sync it through
+    const int error = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+// Takes the lock that keeps another save's clean-up away from a new
+// temporary file. False when that clean-up got there first and removed it.
+bool holdTemporary(int fd)
+{
+    struct stat st;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return false;
+    return ::fstat(fd, &st) == 0 && st.st_nlink > 0;
+}
+#endif
+
 } // namespace
 
 FileResult refusedFile(const QString &path, const QString &why)
@@ -122,14 +207,21 @@ FileResult replaceFile(const QString &path, const QByteArray &bytes, LinkPolicy 
     }
     }
 
+    // What saves of this file killed before their rename left behind goes
+    // now; nothing else is touched.
+    removeLeftovers(target);
+
     // The new content goes into a file of its own beside the target, made
-    // here and now (nothing planted under its name is written through) and
-    // closed before the rename: Windows renames no file that is open.
+    // here and now (nothing planted under its name is written through).
     QFile temp;
     for (int tries = 0; tries < 100 && !temp.isOpen(); ++tries) {
         temp.setFileName(target + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(),
                                                             8, 16, QLatin1Char('0')));
         temp.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+#ifndef Q_OS_WIN
+        if (temp.isOpen() && !holdTemporary(temp.handle()))
+            temp.close();
+#endif
     }
     if (!temp.isOpen())
         return refusedFile(path, temp.errorString());
@@ -151,15 +243,28 @@ FileResult replaceFile(const QString &path, const QByteArray &bytes, LinkPolicy 
         return refusedFile(path, diskFull());
     if (!syncDescriptor(temp.handle()))
         return refusedFile(path, diskFull());
+#ifdef Q_OS_WIN
+    // Windows renames no file that is open; elsewhere it stays open, and
+    // locked, until it has its place.
     temp.close();
+#endif
     // Looked at again just before: something planted since the first look
     // is not replaced.
     const Kind now = kindAt(target);
     if (now == Kind::Other || now == Kind::Link)
         return refusedFile(path, now == Kind::Link ? isLink() : notRegular());
     if (!renameOver(temp.fileName(), target))
-        return refusedFile(path, QStringLiteral("無法取代 (cannot replace): %1").arg(qt_error_string()));
+        return refusedFile(path,
+                           QStringLiteral("無法取代 (cannot replace): %1").arg(qt_error_string()));
     discard.dismiss();
+    temp.close();
+#ifndef Q_OS_WIN
+    // On Windows the rename itself is written through (MOVEFILE_WRITE_THROUGH).
+    if (const int error = syncFolder(QFileInfo(target).absolutePath()))
+        return refusedFile(path, QStringLiteral("已取代但未確定寫入磁碟 (replaced, but not "
+                                                "confirmed on the disk): %1")
+                                     .arg(errorText(error)));
+#endif
     return {};
 }
 

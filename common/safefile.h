@@ -26,8 +26,12 @@ enum class LinkPolicy {
 // Replaces the whole file in one step: the bytes go to a new temporary file
 // beside it (beside the link's target when a link is followed), forced to
 // the disk, which is renamed over the old one, so a reader never sees half a
-// file. Only a regular file (or a missing one) is replaced. ownerOnly makes
-// the new file readable by its owner alone (it holds a password).
+// file; the folder is then synced too (on Windows the rename is written
+// through), so the replacement outlives a power cut. Temporary files of this
+// path that killed saves left behind (named "<file>.<8 hex digits>") are
+// removed first; one a save still writes is not. Only a regular file (or a
+// missing one) is replaced. ownerOnly makes the new file readable by its
+// owner alone (it holds a password).
 FileResult replaceFile(const QString &path, const QByteArray &bytes,
                        LinkPolicy links = LinkPolicy::Refuse, bool ownerOnly = false);
 

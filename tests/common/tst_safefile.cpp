@@ -8,6 +8,7 @@
 #include <QTest>
 
 #ifndef Q_OS_WIN
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -146,6 +147,56 @@ private slots:
         QCOMPARE(kindAt(path), Kind::Regular);
         const bool appended = how == Write::Append && planted == "regular";
         QCOMPARE(dir.read(QStringLiteral("f.txt")), appended ? "old\r\n" + fresh : fresh);
+    }
+
+    // What stands beside meters.ini when it is saved, and whether the save
+    // removes it: only the temporary files of that file's killed saves.
+    void leftoversRemoved_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<bool>("removed");
+        const QString leftover = QStringLiteral("meters.ini.0a1b2c3d");
+        QTest::newRow("left by a killed save") << leftover << "regular" << true;
+        QTest::newRow("a save of setup.ini's") << "setup.ini.0a1b2c3d" << "regular" << false;
+        QTest::newRow("operator's backup") << "meters.ini.bak" << "regular" << false;
+        QTest::newRow("upper-case digits") << "meters.ini.0A1B2C3D" << "regular" << false;
+        QTest::newRow("nine digits") << "meters.ini.0a1b2c3d0" << "regular" << false;
+        QTest::newRow("folder of that name") << leftover << "folder" << false;
+        QTest::newRow("link of that name") << leftover << "link" << false;
+        QTest::newRow("held by a save still writing") << leftover << "held" << false;
+    }
+    void leftoversRemoved()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, planted);
+        QFETCH(bool, removed);
+        TestFolder dir;
+        const QString ini = QStringLiteral("meters.ini");
+        QVERIFY(dir.write(ini, "old\r\n"));
+        QFile held(dir.file(name));
+        if (planted == "folder") {
+            QVERIFY(QDir().mkdir(dir.file(name)));
+        } else if (planted == "link") {
+#ifdef Q_OS_WIN
+            QSKIP("a Windows shortcut is a regular file");
+#endif
+            QVERIFY(QFile::link(dir.file(ini), dir.file(name)));
+        } else {
+            QVERIFY(dir.write(name, "half"));
+        }
+        if (planted == "held") {
+            // Open is enough on Windows; elsewhere a save holds a lock.
+            QVERIFY(held.open(QIODevice::ReadOnly));
+#ifndef Q_OS_WIN
+            QCOMPARE(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
+#endif
+        }
+        const FileResult r = replaceFile(dir.file(ini), "new\r\n");
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(QFileInfo::exists(dir.file(name)), !removed);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                     .size(), removed ? 1 : 2); // and the save left none of its own
     }
 
     // Every record line is forced to the disk; what that costs a line.
