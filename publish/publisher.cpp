@@ -52,6 +52,28 @@ int pendingSocketError(int fd)
     return err;
 }
 
+// Why a connection the broker has not answered yet is over, or "" while it
+// stands (data waiting included: the library reads it).
+QString closedReason(int fd)
+{
+    char byte;
+    const auto n = recv(fd, &byte, 1, MSG_PEEK);
+    if (n > 0)
+        return QString();
+    if (n == 0)
+        return QStringLiteral("the broker closed the connection before answering");
+#ifdef _WIN32
+    const int err = WSAGetLastError();
+    if (err == WSAEWOULDBLOCK || err == WSAEINTR)
+        return QString();
+#else
+    const int err = errno;
+    if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR)
+        return QString();
+#endif
+    return qt_error_string(err);
+}
+
 bool hasPeer(int fd)
 {
     sockaddr_storage peer{};
@@ -301,7 +323,8 @@ void Publisher::connectNow()
         failed(MOSQ_ERR_NO_CONN);
         return;
     }
-    m_tcpPending = true;
+    // On the loopback the connection may stand (or have failed) already.
+    m_tcpPending = !hasPeer(fd);
     m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &Publisher::socketReady);
     m_writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
@@ -315,12 +338,13 @@ void Publisher::socketReady()
 {
     if (!m_mosq)
         return;
+    // Until the broker answers, the library takes a socket that failed or
+    // was closed for a TLS handshake still under way and writes to it again
+    // and again, never giving up: such a connection ends here, plain and TLS
+    // alike, with the system's reason.
+    const int fd = mosquitto_socket(m_mosq);
     if (m_tcpPending) {
-        // A socket that turns ready before it is connected has failed. Handed
-        // to the library as it is, it would have TLS write to it again and
-        // again, never giving up; the plain and the TLS connection end here
-        // alike, with the system's reason.
-        const int fd = mosquitto_socket(m_mosq);
+        // Ready before it is connected: the attempt failed.
         if (const int err = pendingSocketError(fd)) {
             m_failure = qt_error_string(err);
             failed(MOSQ_ERR_ERRNO);
@@ -332,6 +356,12 @@ void Publisher::socketReady()
             return;
         }
         m_tcpPending = false;
+    } else if (m_state == BrokerState::Connecting) {
+        if (const QString why = closedReason(fd); !why.isEmpty()) {
+            m_failure = why;
+            failed(m_config.tls ? MOSQ_ERR_TLS : MOSQ_ERR_CONN_LOST);
+            return;
+        }
     }
     service();
 }
