@@ -284,8 +284,6 @@ void tst_Publisher::endLeavesRetainedState()
     });
     probe.start(QStringLiteral(KELMAR_PROBE), {QString::number(broker.port()), prefix});
     QVERIFY(probe.waitForStarted(10000));
-    QByteArray said;
-    QTRY_VERIFY_WITH_TIMEOUT((said += probe.readAllStandardOutput()).contains("connected"), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(arrived(), seen.mid(0, 2), 10000);
     if (killed)
         probe.kill(); // no chance to say goodbye: the broker sends the last will
@@ -299,17 +297,13 @@ void tst_Publisher::login_data()
 {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("brokerPassword"); // in the broker's password file
-    QTest::addColumn<QString>("typed");          // saved by the program ...
-    QTest::addColumn<QByteArray>("fileLine");    // ... or this line written by hand
+    QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("right password connects") << "line7" << "s3cret" << "s3cret" << QByteArray() << true;
-    QTest::newRow("saved password with , ; # = \" \\ and blanks connects")
-        << "line7" << R"( a,b;c#d=e"f\g h )" << R"( a,b;c#d=e"f\g h )" << QByteArray() << true;
-    QTest::newRow("hand-written password=a,b connects") << "line7" << "a,b" << "" << QByteArray("password=a,b") << true;
-    QTest::newRow("hand-written password=se;cret#x connects")
-        << "line7" << "se;cret#x" << "" << QByteArray("password = se;cret#x") << true;
-    QTest::newRow("wrong password refused") << "line7" << "s3cret" << "guess" << QByteArray() << false;
-    QTest::newRow("no user name refused") << "" << "s3cret" << "" << QByteArray() << false;
+    QTest::newRow("right password connects") << "line7" << "s3cret" << "s3cret" << true;
+    QTest::newRow("password with , ; # = \" \\ and blanks connects")
+        << "line7" << R"( a,b;c#d=e"f\g h )" << R"( a,b;c#d=e"f\g h )" << true;
+    QTest::newRow("wrong password refused") << "line7" << "s3cret" << "guess" << false;
+    QTest::newRow("no user name refused") << "" << "s3cret" << "" << false;
 }
 
 void tst_Publisher::login()
@@ -317,7 +311,6 @@ void tst_Publisher::login()
     QFETCH(QString, user);
     QFETCH(QString, brokerPassword);
     QFETCH(QString, typed);
-    QFETCH(QByteArray, fileLine);
     QFETCH(bool, accepted);
     Broker::Options o;
     o.passwordUser = QStringLiteral("line7");
@@ -330,19 +323,10 @@ void tst_Publisher::login()
     PublishConfig c = configFor(broker.port());
     c.username = user;
     c.password = typed;
-    if (fileLine.isEmpty()) {
-        QVERIFY(savePublishConfig(ini, c).ok);
-    } else {
-        QFile f(ini);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[publish]\nenabled=1\nport=" + QByteArray::number(broker.port()) + "\nusername=" + user.toUtf8()
-                + "\n" + fileLine + "\n");
-    }
-    const PublishConfigRead read = loadPublishConfig(ini, QStringLiteral("test"));
-    QVERIFY2(read.notices.isEmpty(), qPrintable(read.notices.join(u'\n')));
+    QVERIFY(savePublishConfig(ini, c).ok);
     Publisher p;
     QSignalSpy notices(&p, &Publisher::noticeChanged);
-    p.setConfig(read.config);
+    p.setConfig(loadPublishConfig(ini, QStringLiteral("test")).config);
     if (accepted) {
         QTRY_COMPARE_WITH_TIMEOUT(p.state(), BrokerState::Connected, 10000);
         QCOMPARE(notices.size(), 0);
@@ -429,11 +413,8 @@ void tst_Publisher::failedConnectionBacksOff()
                  && text.contains(QStringLiteral("broker 127.0.0.1:%1").arg(c.port))
                  && text.contains(reason, Qt::CaseInsensitive),
              qPrintable(text));
-    // The next try waits its pause: the lamp shows the failure meanwhile.
-    const BrokerState failed = p.state();
     QSignalSpy states(&p, &Publisher::stateChanged);
-    QVERIFY(!states.wait(Publisher::reconnectPauseMs(1) / 2));
-    QCOMPARE(p.state(), failed);
+    QVERIFY(!states.wait(Publisher::reconnectPauseMs(1) / 2)); // the next try waits its pause
 }
 
 void tst_Publisher::discoveryFollowsClientId_data()
@@ -450,41 +431,27 @@ void tst_Publisher::discoveryFollowsClientId()
     QVERIFY(broker.start());
     Subscriber watch(broker, {QStringLiteral("homeassistant/#")});
     QVERIFY(watch.start());
-    auto config = [](const QString &id) {
-        return QStringLiteral("homeassistant/sensor/%1/slot6_1/config").arg(id);
+    auto config = [](const char *id) { return QStringLiteral("homeassistant/sensor/%1/slot6_1/config").arg(id); };
+    auto last = [&](const QString &topic) { return watch.payloads(topic).value(watch.payloads(topic).size() - 1); };
+    auto station = [&](const char *id, const QString &prefix) {
+        PublishConfig c = configFor(broker.port());
+        c.clientId = QLatin1String(id);
+        c.topicPrefix = prefix;
+        c.discovery = true;
+        return c;
     };
-    auto last = [&](const QString &topic) {
-        const QList<QByteArray> p = watch.payloads(topic);
-        return p.isEmpty() ? QByteArray() : p.last();
-    };
-    // Another station's device, which must stay.
-    Publisher other;
-    PublishConfig o = configFor(broker.port());
-    o.clientId = QStringLiteral("other-station");
-    o.topicPrefix = QStringLiteral("kelmar/other");
-    o.discovery = true;
-    other.setConfig(o);
+    Publisher other; // another station's device, which must stay
+    other.setConfig(station("other-station", QStringLiteral("kelmar/other")));
     other.publishSlot(reading(1, 6));
-    auto first = std::make_unique<Publisher>();
-    PublishConfig c = configFor(broker.port());
-    c.clientId = QStringLiteral("station-a");
-    c.discovery = true;
-    first->setConfig(c);
-    first->publishSlot(reading(1, 6));
+    auto p = std::make_unique<Publisher>();
+    p->setConfig(station("station-a", Prefix));
+    p->publishSlot(reading(1, 6));
     QTRY_VERIFY_WITH_TIMEOUT(last(config("station-a")).startsWith('{') && last(config("other-station")).startsWith('{'),
                              10000);
-
-    c.clientId = QStringLiteral("station-b");
-    std::unique_ptr<Publisher> second;
-    if (restart) {
-        first.reset();
-        second = std::make_unique<Publisher>();
-        second->setConfig(c);
-        second->publishSlot(reading(2, 6));
-    } else {
-        first->setConfig(c);
-        first->publishSlot(reading(2, 6));
-    }
+    if (restart)
+        p = std::make_unique<Publisher>();
+    p->setConfig(station("station-b", Prefix));
+    p->publishSlot(reading(2, 6));
     // mosquitto_sub shows an empty payload, which removes a retained message, as "(null)".
     QTRY_COMPARE_WITH_TIMEOUT(last(config("station-a")), QByteArray("(null)"), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(last(config("station-b")).startsWith('{'), 10000);
