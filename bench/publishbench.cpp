@@ -3,7 +3,10 @@
 //     (median, 99th percentile);
 //  2. CPU the publisher adds to the program's thread at six meters a second;
 //  3. 100,000 messages kept while the broker was away, flushed after the
-//     reconnect: time and memory.
+//     reconnect: time and memory;
+//  4. `refused [seconds]`: the process's CPU share while a broker refuses
+//     (a loopback port nobody listens on, plain and TLS; TLS against a plain
+//     listener), with the lamp's state and the notice at the end.
 #include "brokerfixture.h"
 #include "publisher.h"
 
@@ -86,6 +89,13 @@ SlotReport reading(long tick, int k)
     return r;
 }
 
+double processCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + ts.tv_nsec / 1e9;
+}
+
 double threadCpuSeconds()
 {
     timespec ts{};
@@ -119,11 +129,58 @@ PublishConfig configFor(quint16 port)
     return c;
 }
 
+const char *stateWord(BrokerState s)
+{
+    static const char *const words[] = {"off", "connecting", "connected", "waiting", "refused"};
+    return words[int(s)];
+}
+
+// The whole process's CPU (the library, Qt's lookup thread) over `seconds`
+// of trying, after the first second, which holds the first tries.
+int refused(int seconds)
+{
+    test::Broker plain;
+    test::Broker::Options o;
+    o.tls = true;
+    test::Broker secure(o); // for its CA certificate
+    if (!plain.start() || !secure.start()) {
+        std::fprintf(stderr, "no broker\n");
+        return 1;
+    }
+    struct Case
+    {
+        const char *name;
+        quint16 port;
+        bool tls;
+    };
+    const quint16 closed = test::freeLoopbackPort();
+    for (const Case &k : {Case{"plain, closed port", closed, false}, Case{"TLS, closed port", closed, true},
+                          Case{"TLS, plain listener", plain.port(), true}}) {
+        Publisher p;
+        PublishConfig c = configFor(k.port);
+        c.tls = k.tls;
+        if (k.tls)
+            c.cafile = secure.caFile();
+        p.setConfig(c);
+        QTest::qWait(1000);
+        const double before = processCpuSeconds();
+        QElapsedTimer t;
+        t.start();
+        QTest::qWait(seconds * 1000);
+        const double share = (processCpuSeconds() - before) / (t.elapsed() / 1000.0) * 100;
+        std::printf("%-20s CPU %.2f %% of a core over %d s; lamp %s; notice: %s\n", k.name, share, seconds,
+                    stateWord(p.state()), qPrintable(p.notice().isEmpty() ? QStringLiteral("(none)") : p.notice()));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "refused") == 0)
+        return refused(argc > 2 ? std::max(2, atoi(argv[2])) : 10);
     const int ticks = argc > 1 ? std::max(10, atoi(argv[1])) : 1000;
     const int cpuSeconds = argc > 2 ? std::max(2, atoi(argv[2])) : 30;
 

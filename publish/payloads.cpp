@@ -114,6 +114,14 @@ QVector<PublishMessage> discoveryMessages(const QString &clientId, const QString
         {QStringLiteral("name"), clientId},
         {QStringLiteral("model"), QStringLiteral("Kelmar_T")},
     };
+    const QJsonArray availability{
+        QJsonObject{{QStringLiteral("topic"), statusTopic(prefix)},
+                    {QStringLiteral("payload_available"), QStringLiteral("online")},
+                    {QStringLiteral("payload_not_available"), QStringLiteral("offline")}},
+        QJsonObject{{QStringLiteral("topic"), slotTopic(prefix, slot)},
+                    {QStringLiteral("value_template"),
+                     QStringLiteral("{{ 'online' if value_json.status == 'ok' else 'offline' }}")}},
+    };
     for (int item = 1; item <= valueCount; ++item) {
         const QString object = QStringLiteral("slot%1_%2").arg(slot).arg(item);
         const QJsonObject config{
@@ -122,9 +130,10 @@ QVector<PublishMessage> discoveryMessages(const QString &clientId, const QString
             {QStringLiteral("value_template"),
              QStringLiteral("{{ value_json['values'][%1] }}").arg(item - 1)},
             {QStringLiteral("unique_id"), clientId + u'_' + object},
-            {QStringLiteral("availability_topic"), statusTopic(prefix)},
-            {QStringLiteral("payload_available"), QStringLiteral("online")},
-            {QStringLiteral("payload_not_available"), QStringLiteral("offline")},
+            // Unavailable while the station is offline and while the meter
+            // gives no reading (its values are null then).
+            {QStringLiteral("availability"), availability},
+            {QStringLiteral("availability_mode"), QStringLiteral("all")},
             {QStringLiteral("device"), device},
         };
         out.push_back({QStringLiteral("homeassistant/sensor/%1/%2/config").arg(clientId, object),

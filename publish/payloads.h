@@ -51,7 +51,9 @@ QByteArray linePayload(const QString &port, LineState state);
 QByteArray slotPayload(const SlotReport &r);
 
 // Home Assistant discovery: one retained config per value of the slot, under
-// homeassistant/sensor/<clientId>/slot<k>_<item>/config.
+// homeassistant/sensor/<clientId>/slot<k>_<item>/config (clientId of
+// [A-Za-z0-9_-] only, as Home Assistant's node ids); the sensor is available
+// while the station is online and the slot's last reading was ok.
 QVector<PublishMessage> discoveryMessages(const QString &clientId, const QString &prefix,
                                           int slot, const QString &title, int valueCount);
 

@@ -2,14 +2,21 @@
 
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <csignal>
+#include <sys/socket.h>
 #endif
 
 namespace kelmar {
@@ -26,6 +33,53 @@ constexpr int MaxPauseMs = 30000;
 // Messages handed to the library before their acknowledgement: enough to
 // keep the line busy, few enough that a reconnect resends little.
 constexpr int InFlightWindow = 500;
+// Where Home Assistant looks for sensor configs of any station.
+const char DiscoveryFilter[] = "homeassistant/sensor/+/+/config";
+
+#ifdef _WIN32
+using SockLen = int;
+#else
+using SockLen = socklen_t;
+#endif
+
+// The error a failed connection attempt left on the socket, 0 for none.
+int pendingSocketError(int fd)
+{
+    int err = 0;
+    SockLen len = sizeof err;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&err), &len) != 0)
+        return errno;
+    return err;
+}
+
+// Why a connection the broker has not answered yet is over, or "" while it
+// stands (data waiting included: the library reads it).
+QString closedReason(int fd)
+{
+    char byte;
+    const auto n = recv(fd, &byte, 1, MSG_PEEK);
+    if (n > 0)
+        return QString();
+    if (n == 0)
+        return QStringLiteral("the broker closed the connection before answering");
+#ifdef _WIN32
+    const int err = WSAGetLastError();
+    if (err == WSAEWOULDBLOCK || err == WSAEINTR)
+        return QString();
+#else
+    const int err = errno;
+    if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR)
+        return QString();
+#endif
+    return qt_error_string(err);
+}
+
+bool hasPeer(int fd)
+{
+    sockaddr_storage peer{};
+    SockLen len = sizeof peer;
+    return getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &len) == 0;
+}
 
 void initLibrary()
 {
@@ -40,23 +94,37 @@ void initLibrary()
     });
 }
 
+QString where(const PublishConfig &c)
+{
+    return c.host + u':' + QString::number(c.port);
+}
+
 QString refusedText(int rc, const PublishConfig &c)
 {
-    const QString where = QStringLiteral("%1:%2").arg(c.host).arg(c.port);
     if (rc == 4 || rc == 5)
         return QStringLiteral("MQTT 代理 %1 拒絕登入，請檢查帳號密碼 "
                               "(broker %1 refused the login: check user name and password)")
-            .arg(where);
+            .arg(where(c));
     return QStringLiteral("MQTT 代理 %1 拒絕連線 (broker %1 refused the connection: %2)")
-        .arg(where, QString::fromUtf8(mosquitto_connack_string(rc)));
+        .arg(where(c), QString::fromUtf8(mosquitto_connack_string(rc)));
 }
 
 QString tlsText(const PublishConfig &c, const QString &detail)
 {
-    return QStringLiteral("MQTT 代理 %1:%2 TLS 連線失敗 (TLS with broker %1:%2 failed: %3)")
-        .arg(c.host)
-        .arg(c.port)
-        .arg(detail.isEmpty() ? QStringLiteral("handshake refused") : detail);
+    return QStringLiteral("MQTT 代理 %1 TLS 連線失敗 (TLS with broker %1 failed: %2)")
+        .arg(where(c), detail.isEmpty() ? QStringLiteral("handshake refused") : detail);
+}
+
+QString unreachableText(const PublishConfig &c, const QString &why)
+{
+    return QStringLiteral("無法連線到 MQTT 代理 %1，稍後重試 (cannot connect to broker %1: %2; trying again)")
+        .arg(where(c), why);
+}
+
+QString lostText(const PublishConfig &c, const QString &why)
+{
+    return QStringLiteral("與 MQTT 代理 %1 的連線中斷，稍後重試 (connection to broker %1 lost: %2; trying again)")
+        .arg(where(c), why);
 }
 
 } // namespace
@@ -69,11 +137,22 @@ Publisher::Publisher(QObject *parent) : QObject(parent)
     connect(&m_retryTimer, &QTimer::timeout, this, &Publisher::connectNow);
     m_connectTimeout.setSingleShot(true);
     m_connectTimeout.setInterval(ConnectTimeoutMs);
-    connect(&m_connectTimeout, &QTimer::timeout, this, [this] { failed(MOSQ_ERR_CONN_LOST); });
+    connect(&m_connectTimeout, &QTimer::timeout, this, [this] {
+        m_failure = QStringLiteral("no answer within %1 s").arg(ConnectTimeoutMs / 1000);
+        failed(MOSQ_ERR_CONN_LOST);
+    });
 }
 
 Publisher::~Publisher()
 {
+    // A normal end: readers of the line topic learn that the line is closed
+    // before the station says it is offline (a killed program leaves only
+    // its will, "offline").
+    if (m_mosq && m_state == BrokerState::Connected && m_lineState && *m_lineState != LineState::Closed) {
+        const QByteArray topic = lineTopic(m_config.topicPrefix).toUtf8();
+        const QByteArray payload = linePayload(m_linePort, LineState::Closed);
+        mosquitto_publish(m_mosq, nullptr, topic.constData(), int(payload.size()), payload.constData(), 0, true);
+    }
     stop(true);
 }
 
@@ -88,6 +167,20 @@ void Publisher::setConfig(const PublishConfig &config)
 {
     if (config == m_config && (m_state != BrokerState::Off) == config.enabled)
         return;
+    // A device announced under a client_id that goes (or with discovery
+    // switched off) would stay in Home Assistant beside the new one: its
+    // configs are emptied, now while connected, else at the next connection.
+    if (m_config.discovery && (!config.discovery || config.clientId != m_config.clientId))
+        for (auto it = m_discovered.cbegin(); it != m_discovered.cend(); ++it)
+            for (const PublishMessage &m :
+                 discoveryMessages(m_config.clientId, m_config.topicPrefix, it.key(), it->first, it->second)) {
+                if (m_mosq && m_state == BrokerState::Connected) {
+                    const QByteArray topic = m.topic.toUtf8();
+                    mosquitto_publish(m_mosq, nullptr, topic.constData(), 0, nullptr, 0, true);
+                } else {
+                    m_staleDiscovery.insert(m.topic);
+                }
+            }
     stop(true);
     m_config = config;
     m_retainedState.clear();
@@ -158,6 +251,8 @@ void Publisher::connectNow()
     m_connackRc = -1;
     m_disconnected = false;
     m_lastLog.clear();
+    m_failure.clear();
+    m_foundDiscovery.clear();
     // Only a line that publishes pays for the library and its TLS setup.
     initLibrary();
     m_mosq = mosquitto_new(m_config.clientId.toUtf8().constData(), true, this);
@@ -172,6 +267,7 @@ void Publisher::connectNow()
     mosquitto_disconnect_callback_set(m_mosq, &Publisher::onDisconnect);
     mosquitto_publish_callback_set(m_mosq, &Publisher::onPublish);
     mosquitto_log_callback_set(m_mosq, &Publisher::onLog);
+    mosquitto_message_callback_set(m_mosq, &Publisher::onMessage);
     mosquitto_max_inflight_messages_set(m_mosq, InFlightWindow);
     const QByteArray status = statusTopic(m_config.topicPrefix).toUtf8();
     mosquitto_will_set(m_mosq, status.constData(), 7, "offline", m_config.qos, true);
@@ -184,8 +280,7 @@ void Publisher::connectNow()
         const int rc = mosquitto_tls_set(m_mosq, ca.isEmpty() ? nullptr : ca.constData(), nullptr,
                                          nullptr, nullptr, nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
-            setNotice(tlsText(m_config, QStringLiteral("CA file %1: %2")
-                                            .arg(m_config.cafile, QString::fromUtf8(mosquitto_strerror(rc)))));
+            m_failure = QStringLiteral("CA file %1: %2").arg(m_config.cafile, QString::fromUtf8(mosquitto_strerror(rc)));
             failed(MOSQ_ERR_TLS);
             return;
         }
@@ -202,7 +297,7 @@ void Publisher::connectNow()
                 if (m_resolved.isEmpty() || a.protocol() == QAbstractSocket::IPv4Protocol)
                     m_resolved = a.toString();
             if (m_resolved.isEmpty()) {
-                m_lastLog = info.errorString();
+                m_failure = info.errorString();
                 failed(MOSQ_ERR_EAI);
                 return;
             }
@@ -218,6 +313,8 @@ void Publisher::connectNow()
     const int rc = mosquitto_connect_async(m_mosq, target.toUtf8().constData(), m_config.port,
                                            KeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
+        if (rc == MOSQ_ERR_ERRNO)
+            m_failure = qt_error_string(errno);
         failed(rc);
         return;
     }
@@ -226,22 +323,58 @@ void Publisher::connectNow()
         failed(MOSQ_ERR_NO_CONN);
         return;
     }
+    // On the loopback the connection may stand (or have failed) already.
+    m_tcpPending = !hasPeer(fd);
     m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(m_readNotifier, &QSocketNotifier::activated, this, &Publisher::service);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &Publisher::socketReady);
     m_writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
-    connect(m_writeNotifier, &QSocketNotifier::activated, this, &Publisher::service);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &Publisher::socketReady);
     m_loopTimer.start(ConnectingLoopIntervalMs);
     m_connectTimeout.start();
     afterLoop();
 }
 
-void Publisher::service()
+void Publisher::socketReady()
 {
     if (!m_mosq)
+        return;
+    // Until the broker answers, the library takes a socket that failed or
+    // was closed for a TLS handshake still under way and writes to it again
+    // and again, never giving up: such a connection ends here, plain and TLS
+    // alike, with the system's reason.
+    const int fd = mosquitto_socket(m_mosq);
+    if (m_tcpPending) {
+        // Ready before it is connected: the attempt failed.
+        if (const int err = pendingSocketError(fd)) {
+            m_failure = qt_error_string(err);
+            failed(MOSQ_ERR_ERRNO);
+            return;
+        }
+        if (!hasPeer(fd)) {
+            m_failure = QStringLiteral("connection refused or closed");
+            failed(MOSQ_ERR_ERRNO);
+            return;
+        }
+        m_tcpPending = false;
+    } else if (m_state == BrokerState::Connecting) {
+        if (const QString why = closedReason(fd); !why.isEmpty()) {
+            m_failure = why;
+            failed(m_config.tls ? MOSQ_ERR_TLS : MOSQ_ERR_CONN_LOST);
+            return;
+        }
+    }
+    service();
+}
+
+void Publisher::service()
+{
+    if (!m_mosq || m_tcpPending)
         return;
     // Timeout 0: the library looks at the socket and returns at once.
     const int rc = mosquitto_loop(m_mosq, 0, 1);
     if (rc != MOSQ_ERR_SUCCESS && !m_disconnected) {
+        if (rc == MOSQ_ERR_ERRNO)
+            m_failure = qt_error_string(errno);
         failed(rc);
         return;
     }
@@ -270,13 +403,40 @@ void Publisher::afterLoop()
         setNotice(QString());
         setState(BrokerState::Connected);
         sendControl({statusTopic(m_config.topicPrefix), QByteArrayLiteral("online"), true});
+        // Old configs go before the new ones are announced.
+        const QString own = QStringLiteral("homeassistant/sensor/%1/").arg(m_config.clientId);
+        for (const QString &topic : std::as_const(m_staleDiscovery))
+            if (!topic.startsWith(own))
+                sendControl({topic, QByteArray(), true});
+        m_staleDiscovery.clear();
         for (auto it = m_retainedState.cbegin(); it != m_retainedState.cend(); ++it)
             sendControl({it.key(), it.value(), true});
+        // Configs this station left under another client_id in an earlier
+        // run are among the retained ones the broker sends back.
+        if (m_config.discovery)
+            mosquitto_subscribe(m_mosq, nullptr, DiscoveryFilter, 0);
     }
-    if (m_state == BrokerState::Connected)
+    if (m_state == BrokerState::Connected) {
+        clearOtherDiscovery();
         pump();
+    }
     if (m_mosq && m_writeNotifier)
-        m_writeNotifier->setEnabled(mosquitto_want_write(m_mosq));
+        m_writeNotifier->setEnabled(m_tcpPending || mosquitto_want_write(m_mosq));
+}
+
+void Publisher::clearOtherDiscovery()
+{
+    const QString own = QStringLiteral("homeassistant/sensor/%1/").arg(m_config.clientId);
+    const QString ourSlots = m_config.topicPrefix + QStringLiteral("/slot/");
+    for (const auto &[topic, payload] : std::as_const(m_foundDiscovery)) {
+        if (topic.startsWith(own))
+            continue;
+        // Ours: a sensor fed by this station's slot topics.
+        const QJsonObject config = QJsonDocument::fromJson(payload).object();
+        if (config.value(QStringLiteral("state_topic")).toString().startsWith(ourSlots))
+            sendControl({topic, QByteArray(), true});
+    }
+    m_foundDiscovery.clear();
 }
 
 void Publisher::sendControl(const PublishMessage &m)
@@ -309,10 +469,21 @@ void Publisher::pump()
 
 void Publisher::failed(int rc)
 {
-    if (rc == MOSQ_ERR_TLS
-        || (m_config.tls && m_state == BrokerState::Connecting && m_lastLog.contains(QLatin1String("SSL"))))
-        setNotice(tlsText(m_config, m_lastLog));
-    const bool refused = rc == MOSQ_ERR_CONN_REFUSED || rc == MOSQ_ERR_TLS || !m_notice.isEmpty();
+    const bool wasConnected = m_state == BrokerState::Connected;
+    const bool tls = rc == MOSQ_ERR_TLS
+        || (m_config.tls && m_state == BrokerState::Connecting && !m_tcpPending
+            && m_lastLog.contains(QLatin1String("SSL")));
+    QString why = m_failure;
+    if (why.isEmpty() && !wasConnected)
+        why = m_lastLog;
+    if (why.isEmpty())
+        why = QString::fromUtf8(mosquitto_strerror(rc));
+    // A refusal in the broker's answer is in the notice already.
+    if (tls)
+        setNotice(tlsText(m_config, m_failure.isEmpty() ? m_lastLog : m_failure));
+    else if (rc != MOSQ_ERR_CONN_REFUSED)
+        setNotice(wasConnected ? lostText(m_config, why) : unreachableText(m_config, why));
+    const bool refused = rc == MOSQ_ERR_CONN_REFUSED || tls;
     stop(false);
     setState(refused ? BrokerState::Refused : BrokerState::Waiting);
     scheduleRetry();
@@ -339,6 +510,7 @@ void Publisher::stop(bool orderly)
         }
     m_readNotifier = nullptr;
     m_writeNotifier = nullptr;
+    m_tcpPending = false;
     if (m_mosq) {
         if (orderly && m_state == BrokerState::Connected) {
             // Closing on purpose: say so, then leave without the last will.
@@ -399,6 +571,16 @@ void Publisher::onPublish(mosquitto *, void *self, int mid)
     } else {
         p->m_earlyAcks.insert(mid);
     }
+}
+
+void Publisher::onMessage(mosquitto *, void *self, const mosquitto_message *message)
+{
+    // Only what the broker kept: a config sent live by another station is
+    // that station's business.
+    if (message->retain && message->payloadlen > 0)
+        static_cast<Publisher *>(self)->m_foundDiscovery.append(
+            {QString::fromUtf8(message->topic),
+             QByteArray(static_cast<const char *>(message->payload), message->payloadlen)});
 }
 
 void Publisher::onLog(mosquitto *, void *self, int level, const char *text)

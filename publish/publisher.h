@@ -11,6 +11,7 @@
 #include <deque>
 
 struct mosquitto;
+struct mosquitto_message;
 class QSocketNotifier;
 
 namespace kelmar {
@@ -47,7 +48,8 @@ public:
     qint64 published() const { return m_published; }
     qint64 queued() const { return qint64(m_queue.size() + m_inflight.size()); }
     qint64 dropped() const { return m_dropped; }
-    // The current problem, bilingual; empty when there is none.
+    // The current problem, bilingual, naming the broker and the reason; empty
+    // while connected or switched off.
     QString notice() const { return m_notice; }
 
     // The pause before the n-th consecutive new try (n >= 1): it doubles from
@@ -56,7 +58,7 @@ public:
 
 signals:
     void stateChanged(kelmar::BrokerState state);
-    // A refused login or failed TLS handshake, or "" when it is over.
+    // A failed connection (refused, lost, TLS, login), or "" when it is over.
     void noticeChanged(const QString &text);
 
 private:
@@ -69,8 +71,10 @@ private:
     void start();
     void stop(bool orderly);
     void connectNow();
+    void socketReady();
     void service();
     void afterLoop();
+    void clearOtherDiscovery();
     void pump();
     void failed(int rc);
     void scheduleRetry();
@@ -83,6 +87,7 @@ private:
     static void onDisconnect(mosquitto *, void *self, int rc);
     static void onPublish(mosquitto *, void *self, int mid);
     static void onLog(mosquitto *, void *self, int level, const char *text);
+    static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
 
     PublishConfig m_config;
     BrokerState m_state = BrokerState::Off;
@@ -94,6 +99,9 @@ private:
     QTimer m_retryTimer; // the pause before the next try
     QTimer m_connectTimeout;
     int m_attempt = 0;
+    // The TCP connection is still being made: the library is not asked to
+    // work the socket until it stands.
+    bool m_tcpPending = false;
 
     std::deque<PublishMessage> m_queue;
     std::deque<Pending> m_inflight; // handed to the library, not yet acknowledged
@@ -107,11 +115,18 @@ private:
     QString m_linePort;
     std::optional<LineState> m_lineState;
     QMap<int, QPair<QString, int>> m_discovered; // slot -> title, value count
+    // Discovery configs of a client_id no longer used: emptied on the broker
+    // at the next connection, so that Home Assistant drops the old device.
+    QSet<QString> m_staleDiscovery;
+    // Retained discovery configs found on the broker: topic, payload.
+    QList<QPair<QString, QByteArray>> m_foundDiscovery;
 
     // Set by the library's callbacks, acted on after the library call returns.
     int m_connackRc = -1;
     bool m_disconnected = false;
     QString m_lastLog;
+    // Why the attempt or connection failed, for the notice; "" when not known.
+    QString m_failure;
     // The address of a host name, looked up before the connection is made.
     QString m_resolved;
     QString m_resolvedFor;

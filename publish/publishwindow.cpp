@@ -106,7 +106,8 @@ PublishWindow::PublishWindow(QWidget *parent) : QWidget(parent)
     m_username = line(5, QStringLiteral("帳號"), QStringLiteral("username"), "username");
     m_password = line(6, QStringLiteral("密碼"), QStringLiteral("password"), "password");
     m_password->setEchoMode(QLineEdit::Password);
-    m_clientId = line(7, QStringLiteral("用戶端代號"), QStringLiteral("client_id"), "client_id");
+    m_clientId = line(7, QStringLiteral("用戶端代號"), QStringLiteral("client_id: A-Z a-z 0-9 _ -"),
+                      "client_id");
     m_topicPrefix = line(8, QStringLiteral("主題前綴"), QStringLiteral("topic_prefix"), "topic_prefix");
     label(9, QStringLiteral("QoS"), QStringLiteral("qos"));
     m_qos = place(new QComboBox(this), fieldPlace(9, FieldWidth / 2));
@@ -235,6 +236,12 @@ void bindPublishWindow(PublishWindow *window, Publisher *publisher, const QStrin
     QObject::connect(publisher, &Publisher::noticeChanged, window, &PublishWindow::showNotice);
     QObject::connect(window, &PublishWindow::applyRequested, window, [window, publisher, iniPath] {
         const PublishConfig c = window->config();
+        // Settings that cannot be used are neither saved nor applied; the
+        // reason stays in the window until it is put right.
+        if (const QString problem = publishConfigProblem(c); !problem.isEmpty()) {
+            window->showNotice(problem);
+            return;
+        }
         const FileResult saved = savePublishConfig(iniPath, c);
         window->showNotice(saved.ok ? publisher->notice() : saved.error);
         publisher->setConfig(c);

@@ -195,7 +195,10 @@ void Subscriber::collect()
     while ((nl = m_buffer.indexOf('\n')) >= 0) {
         const QByteArray line = m_buffer.left(nl);
         m_buffer.remove(0, nl + 1);
-        // -d adds the client's own protocol trace, each line starting "Client ".
+        // -d adds the client's own protocol trace, each line starting "Client ",
+        // and the granted QoS as "Subscribed (mid: 1): 1".
+        if (line.startsWith("Subscribed (mid:"))
+            continue;
         if (line.startsWith("Client ")) {
             if (line.contains("received SUBACK"))
                 m_subscribed = true;

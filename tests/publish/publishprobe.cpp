@@ -1,11 +1,14 @@
-// A publishing process for the tests to kill: it connects to the broker on
-// 127.0.0.1:<port> with the topic prefix given, says "connected" on stdout
-// and then runs until it is ended.
+// A publishing process for the tests to end: it connects to the broker on
+// 127.0.0.1:<port> with the topic prefix given, its line open on "COM1",
+// says "connected" on stdout and runs until its standard input closes (a
+// normal end) or it is killed.
 #include "publisher.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
@@ -20,10 +23,17 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         }
     });
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&app] {
+        char c;
+        if (read(STDIN_FILENO, &c, 1) <= 0)
+            app.quit();
+    });
     kelmar::PublishConfig c = kelmar::defaultPublishConfig(QStringLiteral("probe"));
     c.enabled = true;
     c.port = args[1].toInt();
     c.topicPrefix = args[2];
+    publisher.publishLine(QStringLiteral("COM1"), kelmar::LineState::Open);
     publisher.setConfig(c);
     return app.exec();
 }

@@ -157,7 +157,11 @@ void tst_Payloads::discovery()
         QCOMPARE(o.value("state_topic").toString(), QStringLiteral("kelmar/line7/slot/4"));
         QCOMPARE(o.value("value_template").toString(), QStringLiteral("{{ value_json['values'][%1] }}").arg(i));
         QCOMPARE(o.value("unique_id").toString(), QStringLiteral("kelmar-t-line7_slot4_%1").arg(i + 1));
-        QCOMPARE(o.value("availability_topic").toString(), QStringLiteral("kelmar/line7/status"));
+        const QJsonArray availability = o.value("availability").toArray();
+        QCOMPARE(availability.size(), 2);
+        QCOMPARE(availability[0].toObject().value("topic").toString(), QStringLiteral("kelmar/line7/status"));
+        QCOMPARE(availability[1].toObject().value("topic").toString(), QStringLiteral("kelmar/line7/slot/4"));
+        QCOMPARE(o.value("availability_mode").toString(), QStringLiteral("all"));
         QCOMPARE(o.value("device").toObject().value("identifiers").toArray().first().toString(),
                  QStringLiteral("kelmar-t-line7"));
     }

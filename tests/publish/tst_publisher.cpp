@@ -2,9 +2,13 @@
 
 #include "brokerfixture.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+
+#include <memory>
 
 using namespace kelmar;
 using namespace kelmar::test;
@@ -85,11 +89,16 @@ private slots:
     void brokerAwayLosesNothing();
     void overflowDropsOldest_data();
     void overflowDropsOldest();
-    void killedPublisherLeavesOffline();
+    void endLeavesRetainedState_data();
+    void endLeavesRetainedState();
     void login_data();
     void login();
     void tls_data();
     void tls();
+    void failedConnectionBacksOff_data();
+    void failedConnectionBacksOff();
+    void discoveryFollowsClientId_data();
+    void discoveryFollowsClientId();
 };
 
 void tst_Publisher::reconnectPause_data()
@@ -243,51 +252,81 @@ void tst_Publisher::overflowDropsOldest()
     QCOMPARE(p.dropped(), qint64(ticks - kept));
 }
 
-void tst_Publisher::killedPublisherLeavesOffline()
+void tst_Publisher::endLeavesRetainedState_data()
 {
+    QTest::addColumn<bool>("killed");
+    QTest::addColumn<QStringList>("seen"); // "topic payload", in order of arrival
+    const QString open = QStringLiteral(R"(line {"port":"COM1","state":"open"})");
+    QTest::newRow("normal end: line closed, then offline")
+        << false << QStringList{"status online", open, R"(line {"port":"COM1","state":"closed"})", "status offline"};
+    QTest::newRow("killed: offline by the will, line left open") << true << QStringList{"status online", open, "status offline"};
+}
+
+void tst_Publisher::endLeavesRetainedState()
+{
+    QFETCH(bool, killed);
+    QFETCH(QStringList, seen);
     Broker broker;
     QVERIFY(broker.start());
-    const QString status = QStringLiteral("kelmar/probe/status");
-    Subscriber sub(broker, {status});
+    const QString prefix = QStringLiteral("kelmar/probe");
+    Subscriber sub(broker, {prefix + QStringLiteral("/status"), prefix + QStringLiteral("/line")});
     QVERIFY(sub.start());
+    auto arrived = [&] {
+        QStringList out;
+        for (const auto &[topic, payload] : sub.messages())
+            out << topic.mid(prefix.size() + 1) + u' ' + QString::fromUtf8(payload);
+        return out;
+    };
     QProcess probe;
-    probe.start(QStringLiteral(KELMAR_PROBE),
-                {QString::number(broker.port()), QStringLiteral("kelmar/probe")});
+    const auto stopProbe = qScopeGuard([&probe] {
+        probe.kill();
+        probe.waitForFinished(10000);
+    });
+    probe.start(QStringLiteral(KELMAR_PROBE), {QString::number(broker.port()), prefix});
     QVERIFY(probe.waitForStarted(10000));
-    QByteArray said;
-    QTRY_VERIFY_WITH_TIMEOUT((said += probe.readAllStandardOutput()).contains("connected"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(sub.payloads(status), QList<QByteArray>{"online"}, 10000);
-    probe.kill(); // no chance to say goodbye: the broker sends the last will
+    QTRY_COMPARE_WITH_TIMEOUT(arrived(), seen.mid(0, 2), 10000);
+    if (killed)
+        probe.kill(); // no chance to say goodbye: the broker sends the last will
+    else
+        probe.closeWriteChannel();
     QVERIFY(probe.waitForFinished(10000));
-    QTRY_COMPARE_WITH_TIMEOUT(sub.payloads(status), (QList<QByteArray>{"online", "offline"}), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(arrived(), seen, 10000);
 }
 
 void tst_Publisher::login_data()
 {
     QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("brokerPassword"); // in the broker's password file
+    QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("right password connects") << "line7" << "s3cret;=" << true;
-    QTest::newRow("wrong password refused") << "line7" << "guess" << false;
-    QTest::newRow("no user name refused") << "" << "" << false;
+    QTest::newRow("right password connects") << "line7" << "s3cret" << "s3cret" << true;
+    QTest::newRow("password with , ; # = \" \\ and blanks connects")
+        << "line7" << R"( a,b;c#d=e"f\g h )" << R"( a,b;c#d=e"f\g h )" << true;
+    QTest::newRow("wrong password refused") << "line7" << "s3cret" << "guess" << false;
+    QTest::newRow("no user name refused") << "" << "s3cret" << "" << false;
 }
 
 void tst_Publisher::login()
 {
     QFETCH(QString, user);
-    QFETCH(QString, password);
+    QFETCH(QString, brokerPassword);
+    QFETCH(QString, typed);
     QFETCH(bool, accepted);
     Broker::Options o;
     o.passwordUser = QStringLiteral("line7");
-    o.password = QStringLiteral("s3cret;=");
+    o.password = brokerPassword;
     Broker broker(o);
     QVERIFY(broker.start());
-    Publisher p;
-    QSignalSpy notices(&p, &Publisher::noticeChanged);
+    // The password reaches the broker through publish.ini, as at a start.
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("publish.ini"));
     PublishConfig c = configFor(broker.port());
     c.username = user;
-    c.password = password;
-    p.setConfig(c);
+    c.password = typed;
+    QVERIFY(savePublishConfig(ini, c).ok);
+    Publisher p;
+    QSignalSpy notices(&p, &Publisher::noticeChanged);
+    p.setConfig(loadPublishConfig(ini, QStringLiteral("test")).config);
     if (accepted) {
         QTRY_COMPARE_WITH_TIMEOUT(p.state(), BrokerState::Connected, 10000);
         QCOMPARE(notices.size(), 0);
@@ -337,6 +376,92 @@ void tst_Publisher::tls()
         QVERIFY2(text.contains(QStringLiteral("TLS 連線失敗")) && text.contains(QStringLiteral("TLS with broker")),
                  qPrintable(text));
     }
+}
+
+void tst_Publisher::failedConnectionBacksOff_data()
+{
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<bool>("plainListener"); // else a port nobody listens on
+    QTest::addColumn<QString>("reason");     // "" when the system may give one of several
+    QTest::newRow("plain, closed port: refusal named") << false << false << "refused";
+    QTest::newRow("TLS, closed port: refusal named") << true << false << "refused";
+    // The broker resets the connection on the first bytes of the handshake:
+    // before or after the connection is seen to stand, as the race goes.
+    QTest::newRow("TLS to a plain listener: named") << true << true << "";
+}
+
+// Every failure ends the attempt, is named with host, port and reason in
+// both languages, and leaves the next try to the pause.
+void tst_Publisher::failedConnectionBacksOff()
+{
+    QFETCH(bool, tls);
+    QFETCH(bool, plainListener);
+    QFETCH(QString, reason);
+    Broker::Options o;
+    o.tls = true; // for its CA certificate
+    Broker secure(o);
+    Broker plain;
+    QVERIFY(secure.start() && plain.start());
+    Publisher p;
+    PublishConfig c = configFor(plainListener ? plain.port() : freeLoopbackPort());
+    c.tls = tls;
+    c.cafile = secure.caFile();
+    p.setConfig(c);
+    QTRY_VERIFY_WITH_TIMEOUT(p.state() == BrokerState::Waiting || p.state() == BrokerState::Refused, 10000);
+    const QString text = p.notice();
+    QVERIFY2(text.contains(QStringLiteral("MQTT 代理 127.0.0.1:%1").arg(c.port))
+                 && text.contains(QStringLiteral("broker 127.0.0.1:%1").arg(c.port))
+                 && text.contains(reason, Qt::CaseInsensitive),
+             qPrintable(text));
+    QSignalSpy states(&p, &Publisher::stateChanged);
+    QVERIFY(!states.wait(Publisher::reconnectPauseMs(1) / 2)); // the next try waits its pause
+}
+
+void tst_Publisher::discoveryFollowsClientId_data()
+{
+    QTest::addColumn<bool>("restart");
+    QTest::newRow("client_id changed while running") << false;
+    QTest::newRow("client_id changed between runs") << true;
+}
+
+void tst_Publisher::discoveryFollowsClientId()
+{
+    QFETCH(bool, restart);
+    Broker broker;
+    QVERIFY(broker.start());
+    Subscriber watch(broker, {QStringLiteral("homeassistant/#")});
+    QVERIFY(watch.start());
+    auto config = [](const char *id) { return QStringLiteral("homeassistant/sensor/%1/slot6_1/config").arg(id); };
+    auto last = [&](const QString &topic) { return watch.payloads(topic).value(watch.payloads(topic).size() - 1); };
+    auto station = [&](const char *id, const QString &prefix) {
+        PublishConfig c = configFor(broker.port());
+        c.clientId = QLatin1String(id);
+        c.topicPrefix = prefix;
+        c.discovery = true;
+        return c;
+    };
+    Publisher other; // another station's device, which must stay
+    other.setConfig(station("other-station", QStringLiteral("kelmar/other")));
+    other.publishSlot(reading(1, 6));
+    auto p = std::make_unique<Publisher>();
+    p->setConfig(station("station-a", Prefix));
+    p->publishSlot(reading(1, 6));
+    QTRY_VERIFY_WITH_TIMEOUT(last(config("station-a")).startsWith('{') && last(config("other-station")).startsWith('{'),
+                             10000);
+    if (restart)
+        p = std::make_unique<Publisher>();
+    p->setConfig(station("station-b", Prefix));
+    p->publishSlot(reading(2, 6));
+    // mosquitto_sub shows an empty payload, which removes a retained message, as "(null)".
+    QTRY_COMPARE_WITH_TIMEOUT(last(config("station-a")), QByteArray("(null)"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(last(config("station-b")).startsWith('{'), 10000);
+    // What Home Assistant finds when it subscribes now: the new device and the other station's.
+    Subscriber later(broker, {QStringLiteral("homeassistant/#")});
+    QVERIFY(later.start());
+    QTRY_VERIFY_WITH_TIMEOUT(!later.payloads(config("station-b")).isEmpty()
+                                 && !later.payloads(config("other-station")).isEmpty(),
+                             10000);
+    QVERIFY(later.payloads(config("station-a")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Publisher)

@@ -25,6 +25,7 @@ private slots:
     void tlsSwitchesUsualPort();
     void lamp_data();
     void lamp();
+    void applySavesAndReconfigures_data();
     void applySavesAndReconfigures();
 };
 
@@ -95,8 +96,19 @@ void tst_PublishWindow::lamp()
              qPrintable(counts));
 }
 
+void tst_PublishWindow::applySavesAndReconfigures_data()
+{
+    QTest::addColumn<QString>("clientId"); // "" leaves the default
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("default id") << "" << true;
+    QTest::newRow("client_id line7.hall2 refused with the reason") << "line7.hall2" << false;
+    QTest::newRow("client_id with a blank refused") << "line 7" << false;
+}
+
 void tst_PublishWindow::applySavesAndReconfigures()
 {
+    QFETCH(QString, clientId);
+    QFETCH(bool, accepted);
     TestFolder folder;
     const QString ini = folder.file(QStringLiteral("publish.ini"));
     Publisher publisher;
@@ -106,11 +118,20 @@ void tst_PublishWindow::applySavesAndReconfigures()
     bindPublishWindow(&w, &publisher, ini);
     QCOMPARE(control<QLineEdit>(&w, QStringLiteral("client_id"))->text(), QStringLiteral("kelmar-t-line7"));
     control<QLineEdit>(&w, QStringLiteral("topic_prefix"))->setText(QString());
+    if (!clientId.isEmpty())
+        control<QLineEdit>(&w, QStringLiteral("client_id"))->setText(clientId);
     control<QCheckBox>(&w, QStringLiteral("enabled"))->setChecked(true);
     control<QSpinBox>(&w, QStringLiteral("port"))->setValue(1); // nobody listens there
     control<QLineEdit>(&w, QStringLiteral("password"))->setText(QStringLiteral("pw"));
     control<QPushButton>(&w, QStringLiteral("Apply"))->click();
 
+    if (!accepted) {
+        QVERIFY(!QFileInfo::exists(ini));
+        QCOMPARE(publisher.state(), BrokerState::Off);
+        const QString notice = control<QLabel>(&w, QStringLiteral("Notice"))->text();
+        QVERIFY2(notice.contains(clientId) && notice.contains(QStringLiteral("A-Z a-z 0-9 _ -")), qPrintable(notice));
+        return;
+    }
     QVERIFY(publisher.config() == w.config());
     QCOMPARE(publisher.config().topicPrefix, defaultPublishConfig(publishHostName()).topicPrefix);
     QVERIFY(publisher.state() != BrokerState::Off);
