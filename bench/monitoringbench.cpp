@@ -5,8 +5,10 @@
 // count, how far each line's time stamp lies from the moment it was
 // written, and whether any line repeats the one before.
 //
-//   kelmar_monitoringbench [seconds] [--windows]     (default 60 s)
+//   kelmar_monitoringbench [seconds] [--windows | --service]     (default 60 s)
 //
+// With --service the run is the program without windows, as a separate
+// process: see servicerun.cpp.
 // With --windows the run is the program's own: the main window started as
 // the operator does (connect, start, recording on), the display window shown
 // and drawn. Without a display it runs itself again under xvfb-run. It then
@@ -25,6 +27,7 @@
 #include "findcontrol.h"
 #include "form1.h"
 #include "form2.h"
+#include "stationform.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -46,6 +49,8 @@
 #include <vector>
 
 using namespace kelmar;
+
+int serviceRun(int seconds, const QString &program, const QString &simulator);
 
 namespace {
 
@@ -140,15 +145,23 @@ int main(int argc, char *argv[])
 {
     int seconds = 60;
     bool windows = false;
+    bool service = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--windows") == 0)
             windows = true;
+        else if (std::strcmp(argv[i], "--service") == 0)
+            service = true;
         else
             seconds = std::max(5, atoi(argv[i]));
     }
     if (windows && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return runUnderXvfb(argc, argv);
+    if (service) {
+        QCoreApplication app(argc, argv);
+        return serviceRun(seconds, QStringLiteral(KELMAR_PROGRAM),
+                          test::SimulatedLine::simulatorPath());
+    }
     std::unique_ptr<QCoreApplication> app =
         windows ? std::make_unique<QApplication>(argc, argv)
                 : std::make_unique<QCoreApplication>(argc, argv);
@@ -166,8 +179,8 @@ int main(int argc, char *argv[])
     if (windows) {
         if (!line.folder().copyDist())
             return fail(QStringLiteral("the program folder cannot be made"));
-        form1 = std::make_unique<Form1>(line.folder().path(), Clock::system(),
-                                        test::lendPort(line.port()));
+        form1 = std::make_unique<test::StationForm1>(line.folder().path(), Clock::system(),
+                                                     test::lendPort(line.port()));
         form1->Form_Load();
         form1->show();
     } else {

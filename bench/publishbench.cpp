@@ -77,6 +77,15 @@ struct Receiver
     }
 };
 
+// Readings as written ("12.34"), as the slot report carries them.
+QVector<std::optional<ExactDecimal>> decimals(const QStringList &written)
+{
+    QVector<std::optional<ExactDecimal>> out;
+    for (const QString &w : written)
+        out << ExactDecimal::fromText(w);
+    return out;
+}
+
 SlotReport reading(long tick, int k)
 {
     static const QDateTime start(QDate(2026, 12, 7), QTime(19, 0, 0), QTimeZone(8 * 3600));
@@ -85,7 +94,7 @@ SlotReport reading(long tick, int k)
     r.id = k;
     r.title = QStringLiteral("表%1").arg(k);
     r.time = start.addMSecs(tick * 333 + k * 40);
-    r.values = QStringList{QStringLiteral("%1.%2").arg(tick).arg(k), QStringLiteral("-0.%1").arg(k)};
+    r.values = decimals({QStringLiteral("%1.%2").arg(tick).arg(k), QStringLiteral("-0.%1").arg(k)});
     return r;
 }
 

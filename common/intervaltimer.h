@@ -26,7 +26,12 @@ public:
     bool setInterval(int ms);
 
     // True while ticks can actually arrive.
-    bool isTicking() const { return m_timer.isActive(); }
+    bool isTicking() const { return m_timer.isActive() || m_first.isActive(); }
+
+    // Switches the timer on with its first tick after firstMs and the period
+    // counted from there, so that its ticks fall at a chosen phase (just
+    // after the full second of the system clock).
+    void startAfter(int firstMs);
 
 signals:
     void timeout();
@@ -35,6 +40,7 @@ private:
     void apply();
 
     QTimer m_timer;
+    QTimer m_first; // the first tick of startAfter()
     int m_interval;
     bool m_enabled;
 };

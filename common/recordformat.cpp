@@ -64,6 +64,14 @@ QString buildRecordLine(const QString &time, const QStringList &captions)
     return fields.join(QChar::fromLatin1(RecordSeparator));
 }
 
+QString buildRecordLine(const QDateTime &time, const RecordValues &values)
+{
+    QStringList captions;
+    for (const std::optional<ExactDecimal> &v : values)
+        captions << (v ? v->text() : QString());
+    return buildRecordLine(recordTimeText(time), captions);
+}
+
 QByteArray encodeRecordLine(const QString &line)
 {
     return encodeCp950(line) + RecordLineEnd;

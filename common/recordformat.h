@@ -5,7 +5,10 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <optional>
+
+#include "exactdecimal.h"
 
 // The record file, defined once for the recorder that writes it and the
 // trend view that reads it back; also the texts of the monitoring run:
@@ -56,6 +59,11 @@ std::optional<QString> formatReading(const QString &reading, double divisor);
 // Time, then the twelve value captions, joined by one TAB each; missing
 // captions are empty fields, so every line has the same field count.
 QString buildRecordLine(const QString &time, const QStringList &captions);
+
+// The line of one polling tick: its time, then each value as displayed
+// (slot 1 value 1 first), an empty field where there is none.
+using RecordValues = std::array<std::optional<ExactDecimal>, RecordValueCount>;
+QString buildRecordLine(const QDateTime &time, const RecordValues &values);
 
 // "hh:mm:ss", 24-hour clock.
 QString recordTimeText(const QDateTime &t);

@@ -18,35 +18,33 @@ class QPushButton;
 
 namespace kelmar {
 
-class Clock;
 class Form2;
 class Form3;
 class Form4;
 class HealthWindow;
-class Publisher;
+class NoticePanel;
 class PublishWindow;
 class TrendWindow;
 class Session;
+class Station;
 struct ReplyCheck;
 
 // The main window: the buttons that open the other windows, the start
-// button, the clock and the problem reports. It wires the windows to the
-// session, which holds all working state and runs the timers.
+// button, the clock and the problem reports. A view over the station, which
+// holds all working state and runs the timers; the other windows are views
+// over it too.
 class Form1 : public QWidget
 {
     Q_OBJECT
 public:
-    // programDir is the folder with setup.ini, meter.txt and logo/. The
-    // line's transports may be handed in (tests, other kinds of line);
-    // otherwise the system's serial ports are used.
-    explicit Form1(const QString &programDir, Clock &clock,
-                   MeterLine::TransportFactory transports = {}, QWidget *parent = nullptr);
+    explicit Form1(Station &station, QWidget *parent = nullptr);
     ~Form1() override;
 
-    // Start-up: reads setup.ini into the session and the host settings
-    // window. Run once, before the event loop.
+    // Start-up: the station loads setup.ini, the slots and publishing, and
+    // the host settings window shows them. Run once, before the event loop.
     void Form_Load();
 
+    Station &station() { return m_station; }
     Session &session() { return *m_session; }
     MeterLine &line() { return *m_line; }
     // The line's port as the transactions see it: open or not, number, settings.
@@ -67,6 +65,9 @@ public:
     void Command5_Click(); // leave the program
 
     QString noticeText() const;
+    // The end of the program, as the exit button's Yes: no question asked,
+    // the meter setup kept (SIGTERM to the windows).
+    void quit();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -74,43 +75,30 @@ protected:
 private:
     void showWindow(QWidget *w);
     bool quitWouldEndLogging() const;
-    void quit();
     void setUpPublishing();
-    void showPortKind();
     void showRecordSource();
     void layOut();
-    bool holdDrawing();
-    void showHeld();
     void showClock(const QString &text);
-    void showStatus(int k, const ReplyCheck &check, const QString &text);
 
-    QString m_programDir;
-    Clock &m_clock;
-    std::unique_ptr<MeterLine> m_line;
+    Station &m_station;
     // What the display window is laid out for now, per slot: on, model flag.
     std::array<std::pair<bool, QString>, SlotCount> m_laidOut;
-    // What a running polling tick has changed on screen, until the tick ends
-    // or HeldDrawingMs have passed.
-    std::array<std::array<std::optional<QString>, ItemsPerSlot>, SlotCount> m_heldValues;
-    std::array<std::optional<std::pair<ReplyCheck, QString>>, SlotCount> m_heldStatus;
-    std::optional<QString> m_heldClock;
-    QTimer m_heldDrawing;
-    Session *m_session = nullptr;
+    Session *m_session;
+    MeterLine *m_line;
     Form2 *m_form2 = nullptr;
     Form3 *m_form3 = nullptr;
     Form4 *m_form4 = nullptr;
     HealthWindow *m_health = nullptr;
     TrendWindow *m_trend = nullptr;
     QMessageBox *m_quitQuestion = nullptr;
-    Publisher *m_publisher = nullptr;         // only where publishing is built in
-    PublishWindow *m_publishWindow = nullptr; // its window, made on first use
+    PublishWindow *m_publishWindow = nullptr; // made on first use, where publishing is built in
 
     QPushButton *Command1; // "主機端設定"
     QPushButton *Command3; // "啟動/顯示"
     QPushButton *Command2; // "儀表參數設定"
     QPushButton *Command5; // "離開"
     QLabel *Label3;        // clock
-    QLabel *m_notice;      // problems the operator should see, without a modal box
+    NoticePanel *m_notice; // problems the operator should see, without a modal box
     QPushButton *m_healthButton;
     QPushButton *m_trendButton;
 };

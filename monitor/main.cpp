@@ -1,16 +1,75 @@
 #include "clock.h"
+#include "commandline.h"
 #include "fonts.h"
 #include "form1.h"
+#include "service.h"
+#include "station.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <cstdio>
+
+
+namespace {
+
+QStringList arguments(int argc, char *argv[])
+{
+    QStringList out;
+    for (int i = 1; i < argc; ++i)
+        out << QString::fromLocal8Bit(argv[i]);
+    return out;
+}
+
+int runService(int argc, char *argv[], const kelmar::CommandLine &c)
+{
+    // No window and no display: the core application alone.
+    QCoreApplication app(argc, argv);
+    const QString dir = c.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                               : QDir(c.programDir).absolutePath();
+    kelmar::Station station(dir, kelmar::Clock::system());
+    station.load();
+    kelmar::Service service(station, c.record, stderr);
+    kelmar::routeSignals(
+        &service, [&service] { service.stop(); }, [&service] { service.reload(); });
+    QObject::connect(&service, &kelmar::Service::finished, &app, [] { QCoreApplication::exit(0); });
+    service.start();
+    return app.exec();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    const kelmar::CommandLine c = kelmar::parseCommandLine(arguments(argc, argv));
+    switch (c.mode) {
+    case kelmar::CommandLine::Mode::Help:
+        std::fputs(kelmar::usageText().toUtf8().constData(), stdout);
+        return 0;
+    case kelmar::CommandLine::Mode::Refused:
+        std::fprintf(stderr, "無法辨識的參數 (unknown argument): %s\n\n%s",
+                     c.refused.toLocal8Bit().constData(), kelmar::usageText().toUtf8().constData());
+        return 2;
+    case kelmar::CommandLine::Mode::Service:
+        return runService(argc, argv, c);
+    case kelmar::CommandLine::Mode::Windows:
+        break;
+    }
     QApplication app(argc, argv);
+    // What Qt did not take as its own option is not understood.
+    if (QCoreApplication::arguments().size() > 1) {
+        std::fprintf(stderr, "無法辨識的參數 (unknown argument): %s\n\n%s",
+                     QCoreApplication::arguments().at(1).toLocal8Bit().constData(),
+                     kelmar::usageText().toUtf8().constData());
+        return 2;
+    }
     kelmar::installFontSubstitutions();
     // setup.ini, meter.txt and logo/ lie beside the program file.
-    kelmar::Form1 form1(QCoreApplication::applicationDirPath(), kelmar::Clock::system());
+    kelmar::Station station(QCoreApplication::applicationDirPath(), kelmar::Clock::system());
+    kelmar::Form1 form1(station);
     form1.Form_Load();
     form1.show();
+    // Ended by the system (SIGTERM, a logout): as the exit button's Yes.
+    kelmar::routeSignals(&form1, [&form1] { form1.quit(); });
     return app.exec();
 }

@@ -1,7 +1,6 @@
 #include "pollingcycle.h"
 
 #include "clock.h"
-#include "recordformat.h"
 
 #include <QPointer>
 
@@ -21,6 +20,12 @@ QString PollingCycle::slaveText(const MeterSlot &slot)
     return slot.slaveId ? QString::number(*slot.slaveId) : QString();
 }
 
+void PollingCycle::forgetSilence()
+{
+    m_silentSlaves.clear();
+    m_silentCursor = 0;
+}
+
 bool PollingCycle::tick()
 {
     if (m_running)
@@ -28,22 +33,57 @@ bool PollingCycle::tick()
     m_running = true;
     m_abandoned = false;
     m_slot = 0;
-    m_read = {};
+    m_tick = TickSample();
+    // One time for the whole tick: the record line, the broker and the
+    // clock drawn with the readings name the same second.
+    m_tick.time = m_clock.now();
     m_failedSlaves.clear();
+    chooseSilentTurn();
     step();
     return true;
+}
+
+// The silent slave whose turn it is: the first after the one asked last, in
+// slot order, so that each gets its turn.
+void PollingCycle::chooseSilentTurn()
+{
+    m_silentTurn.clear();
+    if (m_silentSlaves.empty())
+        return;
+    int first = 0;
+    for (int k = 1; k <= SlotCount; ++k) {
+        const MeterSlot s = m_hooks.slot(k);
+        if (!s.enabled || !m_silentSlaves.count(slaveText(s)))
+            continue;
+        if (!first)
+            first = k;
+        if (k > m_silentCursor) {
+            first = k;
+            break;
+        }
+    }
+    if (first) {
+        m_silentTurn = slaveText(m_hooks.slot(first));
+        m_silentCursor = first;
+    }
 }
 
 // Moves on to the next enabled slot, or ends the tick after the last one.
 void PollingCycle::step()
 {
-    // The slot just read has its values shown: its reading is complete.
-    if (m_slot >= 1 && !m_abandoned)
-        emit slotRead(m_slot);
+    if (m_slot >= 1 && !m_abandoned) {
+        m_tick.values[m_slot - 1] = m_sample.values;
+        emit slotRead(m_sample);
+    }
     while (++m_slot <= SlotCount) {
         const MeterSlot s = m_hooks.slot(m_slot);
         if (!s.enabled)
             continue;
+        m_sample = SlotSample();
+        m_sample.slot = m_slot;
+        m_sample.slaveId = s.slaveId.value_or(0);
+        m_sample.time = m_tick.time;
+        m_sample.valueCount = s.hasSecondValue() ? 2 : 1;
         reading(0);
         return;
     }
@@ -52,33 +92,19 @@ void PollingCycle::step()
 
 void PollingCycle::finishTick()
 {
-    if (m_abandoned) {
-        m_running = false;
-        return;
-    }
-    // A value that was not read in this tick (a slot switched off, the
-    // second value of a one-value model) must not stand as if measured.
-    QStringList captions;
-    for (int k = 1; k <= SlotCount; ++k) {
-        for (int item = 0; item < ItemsPerSlot; ++item) {
-            if (!m_read[k - 1][item] && !m_hooks.readLabel(k, item).isEmpty())
-                m_hooks.writeLabel(k, item, QString());
-            captions << m_hooks.readLabel(k, item);
-        }
-    }
-    const QString line = buildRecordLine(recordTimeText(m_clock.now()), captions);
     m_running = false;
-    emit finished(line);
+    if (!m_abandoned)
+        emit finished(m_tick);
 }
 
 void PollingCycle::reading(int item)
 {
     const MeterSlot s = m_hooks.slot(m_slot);
     const QString id = slaveText(s);
-    if (m_failedSlaves.count(id)) {
-        m_read[m_slot - 1][item] = true;
-        if (!m_abandoned)
-            m_hooks.writeLabel(m_slot, item, QString());
+    const bool silentNotItsTurn = m_silentSlaves.count(id) && id != m_silentTurn;
+    if (m_failedSlaves.count(id) || silentNotItsTurn) {
+        if (silentNotItsTurn)
+            m_sample.check = ReplyCheck{ReplyStatus::NoReply};
         if (item == 0 && s.hasSecondValue())
             reading(1);
         else
@@ -95,19 +121,31 @@ void PollingCycle::reading(int item)
                                                   self->readingDone(item, r);
                                           });
     if (!started)
-        readingDone(item, ModbusReading{});
+        readingDone(item, ModbusReading{}, false);
 }
 
-void PollingCycle::readingDone(int item, const ModbusReading &r)
+void PollingCycle::readingDone(int item, const ModbusReading &r, bool sent)
 {
     const MeterSlot s = m_hooks.slot(m_slot);
+    const QString id = slaveText(s);
     if (m_hooks.transactionDone && !m_abandoned)
         m_hooks.transactionDone(m_slot, item, r);
     if (!r.ok())
-        m_failedSlaves.insert(slaveText(s));
-    m_read[m_slot - 1][item] = true;
-    if (const auto shown = formatReading(r.text(), m_hooks.divisor(m_slot)); shown && !m_abandoned)
-        m_hooks.writeLabel(m_slot, item, *shown);
+        m_failedSlaves.insert(id);
+    // A request that never left (the line is closed) says nothing of the
+    // meter: it is not taken for silent, and is asked as usual once the line
+    // is back.
+    if (sent && r.check.status == ReplyStatus::NoReply)
+        m_silentSlaves.insert(id);
+    else if (sent)
+        m_silentSlaves.erase(id);
+    // The first reading's outcome stands for the slot unless the second one
+    // fails too.
+    if (item == 0 || !r.ok())
+        m_sample.check = r.check;
+    if (r.value)
+        m_sample.values[item] =
+            ExactDecimal::fromInteger(*r.value, m_hooks.slot(m_slot).decimalPlaces().places);
     // The model is looked at again now: it may have changed during the
     // transaction.
     if (item == 0 && s.hasSecondValue())

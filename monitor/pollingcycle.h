@@ -3,6 +3,7 @@
 #include "counts.h"
 #include "meterslot.h"
 #include "modbusmaster.h"
+#include "sample.h"
 
 #include <QObject>
 #include <QString>
@@ -16,18 +17,22 @@ class Clock;
 
 // One polling tick over the slots: for each enabled slot the first
 // reading, and the second when the model has one, each through one Modbus
-// transaction; every reading is scaled and shown as soon as it arrives.
-// When the last slot is done, every value that was not read in this tick is
-// emptied, and the record line (time and the twelve values) is handed over
-// in one piece.
+// transaction. Each slot's values go out as a sample as soon as the slot is
+// read; when the last slot is done, the whole tick goes out, with every
+// value not read in it empty.
 //
 // After a transaction with a slave fails, that slave gets no further request
 // in the same tick: a late reply to the failed request would otherwise pass
 // every check of the next one and show another register's value.
 //
+// A slave that did not answer its last request is silent: of the silent
+// slaves at most one is asked per tick, in turn, so that meters that are
+// switched off or unplugged cost the tick one reply wait, not one each, and
+// never slow the healthy ones. The others keep empty fields and their status.
+//
 // The cycle is asynchronous: tick() starts it and returns, the transactions
-// run from the event loop. Slot settings and divisors are read through the
-// hooks at every step.
+// run from the event loop. Slot settings are read through the hooks at
+// every step.
 class PollingCycle : public QObject
 {
     Q_OBJECT
@@ -41,12 +46,9 @@ public:
                            const QString &, const QString &, Done)>
             transact;
         std::function<MeterSlot(int slot)> slot;
-        std::function<double(int slot)> divisor;
-        std::function<void(int slot, int item, const QString &text)> writeLabel;
-        std::function<QString(int slot, int item)> readLabel;
         // Told of every transaction's outcome (optional); a request that was
-        // not sent because its slave failed earlier in the tick is no
-        // transaction.
+        // not sent because its slave failed earlier in the tick, or is
+        // silent and not its turn, is no transaction.
         std::function<void(int slot, int item, const ModbusReading &)> transactionDone;
     };
 
@@ -56,32 +58,39 @@ public:
     bool tick();
     bool running() const { return m_running; }
     // The running tick no longer counts (Exit): it reads to its end, so the
-    // line sees whole ticks only, but shows nothing, counts nothing and ends
-    // without finished().
+    // line sees whole ticks only, but reports nothing and ends without
+    // finished().
     void abandon() { m_abandoned = m_running; }
+    // A new run: every slave is asked again.
+    void forgetSilence();
 
     // The slave ID as the request carries it: the decimal text of the
     // chosen ID, empty (slave 0) when none was chosen.
     static QString slaveText(const MeterSlot &slot);
 
 signals:
-    void finished(const QString &recordLine);
-    // Slot k's readings of this tick are over and shown.
-    void slotRead(int k);
+    // Slot k's readings of this tick are over.
+    void slotRead(const kelmar::SlotSample &sample);
+    void finished(const kelmar::TickSample &tick);
 
 private:
     void step();
     void reading(int item);
-    void readingDone(int item, const ModbusReading &r);
+    void readingDone(int item, const ModbusReading &r, bool sent = true);
     void finishTick();
+    void chooseSilentTurn();
 
     Hooks m_hooks;
     Clock &m_clock;
     bool m_running = false;
     bool m_abandoned = false;
     int m_slot = 0; // 1 to SlotCount while running
-    std::array<std::array<bool, ItemsPerSlot>, SlotCount> m_read{};
+    TickSample m_tick;
+    SlotSample m_sample; // the slot being read
     std::set<QString> m_failedSlaves; // this tick's
+    std::set<QString> m_silentSlaves; // across ticks: no answer to their last request
+    QString m_silentTurn;             // the silent slave asked in this tick
+    int m_silentCursor = 0;           // the slot whose silent slave was asked last
 };
 
 } // namespace kelmar

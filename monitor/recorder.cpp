@@ -31,10 +31,15 @@ QString Recorder::filePath() const
     return onDisk(m_fileName);
 }
 
-FileResult Recorder::startFile(const QString &folderText, const QString &extension)
+FileResult Recorder::startFile(const QString &folderText, const QString &extension,
+                               const QDateTime &at)
 {
     FileResult r = ensureRecordFolder(onDisk(folderText));
-    m_stamp = recordStamp(m_clock.now());
+    m_previousStamp = m_stamp;
+    m_previousFileName = m_fileName;
+    m_folderText = folderText;
+    m_extension = extension;
+    m_stamp = recordStamp(at);
     m_fileName = recordFileName(folderText, m_stamp, extension);
     const FileResult created = createRecordFile(filePath());
     return r.ok ? created : r;
@@ -43,7 +48,9 @@ FileResult Recorder::startFile(const QString &folderText, const QString &extensi
 FileResult Recorder::switchOn(const QString &folderText, const QString &extension)
 {
     m_on = true;
-    return startFile(folderText, extension);
+    FileResult r = startFile(folderText, extension, m_clock.now());
+    m_previousFileName.clear();
+    return r;
 }
 
 void Recorder::switchOff()
@@ -58,7 +65,7 @@ std::optional<FileResult> Recorder::changeFileIfDue(const QString &folderText,
 {
     if (!m_on || m_stamp.isEmpty() || !newFileDue(m_stamp, m_clock.now()))
         return std::nullopt;
-    return startFile(folderText, extension);
+    return startFile(folderText, extension, m_clock.now());
 }
 
 bool Recorder::intervalReachable() const
@@ -75,9 +82,41 @@ bool Recorder::countSecond()
     return true;
 }
 
+namespace {
+// "yyyy-MM-dd-HH": compared as text, the date and hour in order.
+QString hourOfStamp(const QString &stamp)
+{
+    return stamp.left(13);
+}
+} // namespace
+
+Recorder::Target Recorder::targetFor(const QDateTime &lineTime)
+{
+    Target t;
+    if (lineTime.isValid() && !m_stamp.isEmpty() && newFileDue(m_stamp, lineTime)) {
+        const QString hour = lineTime.toString(QStringLiteral("yyyy-MM-dd-HH"));
+        if (hour > hourOfStamp(m_stamp))
+            t.started = startFile(m_folderText, m_extension, lineTime);
+        else if (!m_previousFileName.isEmpty() && hour == hourOfStamp(m_previousStamp))
+            t.path = onDisk(m_previousFileName);
+    }
+    if (t.path.isEmpty())
+        t.path = filePath();
+    return t;
+}
+
+FileResult Recorder::append(const QString &line, const QDateTime &lineTime)
+{
+    return appendTo(targetFor(lineTime).path, line);
+}
+
 FileResult Recorder::append(const QString &line)
 {
-    const QString path = filePath();
+    return appendTo(filePath(), line);
+}
+
+FileResult Recorder::appendTo(const QString &path, const QString &line)
+{
     // The folder may have gone since the file was started: make it again.
     FileResult r = ensureRecordFolder(QFileInfo(path).path());
     if (r.ok)

@@ -2,6 +2,7 @@
 
 #include "recordfile.h"
 
+#include <QDateTime>
 #include <QString>
 #include <optional>
 
@@ -54,11 +55,26 @@ public:
     // One second of the record timer; true when it completes the interval
     // (the count starts again).
     bool countSecond();
+    // The file a line stamped `lineTime` belongs in: that of its own date
+    // and hour. A line of a later hour than the current file's starts that
+    // hour's file first (the hourly change, even before the clock made it);
+    // a line of the hour before a change goes into the file before it.
+    // The path on disk, and the result of a file that had to be started.
+    struct Target
+    {
+        QString path;
+        std::optional<FileResult> started;
+    };
+    Target targetFor(const QDateTime &lineTime);
     // Appends a line to the current file, whole or not at all.
     FileResult append(const QString &line);
+    FileResult append(const QString &line, const QDateTime &lineTime);
+    // Appends a line to the file at path (a targetFor() path).
+    FileResult appendTo(const QString &path, const QString &line);
 
 private:
-    FileResult startFile(const QString &folderText, const QString &extension);
+    FileResult startFile(const QString &folderText, const QString &extension,
+                         const QDateTime &at);
     QString onDisk(const QString &path) const;
 
     Clock &m_clock;
@@ -66,6 +82,10 @@ private:
     bool m_on = false;
     QString m_stamp;    // the main window's Text1
     QString m_fileName; // the host settings window's Text2
+    QString m_folderText, m_extension; // what the current file was named from
+    // The file before the last hourly change, for the lines of its hour
+    // that end after the change.
+    QString m_previousStamp, m_previousFileName;
     double m_intervalSeconds = 0; // RecordSeconds
     qint64 m_tickCount = 0;       // RecordTickCount
 };

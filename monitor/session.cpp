@@ -7,12 +7,21 @@
 #include "recordformat.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace kelmar {
 
 namespace {
 
 constexpr int TimerMs = 1000;
+// Ticks fall this long after the full second of the clock: the clock shows
+// the second that has just begun, and a tick of six meters ends within it.
+constexpr int AfterFullSecondMs = 5;
+// A clock tick later than this into its second has drifted (a busy
+// machine, the clock set): the timers are put back in step.
+constexpr int MostLateMs = 300;
+// The longest the end of the program waits for the record lines' results.
+constexpr int FinishRecordingMs = 1000;
 
 const QString NoticeRecord = QStringLiteral("record");
 const QString NoticeInterval = QStringLiteral("interval");
@@ -39,10 +48,29 @@ QString replyStatusText(const ReplyCheck &check)
     }
 }
 
+namespace {
+// A record line on the writer's thread: the folder may have gone since the
+// file was started, so it is made again first.
+FileResult appendToRecord(const QString &path, const QByteArray &bytes)
+{
+    const FileResult folder = ensureRecordFolder(QFileInfo(path).path());
+    return folder.ok ? appendToFile(path, bytes, true) : folder;
+}
+} // namespace
+
 Session::Session(const QString &programDir, Clock &clock, MeterLine &line, QObject *parent)
     : QObject(parent), m_programDir(programDir), m_clock(clock), m_line(line),
-      m_recorder(clock, programDir)
+      m_recorder(clock, programDir), m_writer(nullptr, appendToRecord)
 {
+    connect(&m_writer, &RecordWriter::written, this,
+            [this](quint64 sequence, const QString &, const FileResult &r) {
+                const QString line = m_linesInFlight.take(sequence);
+                // A failed line is reported and recording stays on: the next
+                // interval's line is the retry, and the report goes with it.
+                reportFile(r);
+                if (r.ok)
+                    emit lineRecorded(line);
+            });
     m_slotCheck.fill(ReplyCheck{ReplyStatus::Ok});
     m_timer1 = new IntervalTimer(TimerMs, false, this);
     m_timer2 = new IntervalTimer(TimerMs, true, this);
@@ -64,16 +92,13 @@ Session::Session(const QString &programDir, Clock &clock, MeterLine &line, QObje
         return m_master->MODBUS(b1, b_1, b2_1, b2_2, b3_1, b3_2, std::move(done));
     };
     hooks.slot = [this](int k) { return m_tickSlots[k - 1]; };
-    hooks.divisor = [this](int k) { return m_tickSlots[k - 1].decimalPlaces().divisor(); };
-    hooks.writeLabel = [this](int k, int item, const QString &text) { showReading(k, item, text); };
-    hooks.readLabel = [this](int k, int item) { return m_readings[k - 1][item]; };
     hooks.transactionDone = [this](int k, int item, const ModbusReading &r) {
         transactionDone(k, item, r);
     };
     m_cycle = new PollingCycle(std::move(hooks), m_clock, this);
     connect(m_cycle, &PollingCycle::finished, this, &Session::pollTickFinished);
-    connect(m_cycle, &PollingCycle::slotRead, this,
-            [this](int k) { emit slotRead(k, m_clock.now()); });
+    connect(m_cycle, &PollingCycle::slotRead, this, &Session::slotReadDone);
+    alignTimers();
 }
 
 Session::~Session()
@@ -194,6 +219,7 @@ void Session::start()
     // The last run's line would be recorded again, stamp and all, until
     // this run's first tick ends.
     m_recordLine.clear();
+    m_lineUnwritten = false;
     m_recorder.resetCount();
     m_line.restartTickCount();
     m_health = {};
@@ -202,14 +228,27 @@ void Session::start()
         showSlotStatus(k, ReplyCheck{ReplyStatus::Ok});
     }
     m_monitoring = true;
-    // The clock's period restarts with polling's, so that at equal intervals
-    // the three timers wake the program once, and the clock is drawn with
-    // the tick's readings. It shows the time at once, not a second late.
-    m_timer1->setEnabled(true);
-    m_timer2->setEnabled(true);
-    m_timer3->setEnabled(true);
-    clockTick();
+    // Every meter is asked again, silent ones too.
+    m_cycle->forgetSilence();
+    alignTimers();
+    // The time shows at once, not with the first tick.
+    emit clockChanged(clockText(m_clock.now()));
     emit monitoringChanged(true);
+}
+
+// The polling, clock and record timers tick together just after each full
+// second of the clock, so that the clock shows the system's second and the
+// record stamp, the clock drawn with the readings and the broker's time of
+// one tick name the same second. At equal intervals they wake the program
+// once.
+void Session::alignTimers()
+{
+    const int first = TimerMs - m_clock.now().time().msec() + AfterFullSecondMs;
+    m_timer2->startAfter(first);
+    if (m_monitoring) {
+        m_timer1->startAfter(first);
+        m_timer3->startAfter(first);
+    }
 }
 
 void Session::stop()
@@ -218,24 +257,31 @@ void Session::stop()
     // A tick that outlives its run (Exit, or Exit and a new start, while it
     // reads) must not write into the display or the counters any more.
     m_cycle->abandon();
-    m_recordHandOff = RecordHandOff::NotDue;
+    m_recordDue = false;
     m_timer1->setEnabled(false);
     m_timer3->setEnabled(false);
     for (int k = 1; k <= SlotCount; ++k) {
         for (int item = 0; item < ItemsPerSlot; ++item)
-            showReading(k, item, QString());
+            showReading(k, item, std::nullopt);
         showSlotStatus(k, ReplyCheck{ReplyStatus::Ok});
     }
     emit monitoringChanged(false);
 }
 
-void Session::showReading(int k, int item, const QString &text)
+void Session::showReading(int k, int item, const std::optional<ExactDecimal> &value)
 {
-    QString &shown = m_readings[k - 1][item];
-    if (shown == text)
+    std::optional<ExactDecimal> &shown = m_values[k - 1][item];
+    if (shown == value)
         return;
-    shown = text;
-    emit readingChanged(k, item, text);
+    shown = value;
+    emit readingChanged(k, item, value ? value->text() : QString());
+}
+
+void Session::slotReadDone(const SlotSample &sample)
+{
+    for (int item = 0; item < ItemsPerSlot; ++item)
+        showReading(sample.slot, item, sample.values[item]);
+    emit slotSampled(sample);
 }
 
 void Session::transactionDone(int k, int item, const ModbusReading &r)
@@ -277,6 +323,13 @@ void Session::showSlotStatus(int k, const ReplyCheck &check)
     emit slotStatusChanged(k, check, replyStatusText(check));
 }
 
+void Session::finishRecording()
+{
+    // The last lines' results are reported while the program still listens;
+    // a disk that hangs longer is waited for when the writer goes.
+    m_writer.finish(FinishRecordingMs);
+}
+
 bool Session::pollTickRunning() const
 {
     return m_cycle->running() || m_line.reopening();
@@ -292,18 +345,32 @@ void Session::pollTick()
     m_cycle->tick();
 }
 
-void Session::pollTickFinished(const QString &line)
+void Session::pollTickFinished(const TickSample &tick)
 {
-    m_recordLine = line;
-    emit tickFinished(line);
-    if (m_recordHandOff == RecordHandOff::Due)
+    // A value not read in this tick (a slot switched off, the second value
+    // of a one-value model) must not stand as if measured.
+    RecordValues values;
+    for (int k = 1; k <= SlotCount; ++k)
+        for (int item = 0; item < ItemsPerSlot; ++item) {
+            showReading(k, item, tick.values[k - 1][item]);
+            values[(k - 1) * ItemsPerSlot + item] = tick.values[k - 1][item];
+        }
+    m_recordLine = buildRecordLine(tick.time, values);
+    m_recordLineTime = tick.time;
+    m_lineUnwritten = true;
+    emit tickFinished(m_recordLine);
+    emit tickEnded(tick);
+    if (m_recordDue)
         writeRecordLine();
     m_line.tickEnded();
 }
 
 void Session::clockTick()
 {
-    emit clockChanged(clockText(m_clock.now()));
+    const QDateTime now = m_clock.now();
+    emit clockChanged(clockText(now));
+    if (m_timer2->isTicking() && now.time().msec() > MostLateMs)
+        alignTimers();
     // The hourly change of the record file. It goes on after Exit, so the
     // file stays in step with the hour, but lines are appended only while
     // monitoring runs.
@@ -311,9 +378,13 @@ void Session::clockTick()
         reportFile(*r);
         emit recordFileChanged(m_recorder.filePath());
         if (m_monitoring) {
-            // The record interval counts from the new file's first second.
-            m_timer3->setEnabled(false);
-            m_timer3->setEnabled(true);
+            // The record interval counts from the new file's first second;
+            // the interval the change cut short still gets its line.
+            m_recorder.resetCount();
+            if (m_lineUnwritten && !m_cycle->running())
+                writeRecordLine();
+            else
+                m_recordDue = true;
         }
     }
 }
@@ -322,54 +393,88 @@ void Session::recordTick()
 {
     if (!m_monitoring || !m_recorder.countSecond())
         return;
-    if (!m_cycle->running()) {
+    if (m_lineUnwritten && !m_cycle->running())
         writeRecordLine();
-        return;
-    }
-    // A tick longer than the interval (a dead line: every meter waits out
-    // its reply) must not swallow a line: the one already due goes now.
-    if (m_recordHandOff == RecordHandOff::Due)
-        writeRecordLine();
-    m_recordHandOff = RecordHandOff::Due;
+    else
+        m_recordDue = true;
 }
 
 void Session::writeRecordLine()
 {
-    m_recordHandOff = RecordHandOff::NotDue;
-    if (!m_monitoring || !m_recorder.isOn())
+    m_recordDue = false;
+    if (!m_monitoring || !m_recorder.isOn() || !m_lineUnwritten)
         return;
-    const FileResult r = m_recorder.append(m_recordLine);
-    reportFile(r);
-    if (r.ok)
-        emit lineRecorded(m_recordLine);
+    m_lineUnwritten = false;
+    const Recorder::Target target = m_recorder.targetFor(m_recordLineTime);
+    if (target.started) {
+        reportFile(*target.started);
+        emit recordFileChanged(m_recorder.filePath());
+    }
+    const RecordWriter::Ticket t = m_writer.appendLine(target.path, m_recordLine);
+    if (t.sequence)
+        m_linesInFlight.insert(t.sequence, m_recordLine);
+    else
+        reportFile(t.result);
 }
+
+namespace {
+
+// Sets one source's text in a list of reports, the newest first; true when
+// the list changed.
+bool setReport(QList<QPair<QString, QString>> &reports, const QString &source,
+               const QString &text)
+{
+    bool had = false;
+    for (int i = 0; i < reports.size(); ++i) {
+        if (reports[i].first != source)
+            continue;
+        if (reports[i].second == text)
+            return false;
+        reports.removeAt(i);
+        had = true;
+        break;
+    }
+    if (!text.isEmpty())
+        reports.prepend({source, text});
+    return had || !text.isEmpty();
+}
+
+QString joined(const QList<QPair<QString, QString>> &reports)
+{
+    QStringList lines;
+    for (const auto &n : reports)
+        lines << n.second;
+    return lines.join(u'\n');
+}
+
+} // namespace
 
 void Session::setNotice(const QString &source, const QString &text)
 {
-    for (int i = 0; i < m_notices.size(); ++i) {
-        if (m_notices[i].first == source) {
-            if (m_notices[i].second == text)
-                return;
-            if (text.isEmpty())
-                m_notices.removeAt(i);
-            else
-                m_notices[i].second = text;
-            emit noticeChanged(noticeText());
-            return;
-        }
-    }
-    if (text.isEmpty())
+    if (!setReport(m_notices, source, text))
         return;
-    m_notices.append({source, text});
+    if (!text.isEmpty())
+        emit noticePosted(source, text, true);
     emit noticeChanged(noticeText());
 }
 
 QString Session::noticeText() const
 {
-    QStringList lines;
-    for (const auto &n : m_notices)
-        lines << n.second;
-    return lines.join(u'\n');
+    return joined(m_notices);
+}
+
+void Session::setInformation(const QString &source, const QString &text)
+{
+    if (!setReport(m_information, source, text))
+        return;
+    if (!text.isEmpty())
+        emit noticePosted(source, text, false);
+    emit informationChanged(informationText());
+}
+
+QString Session::informationText() const
+{
+    return joined(m_information);
 }
 
 } // namespace kelmar

@@ -5,9 +5,12 @@
 #include "meterslot.h"
 #include "modbusmaster.h"
 #include "recorder.h"
+#include "recordwriter.h"
+#include "sample.h"
 #include "setupini.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -91,6 +94,9 @@ public:
     // are emptied.
     void stop();
     bool isMonitoring() const { return m_monitoring; }
+    // The end of the program: every record line accepted so far is on disk
+    // when this returns (or the disk did not take it within a limit).
+    void finishRecording();
 
     // The timers' ticks, public so tests can drive them.
     void pollTick();   // Timer1
@@ -105,8 +111,17 @@ public:
 
     // --- What the views show -------------------------------------------------
 
-    // The value on display for slot k, item 0 or 1; "" for none.
-    QString reading(int k, int item) const { return m_readings[k - 1][item]; }
+    // The value on display for slot k, item 0 or 1: as a number, and as the
+    // display shows it ("" for none).
+    const std::optional<ExactDecimal> &value(int k, int item) const
+    {
+        return m_values[k - 1][item];
+    }
+    QString reading(int k, int item) const
+    {
+        const std::optional<ExactDecimal> &v = m_values[k - 1][item];
+        return v ? v->text() : QString();
+    }
     // What slot k's last transactions brought (Ok when they were good), and
     // the words the display shows for it.
     ReplyCheck slotCheck(int k) const { return m_slotCheck[k - 1]; }
@@ -118,6 +133,8 @@ public:
     // The record state: the switch, the current file's stamp and name, the
     // seconds counted towards the record interval.
     const Recorder &recorder() const { return m_recorder; }
+    // Record lines handed to the disk whose result has not come yet.
+    int recordWriterWaiting() const { return m_writer.waiting(); }
     // The record interval in seconds as line 10 gives it.
     double recordSeconds() const { return m_recorder.interval(); }
 
@@ -127,13 +144,21 @@ public:
     ModbusMaster &modbus() { return *m_master; }
 
     // A problem the operator should see, by source; an empty text withdraws
-    // that source's report. All reports, one per line.
+    // that source's report. All reports, one per line, the newest first, so
+    // that the newest problem is in sight without scrolling.
     void setNotice(const QString &source, const QString &text);
     QString noticeText() const;
+    // Information, not a problem (a port that is a network gateway): shown
+    // apart, never in the problem area.
+    void setInformation(const QString &source, const QString &text);
+    QString informationText() const;
 
 signals:
-    // Slot k's readings of a polling tick are over and shown, at time.
-    void slotRead(int k, const QDateTime &time);
+    // Slot k's readings of a polling tick are over: for the sinks.
+    void slotSampled(const kelmar::SlotSample &sample);
+    // A polling tick ended: every slot's values, for the sinks.
+    void tickEnded(const kelmar::TickSample &tick);
+    // What the display shows for slot k, item 0 or 1, changed.
     void readingChanged(int k, int item, const QString &text);
     void slotStatusChanged(int k, const kelmar::ReplyCheck &check, const QString &text);
     // A slot's counters changed.
@@ -146,6 +171,10 @@ signals:
     void recordingChanged(bool on);
     void recordFileChanged(const QString &path);
     void noticeChanged(const QString &text);
+    void informationChanged(const QString &text);
+    // One source's report was set or changed (for a log): the problem or
+    // information text, never an empty one.
+    void noticePosted(const QString &source, const QString &text, bool problem);
     void lineStateChanged(kelmar::MeterLine::State state);
     void tickFinished(const QString &recordLine);
     // A record line went into the record file.
@@ -153,10 +182,12 @@ signals:
     void monitoringChanged(bool on);
 
 private:
-    void showReading(int k, int item, const QString &text);
+    void showReading(int k, int item, const std::optional<ExactDecimal> &value);
+    void slotReadDone(const SlotSample &sample);
+    void alignTimers();
     void transactionDone(int k, int item, const ModbusReading &r);
     void showSlotStatus(int k, const ReplyCheck &check);
-    void pollTickFinished(const QString &line);
+    void pollTickFinished(const TickSample &tick);
     void lineStateChange(MeterLine::State state);
     void reportFile(const FileResult &r);
     void writeRecordLine();
@@ -177,20 +208,28 @@ private:
     std::array<MeterSlot, SlotCount> m_slots;
     // The slots as the running tick reads them: a change waits for the next tick.
     std::array<MeterSlot, SlotCount> m_tickSlots;
-    std::array<std::array<QString, ItemsPerSlot>, SlotCount> m_readings;
+    std::array<std::array<std::optional<ExactDecimal>, ItemsPerSlot>, SlotCount> m_values;
     std::array<ReplyCheck, SlotCount> m_slotCheck;
     std::array<SlotHealth, SlotCount> m_health;
     QString m_recordLine;
+    QDateTime m_recordLineTime;
     bool m_monitoring = false;
-    QList<QPair<QString, QString>> m_notices;
+    QList<QPair<QString, QString>> m_notices; // newest first
+    QList<QPair<QString, QString>> m_information;
 
-    // The hand-off of a record line between the record timer and the polling
-    // tick. Both timers run at the same pace, so the record interval often
-    // ends while a tick is reading: the line then waits (Due) for that
-    // tick's fresh values and is written when the tick ends, rather than
-    // repeating the last tick's, a second old. Exit drops a waiting line.
-    enum class RecordHandOff { NotDue, Due };
-    RecordHandOff m_recordHandOff = RecordHandOff::NotDue;
+    // Record lines go to the disk on a thread of their own: a slow or
+    // hanging disk never holds up polling, the clock or drawing. The lines
+    // handed over and not yet reported, by number.
+    RecordWriter m_writer;
+    QHash<quint64, QString> m_linesInFlight;
+    // The hand-off of a record line between the record timer and the
+    // polling tick. When the record interval ends while a tick reads, the
+    // line waits (due) for that tick's fresh values; otherwise the last
+    // tick's line goes, unless it went already. So each tick's line is
+    // written at most once, no values are recorded twice, and an interval
+    // in which no tick ended has no line. Exit drops a waiting line.
+    bool m_recordDue = false;
+    bool m_lineUnwritten = false; // the last tick's line has not gone yet
 };
 
 } // namespace kelmar

@@ -3,7 +3,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 namespace kelmar {
 
@@ -43,25 +42,24 @@ QString payloadTime(const QDateTime &t)
               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-QByteArray jsonNumber(const QString &displayText)
+SlotReport slotReport(const SlotSample &sample, const QString &title)
 {
-    // Sign, digits with an optional point (".5" and "5." as the display may
-    // show them), optional exponent; rewritten into JSON's stricter grammar.
-    static const QRegularExpression number(
-        QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?([eE][+-]?\\d+)?$"));
-    const auto m = number.match(displayText.trimmed());
-    if (!m.hasMatch() || (m.capturedLength(2) == 0 && m.capturedLength(3) == 0))
-        return QByteArrayLiteral("null");
-    QString whole = m.captured(2);
-    while (whole.size() > 1 && whole.startsWith(u'0'))
-        whole.remove(0, 1);
-    if (whole.isEmpty())
-        whole = QStringLiteral("0");
-    QString out = (m.captured(1) == u'-' ? QStringLiteral("-") : QString()) + whole;
-    if (m.capturedLength(3) > 0)
-        out += u'.' + m.captured(3);
-    out += m.captured(4);
-    return out.toLatin1();
+    SlotReport r;
+    r.slot = sample.slot;
+    r.id = sample.slaveId;
+    r.title = title;
+    r.time = sample.time;
+    for (int item = 0; item < sample.valueCount && item < ItemsPerSlot; ++item)
+        r.values << sample.values[item];
+    r.status = sample.check.status;
+    r.exceptionCode = sample.check.exceptionCode;
+    return r;
+}
+
+QByteArray jsonNumber(const std::optional<ExactDecimal> &value)
+{
+    // The display's digits are JSON's grammar already: "-"? digits ("." digits)?.
+    return value ? value->text().toLatin1() : QByteArrayLiteral("null");
 }
 
 QByteArray statusWord(ReplyStatus s)

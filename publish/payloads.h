@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modbusframe.h"
+#include "sample.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -10,14 +11,15 @@
 
 namespace kelmar {
 
-// One slot's readings of one polling tick, as the display shows them.
+// One slot's readings of one polling tick, as the broker gets them.
 struct SlotReport
 {
     int slot = 1;       // 1 ... 6
     int id = 0;         // the meter's slave ID
     QString title;
     QDateTime time;     // when the reading was taken
-    QStringList values; // the display texts; one per value of the model, "" for empty
+    // One per value of the model; empty where no valid reading came.
+    QVector<std::optional<ExactDecimal>> values;
     ReplyStatus status = ReplyStatus::Ok;
     int exceptionCode = 0; // only meaningful for ReplyStatus::Exception
 };
@@ -39,10 +41,12 @@ QString slotTopic(const QString &prefix, int slot);
 // "2026-12-07T19:00:01.250+08:00": local time with its offset and milliseconds.
 QString payloadTime(const QDateTime &t);
 
-// A display text as a JSON number, its digits kept as they are ("12.30"
-// stays 12.30, never rounded through a binary float); "null" for an empty
-// field or a text that is not a number.
-QByteArray jsonNumber(const QString &displayText);
+// The report of a slot's sample, titled.
+SlotReport slotReport(const SlotSample &sample, const QString &title);
+
+// A reading as a JSON number, its digits as displayed ("12.30" stays
+// 12.30, never rounded through a binary float); "null" for none.
+QByteArray jsonNumber(const std::optional<ExactDecimal> &value);
 
 // "ok", "no_reply", "bad_reply" or "exception".
 QByteArray statusWord(ReplyStatus s);

@@ -3,6 +3,7 @@
 #include "findcontrol.h"
 #include "fonts.h"
 #include "form1.h"
+#include "stationform.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
@@ -66,7 +67,7 @@ private slots:
     {
         TestFolder dir;
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
         Form2 *f2 = f.form2();
         const Session &s = f.session();
@@ -105,7 +106,7 @@ private slots:
                           " 3 \r\n4800\r\nE,8,1\r\nD:\\\xb0\x4f\xbf\xfd\\\r\n1024X768\r\n"
                           " 2000 \r\nReserved\r\ncsv\r\nKelmar \xba\xca\xb5\xf8\r\n5\r\n"));
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
         Form2 *f2 = f.form2();
         const Session &s = f.session();
@@ -132,7 +133,7 @@ private slots:
             "txt\r\nKelmar\r\n5\r\n";
         QVERIFY(dir.write(SetupIniName, file));
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
         QVERIFY(dir.write(SetupIniName, "changed by hand\r\n"));
         f.form2()->show();
@@ -156,7 +157,7 @@ private slots:
         QFETCH(QByteArray, line5);
         TestFolder dir;
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
         control<QRadioButton>(f.form2(), QLatin1String(large ? "Option2" : "Option1"))
             ->setChecked(true);
@@ -185,7 +186,7 @@ private slots:
         TestFolder dir;
         QVERIFY(dir.write(SetupIniName, " 1 \r\n9600\r\nN,8,1\r\n\r\n800X600\r\n" + line6 + "\r\n"));
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
         IntervalTimer &t = f.session().pollTimer();
         QCOMPARE(t.interval(), interval);
@@ -198,7 +199,7 @@ private slots:
     {
         TestFolder dir;
         ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7)));
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
         QVERIFY(!f.hasForm3());
         QTRY_VERIFY_WITH_TIMEOUT(f.hasForm3(), 10000);
@@ -216,7 +217,7 @@ private slots:
     {
         TestFolder dir;
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
         f.show();
         QTest::mouseClick(button(&f, "Command1"), Qt::LeftButton);
@@ -243,7 +244,7 @@ private slots:
         QFETCH(bool, recording);
         TestFolder dir;
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         SetupFile file = f.session().setup();
         file.host.recordFolder = dir.path() + QLatin1Char('/');
         f.session().applySetup(file);
@@ -269,7 +270,7 @@ private slots:
         QVERIFY(dir.copyDist());
         ManualClock clock;
         {
-            Form1 f(dir.path(), clock);
+            test::StationForm1 f(dir.path(), clock);
             f.Form_Load();
             Form4 *f4 = f.form4();
             f4->show();
@@ -285,7 +286,7 @@ private slots:
             control<QCheckBox>(f4, QStringLiteral("MSCK3"))->setChecked(true);
             f.Command5_Click(); // nothing runs: ends at once, keeping the setup
         }
-        Form1 again(dir.path(), clock);
+        test::StationForm1 again(dir.path(), clock);
         again.Form_Load();
         const MeterSlot &s = again.session().meterSlot(3);
         QVERIFY(s.enabled);
@@ -312,7 +313,7 @@ private slots:
         port.registers[{1, 0}] = 2100;
         port.registers[{1, 2}] = 1000;
         port.registers[{2, 0}] = 500;
-        Form1 f(dir.path(), clock, test::lendPort(port));
+        test::StationForm1 f(dir.path(), clock, test::lendPort(port));
         Session &s = f.session();
         s.setSlot(1, test::meterAt(1, QStringLiteral("B"), 1));
         s.setSlot(2, test::meterAt(2, QStringLiteral("A"), 1));
@@ -357,7 +358,7 @@ private slots:
         ManualClock clock;
         test::FakeMeterPort port;
         port.registers[{1, 0}] = 2100;
-        Form1 f(dir.path(), clock, test::lendPort(port));
+        test::StationForm1 f(dir.path(), clock, test::lendPort(port));
         Session &s = f.session();
         for (int k = 1; k <= SlotCount; ++k)
             s.setSlot(k, test::meterAt(k, QStringLiteral("A"), 1));
@@ -375,31 +376,39 @@ private slots:
     {
         TestFolder dir;
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::FakeMeterPort port;
+        test::StationForm1 f(dir.path(), clock, test::lendPort(port));
         SetupFile file = f.session().setup();
         file.host.recordFolder = dir.path() + QLatin1Char('/');
         f.session().applySetup(file);
         const QString stopped = QStringLiteral("記錄已停止 (recording stopped)");
+        QCOMPARE(f.line().connectLine(1, QStringLiteral("9600,N,8,1")), MeterLine::State::Open);
         emit f.form2()->recordingSwitched(true);
-        f.session().setRecording(false);
-        emit f.form2()->recordingStoppedByDisconnect();
+        f.form2()->Command2_Click(); // disconnect
+        QVERIFY(!f.session().recorder().isOn());
         QVERIFY(noticeShown(f).contains(stopped));
         f.session().setRecording(true);
         QVERIFY(!noticeShown(f).contains(stopped));
     }
 
+    // Problems stack with the newest first, in sight without scrolling;
+    // information (a network port) stays out of both problem areas.
     void noticesFromSeveralSourcesStack()
     {
         TestFolder dir;
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.session().setNotice(QStringLiteral("a"), QStringLiteral("first"));
+        f.session().setInformation(QStringLiteral("i"), QStringLiteral("a note"));
         f.session().setNotice(QStringLiteral("b"), QStringLiteral("second"));
-        QCOMPARE(noticeShown(f), QStringLiteral("first\nsecond"));
+        QCOMPARE(noticeShown(f), QStringLiteral("second\nfirst"));
         QCOMPARE(f.form3()->notice(), noticeShown(f));
+        f.session().setNotice(QStringLiteral("a"), QStringLiteral("first, again"));
+        QCOMPARE(noticeShown(f), QStringLiteral("first, again\nsecond"));
         f.session().setNotice(QStringLiteral("a"), QString());
         QCOMPARE(f.form3()->notice(), QStringLiteral("second"));
         QCOMPARE(noticeShown(f), QStringLiteral("second"));
+        QCOMPARE(control<QLabel>(&f, QStringLiteral("Information"))->text(), QStringLiteral("a note"));
     }
 
     // A title typed in the meter setup window reaches the display at once
@@ -415,7 +424,7 @@ private slots:
         QFETCH(bool, enabled);
         TestFolder dir;
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         Form4 *f4 = f.form4();
         f4->show();
         QVERIFY(QTest::qWaitForWindowExposed(f4));
@@ -449,7 +458,7 @@ private slots:
         if (!file.isEmpty())
             QVERIFY(dir.write(SetupIniName, file));
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
         f.show();
         f.Command1_Click();
@@ -488,7 +497,7 @@ private slots:
         TestFolder dir;
         QVERIFY(dir.copyDist());
         ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7)));
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
         f.show();
         f.Command1_Click();

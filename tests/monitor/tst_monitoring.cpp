@@ -1,6 +1,7 @@
 #include "clock.h"
 #include "findcontrol.h"
 #include "form1.h"
+#include "stationform.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
@@ -96,7 +97,7 @@ private slots:
         QVERIFY2(startLine(line, &error), qPrintable(error));
         const auto &dir = line.folder();
         ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(10, 59, 30)));
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
         f.show();
         Session &s = f.session();
@@ -195,7 +196,7 @@ private slots:
         QString error;
         QVERIFY2(startLine(line, &error), qPrintable(error));
         ManualClock clock;
-        Form1 f(line.folder().path(), clock);
+        test::StationForm1 f(line.folder().path(), clock);
         f.Form_Load();
         f.form2()->Command1_Click();
         QVERIFY(f.port().PortOpen());

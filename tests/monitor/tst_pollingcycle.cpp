@@ -1,5 +1,6 @@
 #include "clock.h"
 #include "pollingcycle.h"
+#include "recordformat.h"
 #include "testmeters.h"
 
 #include <QSignalSpy>
@@ -16,8 +17,7 @@ namespace {
 struct Bench
 {
     MeterSlot meters[6];
-    double divisors[6] = {1, 1, 1, 1, 1, 1};
-    QString labels[6][2];
+    QString labels[6][2]; // what the samples say, as the display shows it
     QStringList requests;               // "id:start:count"
     std::map<QString, qint64> answers; // request -> register value; others get no reply
     QStringList outcomes;              // "slot.item:ok" as transactionDone is told
@@ -52,9 +52,6 @@ struct Bench
             return true;
         };
         h.slot = [this](int k) { return meters[k - 1]; };
-        h.divisor = [this](int k) { return divisors[k - 1]; };
-        h.writeLabel = [this](int k, int item, const QString &t) { labels[k - 1][item] = t; };
-        h.readLabel = [this](int k, int item) { return labels[k - 1][item]; };
         h.transactionDone = [this](int k, int item, const ModbusReading &r) {
             outcomes << QStringLiteral("%1.%2:%3").arg(k).arg(item).arg(r.ok());
         };
@@ -62,6 +59,20 @@ struct Bench
     }
 
     void enable(int k, int id, const QString &flag) { meters[k - 1] = test::meterAt(id, flag); }
+
+    // The labels follow the samples: a slot's as it is read, all at the end.
+    void watch(PollingCycle &cycle)
+    {
+        QObject::connect(&cycle, &PollingCycle::slotRead, [this](const SlotSample &s) {
+            for (int item = 0; item < 2; ++item)
+                labels[s.slot - 1][item] = s.values[item] ? s.values[item]->text() : QString();
+        });
+        QObject::connect(&cycle, &PollingCycle::finished, [this](const TickSample &t) {
+            for (int k = 0; k < 6; ++k)
+                for (int item = 0; item < 2; ++item)
+                    labels[k][item] = t.values[k][item] ? t.values[k][item]->text() : QString();
+        });
+    }
 };
 
 QString runTick(PollingCycle &cycle)
@@ -72,7 +83,11 @@ QString runTick(PollingCycle &cycle)
     // A tick with nothing to poll ends at once, inside tick().
     if (spy.isEmpty() && !spy.wait(10000))
         return QStringLiteral("<no end>");
-    return spy.at(0).at(0).toString();
+    const TickSample t = spy.at(0).at(0).value<TickSample>();
+    RecordValues values;
+    for (int i = 0; i < RecordValueCount; ++i)
+        values[i] = t.values[i / 2][i % 2];
+    return buildRecordLine(t.time, values);
 }
 
 } // namespace
@@ -90,6 +105,7 @@ private slots:
         b.labels[5][1] = QStringLiteral("stale");
         ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7)));
         PollingCycle cycle(b.hooks(), clock);
+        b.watch(cycle);
         QCOMPARE(runTick(cycle), QStringLiteral("14:05:07") + QString(12, u'\t'));
         QVERIFY(b.requests.isEmpty());
         QCOMPARE(b.labels[0][0], QString());
@@ -117,6 +133,7 @@ private slots:
         b.answers[QStringLiteral("7:0002:0001")] = 34;
         ManualClock clock;
         PollingCycle cycle(b.hooks(), clock);
+        b.watch(cycle);
         runTick(cycle);
         QCOMPARE(b.requests.size(), transactions);
         QCOMPARE(b.labels[2][0], QStringLiteral("12"));
@@ -130,14 +147,15 @@ private slots:
         b.enable(2, 2, QStringLiteral("B"));
         b.enable(1, 1, QStringLiteral("A"));
         b.enable(6, 6, QStringLiteral("A"));
-        b.divisors[0] = 100;
-        b.divisors[1] = 10;
+        b.meters[0].decimals = 2;
+        b.meters[1].decimals = 1;
         b.answers[QStringLiteral("1:0000:0001")] = 12345;
         b.answers[QStringLiteral("2:0000:0001")] = -5;
         b.answers[QStringLiteral("2:0002:0001")] = 2205;
         // Slot 6 does not answer.
         ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7)));
         PollingCycle cycle(b.hooks(), clock);
+        b.watch(cycle);
         const QString line = runTick(cycle);
         QCOMPARE(b.requests,
                  QStringList({"1:0000:0001", "2:0000:0001", "2:0002:0001", "6:0000:0001"}));
@@ -162,6 +180,7 @@ private slots:
         }
         ManualClock clock;
         PollingCycle cycle(b.hooks(), clock);
+        b.watch(cycle);
         runTick(cycle);
         QCOMPARE(b.requests, QStringList({"4:0000:0001", "6:0000:0001"}));
         QCOMPARE(b.outcomes, QStringList({"4.0:0", "6.0:1"}));
@@ -172,27 +191,58 @@ private slots:
         QCOMPARE(b.requests.mid(2), QStringList({"4:0000:0001", "6:0000:0001"}));
     }
 
-    void unusualDivisorLeavesEveryLabel_data()
+    // Meters that do not answer (switched off, unplugged) cost a tick one
+    // reply wait, not one each: of the silent ones one is asked a tick, in
+    // turn, and the healthy ones every tick.
+    void silentMetersAreAskedOneATick_data()
     {
-        QTest::addColumn<int>("slot");
-        QTest::newRow("slot 1") << 1;
-        QTest::newRow("slot 2, second reading too") << 2;
+        QTest::addColumn<QList<int>>("silent");
+        QTest::addColumn<QStringList>("askedSilent"); // per tick, after the first
+        QTest::newRow("none silent") << QList<int>{} << QStringList{"", "", ""};
+        QTest::newRow("one silent: asked every tick") << QList<int>{3} << QStringList{"3", "3", "3"};
+        QTest::newRow("three silent: in turn") << QList<int>{2, 4, 6} << QStringList{"2", "4", "6", "2"};
+        QTest::newRow("all six: in turn") << QList<int>{1, 2, 3, 4, 5, 6}
+                                          << QStringList{"1", "2", "3", "4", "5", "6", "1"};
     }
-    void unusualDivisorLeavesEveryLabel()
+    void silentMetersAreAskedOneATick()
     {
-        QFETCH(int, slot);
+        QFETCH(QList<int>, silent);
+        QFETCH(QStringList, askedSilent);
         Bench b;
-        b.enable(slot, 1, QStringLiteral("B"));
-        b.divisors[slot - 1] = 2.5;
-        b.labels[slot - 1][0] = QStringLiteral("old0");
-        b.labels[slot - 1][1] = QStringLiteral("old1");
-        b.answers[QStringLiteral("1:0000:0001")] = 10;
-        b.answers[QStringLiteral("1:0002:0001")] = 20;
+        for (int k = 1; k <= 6; ++k) {
+            b.enable(k, k, QStringLiteral("A"));
+            if (!silent.contains(k))
+                b.answers[QStringLiteral("%1:0000:0001").arg(k)] = k;
+        }
         ManualClock clock;
         PollingCycle cycle(b.hooks(), clock);
-        runTick(cycle);
-        QCOMPARE(b.labels[slot - 1][0], QStringLiteral("old0"));
-        QCOMPARE(b.labels[slot - 1][1], QStringLiteral("old1"));
+        b.watch(cycle);
+        runTick(cycle); // every meter is asked once; the silent ones are found
+        QCOMPARE(b.requests.size(), 6);
+        for (const QString &expected : askedSilent) {
+            b.requests.clear();
+            runTick(cycle);
+            QStringList asked;
+            for (const QString &r : b.requests)
+                if (silent.contains(r.section(u':', 0, 0).toInt()))
+                    asked << r.section(u':', 0, 0);
+                else
+                    QCOMPARE(b.labels[r.section(u':', 0, 0).toInt() - 1][0], r.section(u':', 0, 0));
+            QCOMPARE(asked.join(u','), expected);
+            QCOMPARE(b.requests.size(), 6 - silent.size() + (expected.isEmpty() ? 0 : 1));
+            for (int k : silent)
+                QCOMPARE(b.labels[k - 1][0], QString());
+        }
+        // A silent meter that answers again is asked every tick from then on.
+        if (!silent.isEmpty()) {
+            for (int k : silent)
+                b.answers[QStringLiteral("%1:0000:0001").arg(k)] = k;
+            for (int t = 0; t <= silent.size(); ++t)
+                runTick(cycle);
+            b.requests.clear();
+            runTick(cycle);
+            QCOMPARE(b.requests.size(), 6);
+        }
     }
 
     void settingsAreReadAfreshBetweenReadings()
@@ -210,6 +260,7 @@ private slots:
         };
         ManualClock clock;
         PollingCycle cycle(b.hooks(), clock);
+        b.watch(cycle);
         runTick(cycle);
         QCOMPARE(b.requests, QStringList({"1:0000:0001", "1:0002:0001", "9:0000:0001"}));
     }
@@ -224,6 +275,7 @@ private slots:
         }
         ManualClock clock;
         PollingCycle cycle(b.hooks(), clock);
+        b.watch(cycle);
         QSignalSpy spy(&cycle, &PollingCycle::finished);
         QVERIFY(cycle.tick());
         QVERIFY(!cycle.tick());
@@ -245,6 +297,7 @@ private slots:
                         const QString &, const QString &, PollingCycle::Done) { return false; };
         ManualClock clock;
         PollingCycle cycle(std::move(h), clock);
+        b.watch(cycle);
         runTick(cycle);
         QCOMPARE(b.labels[0][0], QString());
     }

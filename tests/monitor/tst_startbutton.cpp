@@ -2,6 +2,7 @@
 #include "fakemeterport.h"
 #include "findcontrol.h"
 #include "form1.h"
+#include "stationform.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
@@ -64,7 +65,7 @@ private slots:
         QVERIFY(dir.copyDist());
         ManualClock clock;
         FakeMeterPort port;
-        Form1 f(dir.path(), clock, test::lendPort(port));
+        test::StationForm1 f(dir.path(), clock, test::lendPort(port));
         f.form2()->Command1_Click();
         Session &s = f.session();
         s.setDisplayCode(code);
@@ -113,7 +114,7 @@ private slots:
         FakeMeterPort port;
         port.registers[{1, 4}] = 2301;
         port.registers[{1, 6}] = 980;
-        Form1 f(dir.path(), clock, test::lendPort(port));
+        test::StationForm1 f(dir.path(), clock, test::lendPort(port));
         f.form2()->Command1_Click();
         QVERIFY(port.PortOpen());
         f.show(); // as in the program: the display is a window of the shown main window
@@ -151,7 +152,7 @@ private slots:
         QVERIFY(dir.copyDist());
         QVERIFY(QFile::remove(dir.file(QStringLiteral("logo/vq2_366.jpg"))));
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         f.session().setDisplayCode(QStringLiteral("2"));
         useSlot(f, 6, 0); // VQ2-V, model "A"
         f.Command3_Click();

@@ -26,34 +26,22 @@ private slots:
 
 void tst_Payloads::number_data()
 {
-    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("written");
     QTest::addColumn<QByteArray>("json");
     QTest::newRow("12.34") << "12.34" << QByteArray("12.34");
     QTest::newRow("trailing zero kept: 12.30") << "12.30" << QByteArray("12.30");
     QTest::newRow("-0.15") << "-0.15" << QByteArray("-0.15");
     QTest::newRow("whole 1234") << "1234" << QByteArray("1234");
     QTest::newRow("64-bit reading kept exact") << "18446744073709551615" << QByteArray("18446744073709551615");
-    QTest::newRow("more digits than a double: 0.1000000000000000055") << "0.1000000000000000055" << QByteArray("0.1000000000000000055");
-    QTest::newRow("blanks around") << "  7.5 " << QByteArray("7.5");
-    QTest::newRow(".5 gets its zero") << ".5" << QByteArray("0.5");
-    QTest::newRow("-.05 gets its zero") << "-.05" << QByteArray("-0.05");
-    QTest::newRow("5. loses its point") << "5." << QByteArray("5");
-    QTest::newRow("+3 loses its sign") << "+3" << QByteArray("3");
-    QTest::newRow("leading zeros 007") << "007" << QByteArray("7");
-    QTest::newRow("exponent kept") << "1.5E+05" << QByteArray("1.5E+05");
-    QTest::newRow("empty field: null") << "" << QByteArray("null");
-    QTest::newRow("comma is no number: null") << "12,34" << QByteArray("null");
-    QTest::newRow("sign alone: null") << "-" << QByteArray("null");
-    QTest::newRow("point alone: null") << "." << QByteArray("null");
-    QTest::newRow("text: null") << "abc" << QByteArray("null");
-    QTest::newRow("NaN: null") << "nan" << QByteArray("null");
+    QTest::newRow("zero with places has no sign") << "-0.00" << QByteArray("0.00");
+    QTest::newRow("no reading: null") << "" << QByteArray("null");
 }
 
 void tst_Payloads::number()
 {
-    QFETCH(QString, display);
+    QFETCH(QString, written);
     QFETCH(QByteArray, json);
-    QCOMPARE(jsonNumber(display), json);
+    QCOMPARE(jsonNumber(ExactDecimal::fromText(written)), json);
     // Whatever comes out is a JSON value a strict parser accepts.
     QJsonParseError e;
     QJsonDocument::fromJson("[" + json + "]", &e);
@@ -101,7 +89,8 @@ void tst_Payloads::slot()
     r.id = 3;
     r.title = QStringLiteral("爐溫 \"A\"");
     r.time = time;
-    r.values = values;
+    for (const QString &v : values)
+        r.values << ExactDecimal::fromText(v);
     r.status = ReplyStatus(status);
     r.exceptionCode = exception;
     const QByteArray out = slotPayload(r);

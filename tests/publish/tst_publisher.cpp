@@ -28,6 +28,15 @@ PublishConfig configFor(quint16 port)
     return c;
 }
 
+// Readings as written ("12.34"), as the slot report carries them.
+QVector<std::optional<ExactDecimal>> decimals(const QStringList &written)
+{
+    QVector<std::optional<ExactDecimal>> out;
+    for (const QString &w : written)
+        out << ExactDecimal::fromText(w);
+    return out;
+}
+
 // Slot k's reading in tick t, as the simulated line's meters give them: two
 // values, slot 6 a one-value model, slot 5 answering tick 2 with exception 2.
 SlotReport reading(int tick, int k)
@@ -38,14 +47,14 @@ SlotReport reading(int tick, int k)
     r.title = QStringLiteral("表%1").arg(k);
     r.time = Start.addMSecs(tick * 1000 + k * 40);
     if (k == 5 && tick == 2) {
-        r.values = QStringList{QString(), QString()};
+        r.values = decimals({QString(), QString()});
         r.status = ReplyStatus::Exception;
         r.exceptionCode = 2;
     } else if (k == 6) {
-        r.values = QStringList{QStringLiteral("%1").arg(tick * 7)};
+        r.values = decimals({QStringLiteral("%1").arg(tick * 7)});
     } else {
-        r.values = QStringList{QStringLiteral("%1.%2").arg(k * 100 + tick).arg(tick % 100, 2, 10, QLatin1Char('0')),
-                               QStringLiteral("-0.%1").arg(k * 10 + tick % 10)};
+        r.values = decimals({QStringLiteral("%1.%2").arg(k * 100 + tick).arg(tick % 100, 2, 10, QLatin1Char('0')),
+                               QStringLiteral("-0.%1").arg(k * 10 + tick % 10)});
     }
     return r;
 }

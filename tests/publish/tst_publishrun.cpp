@@ -4,6 +4,7 @@
 #include "findcontrol.h"
 #include "fonts.h"
 #include "form1.h"
+#include "stationform.h"
 #include "form2.h"
 #include "form4.h"
 #include "lendport.h"
@@ -50,7 +51,7 @@ private slots:
         for (int reg = 0; reg < 0x40; ++reg)
             port.registers[{2, reg}] = quint16(1000 + 7 * reg);
         ManualClock clock;
-        Form1 f(dir.path(), clock, test::lendPort(port));
+        test::StationForm1 f(dir.path(), clock, test::lendPort(port));
         f.form2()->Command1_Click();
         Form4 *m = f.form4();
         control<QCheckBox>(m, QStringLiteral("MSCK3"))->setChecked(true);

@@ -1,5 +1,6 @@
 #include "clock.h"
 #include "form1.h"
+#include "stationform.h"
 #include "form2.h"
 #include "lamp.h"
 #include "serialport.h"
@@ -52,7 +53,7 @@ struct Line
     {
         if (!pair.start() || !dir.mapComPort(number, pair.endA()))
             return false;
-        form = std::make_unique<Form1>(dir.path(), clock);
+        form = std::make_unique<test::StationForm1>(dir.path(), clock);
         form->Form_Load();
         return true;
     }
@@ -154,7 +155,7 @@ private slots:
     {
         TestFolder dir;
         ManualClock clock;
-        Form1 f(dir.path(), clock);
+        test::StationForm1 f(dir.path(), clock);
         Form2 *f2 = f.form2();
         list(f2, "Combo2")->lineEdit()->clear();
         QTest::keyClicks(list(f2, "Combo2")->lineEdit(), QStringLiteral("96"));

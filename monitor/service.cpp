@@ -1,0 +1,193 @@
+#include "service.h"
+
+#include "clock.h"
+#include "recordformat.h"
+#include "intervaltimer.h"
+#include "station.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QPointer>
+
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#else
+#include <windows.h>
+#endif
+
+namespace kelmar {
+
+namespace {
+constexpr int RetryMs = 1000;
+
+const char *lineWord(MeterLine::State s)
+{
+    switch (s) {
+    case MeterLine::State::Open:
+        return "連線 (open)";
+    case MeterLine::State::Opening:
+        return "連線中 (opening)";
+    case MeterLine::State::Lost:
+        return "連線中斷 (lost)";
+    default:
+        return "未連線 (closed)";
+    }
+}
+} // namespace
+
+Service::Service(Station &station, bool record, std::FILE *log, QObject *parent)
+    : QObject(parent), m_station(station), m_record(record), m_log(log)
+{
+    Session &s = station.session();
+    connect(&s, &Session::noticePosted, this,
+            [this](const QString &, const QString &text, bool problem) {
+                for (const QString &line : text.split(u'\n'))
+                    logLine(problem ? "problem" : "info", line);
+            });
+    connect(&s, &Session::lineStateChanged, this, &Service::lineStateChanged);
+    connect(&s, &Session::recordFileChanged, this, [this](const QString &path) {
+        if (!path.isEmpty())
+            logLine("info", QStringLiteral("記錄檔 (record file) %1").arg(path));
+    });
+    m_retry.setInterval(RetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &Service::retryConnect);
+    m_stopLimit.setSingleShot(true);
+    m_stopLimit.setInterval(StopLimitMs);
+    connect(&m_stopLimit, &QTimer::timeout, this, &Service::endRun);
+}
+
+void Service::logLine(const char *severity, const QString &text)
+{
+    if (!m_log)
+        return;
+    const QByteArray line = (m_station.clock().now().toString(QStringLiteral(
+                                 "yyyy-MM-dd HH:mm:ss ")) +
+                             QLatin1String(severity) + QStringLiteral(": ") + text + u'\n')
+                                .toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), m_log);
+    std::fflush(m_log);
+}
+
+void Service::lineStateChanged(MeterLine::State state)
+{
+    logLine(state == MeterLine::State::Lost ? "problem" : "info",
+            QStringLiteral("%1 %2").arg(m_station.line().portDescription(),
+                                         QString::fromUtf8(lineWord(state))));
+    // A line that is not there is tried again, as a lost one is at each tick.
+    if (state == MeterLine::State::Closed && !m_stopping)
+        m_retry.start();
+    else
+        m_retry.stop();
+}
+
+void Service::start()
+{
+    Session &s = m_station.session();
+    logLine("info", QStringLiteral("開始 (started) %1").arg(m_station.programDir()));
+    // The record switch is the command line's for the whole run: a line
+    // that is not there yet does not switch it off.
+    m_station.setRecordingFollowsLine(false);
+    if (m_station.connectLine() == MeterLine::State::Closed)
+        lineStateChanged(MeterLine::State::Closed);
+    if (m_record)
+        s.setRecording(true);
+    s.start();
+}
+
+void Service::retryConnect()
+{
+    if (m_station.line().state() == MeterLine::State::Closed)
+        m_station.connectLine();
+}
+
+void Service::reload()
+{
+    logLine("info", QStringLiteral("重新讀取設定 (reading meters.ini and publish.ini again)"));
+    m_station.reload();
+}
+
+void Service::stop()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    m_retry.stop();
+    Session &s = m_station.session();
+    // No new tick; the one running reads to its end, and its line is written.
+    s.pollTimer().setEnabled(false);
+    if (!s.pollTickRunning())
+        return endRun();
+    connect(&s, &Session::tickFinished, this, &Service::endRun);
+    m_stopLimit.start();
+}
+
+void Service::endRun()
+{
+    Session &s = m_station.session();
+    s.disconnect(this);
+    m_stopLimit.stop();
+    s.stop();
+    m_station.shutDown();
+    logLine("info", QStringLiteral("結束 (ended)"));
+    emit finished();
+}
+
+#ifdef Q_OS_UNIX
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int number)
+{
+    const char c = char(number);
+    // Only what is safe in a signal handler: one write to the pipe.
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+} // namespace
+
+void routeSignals(QObject *context, std::function<void()> stop, std::function<void()> reload)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [stop, reload] {
+        char c = 0;
+        if (::read(signalPipe[0], &c, 1) != 1)
+            return;
+        if (c != SIGHUP)
+            stop();
+        else if (reload)
+            reload();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int s : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(s, &sa, nullptr);
+}
+#else
+namespace {
+QPointer<QObject> signalContext;
+std::function<void()> signalStop;
+
+BOOL WINAPI onConsoleEvent(DWORD)
+{
+    // Runs on a thread of its own: the stop is handed to the event loop.
+    if (signalContext)
+        QMetaObject::invokeMethod(signalContext, [] { signalStop(); }, Qt::QueuedConnection);
+    return TRUE;
+}
+} // namespace
+
+void routeSignals(QObject *context, std::function<void()> stop, std::function<void()>)
+{
+    signalContext = context;
+    signalStop = std::move(stop);
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+#endif
+
+} // namespace kelmar

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "meterline.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+
+namespace kelmar {
+
+class Station;
+
+// The station run without a window: connects the line of setup.ini at
+// once and keeps trying while it is not there, polls from the start,
+// records when asked to, and writes every notice and line change to a log
+// (standard error) as one line with the local time and a severity word.
+class Service : public QObject
+{
+    Q_OBJECT
+public:
+    Service(Station &station, bool record, std::FILE *log, QObject *parent = nullptr);
+
+    // Begins the run (after Station::load()).
+    void start();
+    // SIGTERM, SIGINT: polling stops, the running tick ends and its line is
+    // written, publishing ends orderly; then finished(). Never takes longer
+    // than StopLimitMs.
+    void stop();
+    // SIGHUP: meters.ini and publish.ini again, from the next tick.
+    void reload();
+
+    static constexpr int StopLimitMs = 1500;
+
+signals:
+    void finished();
+
+private:
+    void logLine(const char *severity, const QString &text);
+    void lineStateChanged(MeterLine::State state);
+    void retryConnect();
+    void endRun();
+
+    Station &m_station;
+    bool m_record;
+    std::FILE *m_log;
+    QTimer m_retry;     // the line not there: tried again each second
+    QTimer m_stopLimit; // the longest a stop waits for the running tick
+    bool m_stopping = false;
+};
+
+// Turns SIGTERM and SIGINT (on Windows the console's close and Ctrl-C) into
+// stop() and SIGHUP into reload(), both called from the event loop in
+// context's thread. Once per process.
+void routeSignals(QObject *context, std::function<void()> stop, std::function<void()> reload = {});
+
+} // namespace kelmar

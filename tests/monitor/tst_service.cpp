@@ -1,0 +1,168 @@
+#include "brokerfixture.h"
+#include "commandline.h"
+#include "cp950.h"
+#include "metersini.h"
+#include "publishconfig.h"
+#include "setupini.h"
+#include "testfolder.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+using namespace kelmar;
+using kelmar::test::Broker;
+using kelmar::test::Subscriber;
+
+Q_DECLARE_METATYPE(kelmar::CommandLine::Mode)
+
+// The program without windows, as a plant runs it on a box without a
+// display: started by the system with a program folder, stopped by SIGTERM.
+class TstService : public QObject
+{
+    Q_OBJECT
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void recordsAndPublishesTheRegisters_data();
+    void recordsAndPublishesTheRegisters();
+};
+
+void TstService::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<CommandLine::Mode>("mode");
+    QTest::addColumn<QString>("dir");
+    QTest::addColumn<bool>("record");
+    using M = CommandLine::Mode;
+    QTest::newRow("no argument: the windows") << QStringList{} << M::Windows << "" << true;
+    QTest::newRow("Qt's own options are Qt's") << QStringList{"-platform", "offscreen"} << M::Windows << "" << true;
+    QTest::newRow("--service alone: the program's folder") << QStringList{"--service"} << M::Service << "" << true;
+    QTest::newRow("--service with a folder") << QStringList{"--service", "/srv/line7"} << M::Service << "/srv/line7" << true;
+    QTest::newRow("--no-record after the folder") << QStringList{"--service", "/srv/l", "--no-record"} << M::Service << "/srv/l" << false;
+    QTest::newRow("--no-record before --service") << QStringList{"--no-record", "--service"} << M::Service << "" << false;
+    QTest::newRow("--help wins") << QStringList{"--service", "--help"} << M::Help << "" << true;
+    QTest::newRow("unknown option of the service") << QStringList{"--service", "--bogus"} << M::Refused << "" << true;
+    QTest::newRow("unknown option before --service") << QStringList{"--bogus", "--service"} << M::Refused << "" << true;
+    QTest::newRow("--no-record without the service") << QStringList{"--no-record"} << M::Refused << "" << true;
+}
+
+void TstService::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(CommandLine::Mode, mode);
+    QFETCH(QString, dir);
+    QFETCH(bool, record);
+    const CommandLine c = parseCommandLine(args);
+    QCOMPARE(c.mode, mode);
+    if (mode == CommandLine::Mode::Service) {
+        QCOMPARE(c.programDir, dir);
+        QCOMPARE(c.record, record);
+    }
+}
+
+void TstService::recordsAndPublishesTheRegisters_data()
+{
+    QTest::addColumn<bool>("record");
+    QTest::newRow("recording") << true;
+    QTest::newRow("--no-record") << false;
+}
+
+void TstService::recordsAndPublishesTheRegisters()
+{
+    QFETCH(bool, record);
+    Broker broker;
+    QVERIFY(broker.start());
+    Subscriber sub(broker, {QStringLiteral("kelmar/svc/#")});
+    QVERIFY(sub.start());
+
+    // Six meters would do as well; two kinds show the road of a reading: a
+    // two-value meter with one decimal, a 32-bit counter.
+    const quint16 gateway = test::freeLoopbackPort();
+    QProcess meters;
+    meters.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    meters.start(QStringLiteral(KELMAR_SIMULATOR),
+                 {"--tcp", QString::number(gateway), "--slave", "1", "--reg", "0=2301", "--reg",
+                  "2=-57", "--slave", "2", "--reg", "0x10=123456789/2"});
+    QVERIFY(meters.waitForStarted());
+
+    test::TestFolder dir;
+    QVERIFY(dir.copyDist());
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("com")));
+    QVERIFY(dir.write(QStringLiteral("com/com1"),
+                      QByteArrayLiteral("tcp://127.0.0.1:") + QByteArray::number(gateway) + "\n"));
+    SetupFile setup;
+    setup.host.recordFolder = QStringLiteral("rec/");
+    setup.extension = QStringLiteral("txt");
+    setup.recordSeconds = QStringLiteral("1");
+    QVERIFY(saveSetupIni(dir.file(SetupIniName), setup));
+    std::array<SavedSlot, SlotCount> saved;
+    saved[0] = {true, 1, 1, QStringLiteral("ZRP-VA    "), QStringLiteral("一號")};
+    saved[1] = {true, 2, 0, QStringLiteral("VQ2-KWH   "), QStringLiteral("電能")};
+    QVERIFY(saveMetersIni(metersIniPath(dir.path()), saved).ok);
+    PublishConfig c = defaultPublishConfig(QStringLiteral("test"));
+    c.enabled = true;
+    c.port = broker.port();
+    c.topicPrefix = QStringLiteral("kelmar/svc");
+    c.clientId = QStringLiteral("svc-under-test");
+    QVERIFY(savePublishConfig(dir.file(QStringLiteral("publish.ini")), c).ok);
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // No display of any kind: the service must not need one.
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    program.setProcessEnvironment(env);
+    QStringList args{QStringLiteral("--service"), dir.path()};
+    if (!record)
+        args << QStringLiteral("--no-record");
+    program.start(QStringLiteral(KELMAR_PROGRAM), args);
+    QVERIFY(program.waitForStarted());
+
+    const QString slot1 = QStringLiteral("kelmar/svc/slot/1");
+    const QString slot2 = QStringLiteral("kelmar/svc/slot/2");
+    QTRY_VERIFY_WITH_TIMEOUT(sub.payloads(slot2).size() >= 3, 30000);
+    program.terminate();
+    QVERIFY(program.waitForFinished(10000));
+    const QString log = QString::fromUtf8(program.readAllStandardError());
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(program.exitCode() == 0, qPrintable(log));
+    meters.terminate();
+    meters.waitForFinished(5000);
+
+    // Every message is the registers' values, as numbers.
+    for (const QByteArray &p : sub.payloads(slot1)) {
+        const QJsonObject o = QJsonDocument::fromJson(p).object();
+        QCOMPARE(o.value("status").toString(), QStringLiteral("ok"));
+        QVERIFY2(p.contains("\"values\":[230.1,-5.7]"), p.constData());
+    }
+    for (const QByteArray &p : sub.payloads(slot2))
+        QVERIFY2(p.contains("\"values\":[123456789]"), p.constData());
+    QTRY_COMPARE_WITH_TIMEOUT(sub.payloads(QStringLiteral("kelmar/svc/status")).last(),
+                              QByteArray("offline"), 10000);
+
+    const QStringList files = QDir(dir.file(QStringLiteral("rec"))).entryList(QDir::Files);
+    if (!record) {
+        QVERIFY(files.isEmpty());
+        return;
+    }
+    QCOMPARE(files.size(), 1); // unless the test ran across a full hour
+    const QStringList lines =
+        decodeCp950(dir.read(QStringLiteral("rec/") + files.first())).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() >= 2, qPrintable(log));
+    QString previous;
+    for (const QString &line : lines) {
+        const QStringList f = line.split(u'\t');
+        QCOMPARE(f.size(), 13);
+        QVERIFY2(f[0] > previous, "each second's line once, in order");
+        previous = f[0];
+        QCOMPARE(f.mid(1, 4), (QStringList{"230.1", "-5.7", "123456789", ""}));
+    }
+}
+
+QTEST_GUILESS_MAIN(TstService)
+#include "tst_service.moc"
