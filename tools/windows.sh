@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
-winsdk=${KELMAR_WINSDK:-$src/../shared/winsdk}
+winsdk=${KELMAR_WINSDK:-$src/../shared/winsdk2}
 build=${KELMAR_WINDOWS_BUILD:-$src/build/windows}
 
 if [ ! -f "$winsdk/qt6-mingw.tar.xz" ] || [ ! -f "$winsdk/mingw-w64-x86_64.cmake" ]; then
@@ -53,7 +53,7 @@ cmake -S "$src" -B "$cross" -G Ninja -Wno-dev \
   -DCMAKE_TOOLCHAIN_FILE="$winsdk/mingw-w64-x86_64.cmake" \
   -DQT_MINGW_PREFIX="$qt" -DCMAKE_PREFIX_PATH="$qt" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DKELMAR_HOST_METERSIM="$hostsim" \
+  -DKELMAR_HOST_METERSIM="$hostsim" -DKELMAR_NETWORK=ON -DKELMAR_PUBLISH=ON \
   >"$build/configure.log" || { cat "$build/configure.log"; exit 1; }
 cmake --build "$cross" -j "${KELMAR_JOBS:-$(nproc)}"
 
