@@ -97,7 +97,7 @@ for f in Kelmar_T.exe install_Kelmar_T.exe Qt6Core.dll Qt6Widgets.dll Qt6SerialP
   [ -f "$check/$f" ] || missing+=("$f")
 done
 # The licence page: Kelmar_T's licence, then the libraries'.
-page=$(sed -n 's/^ *LicenseData "\(.*\)"$/\1/p' "$cross/_CPack_Packages/win64/NSIS/project.nsi")
+page=$(sed -n 's/^ *!insertmacro MUI_PAGE_LICENSE "\(.*\)"$/\1/p' "$cross/_CPack_Packages/win64/NSIS/project.nsi")
 for text in "GNU GENERAL PUBLIC LICENSE" "Eclipse Public License - v 2.0" \
     "Eclipse Distribution License - v 1.0" "Apache License"; do
   grep -q "$text" "$page" 2>/dev/null || missing+=("(licence page without \"$text\")")
