@@ -9,10 +9,47 @@
 # they link, the Windows platform plugin, JPEG for the panel pictures and the
 # native style.
 set(kelmar_qt_dlls Core Gui Widgets SerialPort PrintSupport Concurrent)
+if(KELMAR_HAVE_NETWORK OR TARGET kelmar_publish)
+  list(APPEND kelmar_qt_dlls Network)
+endif()
 list(TRANSFORM kelmar_qt_dlls PREPEND ${KELMAR_QT_BIN}/Qt6)
 list(TRANSFORM kelmar_qt_dlls APPEND .dll)
 install(FILES ${kelmar_qt_dlls} ${KELMAR_QT_BIN}/libQCustomPlotQt6.dll ${KELMAR_MINGW_RUNTIME}
   DESTINATION .)
+
+# Publishing: libmosquitto and the OpenSSL it speaks TLS through, beside it
+# in the prefix, with their licence texts; the licence page shows them after
+# Kelmar_T's own licence.
+set(kelmar_licence_page ${PROJECT_SOURCE_DIR}/LICENSE)
+if(TARGET kelmar_publish)
+  get_filename_component(mosquitto_bin ${Mosquitto_DLL} DIRECTORY)
+  set(kelmar_library_dlls ${Mosquitto_DLL})
+  foreach(dll libssl-3-x64.dll libcrypto-3-x64.dll)
+    if(NOT EXISTS ${mosquitto_bin}/${dll})
+      message(FATAL_ERROR "libmosquitto needs ${dll}, which is not beside it in ${mosquitto_bin}")
+    endif()
+    list(APPEND kelmar_library_dlls ${mosquitto_bin}/${dll})
+  endforeach()
+  install(FILES ${kelmar_library_dlls} DESTINATION .)
+  set(kelmar_licences ${PROJECT_SOURCE_DIR}/dist/licences/OpenSSL.txt
+    ${PROJECT_SOURCE_DIR}/dist/licences/libmosquitto.txt)
+  install(FILES ${kelmar_licences} DESTINATION licences)
+  set(kelmar_licence_page ${PROJECT_BINARY_DIR}/package/licence-page.txt)
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE page)
+  string(APPEND page "\n\n"
+    "==========================================================================\n"
+    "Kelmar_T is licensed as above. The setup program also installs these\n"
+    "libraries, each under its own licence (also in the folder licences):\n"
+    "  libmosquitto.dll: Eclipse Public License 2.0 or Eclipse Distribution License 1.0\n"
+    "  libssl-3-x64.dll, libcrypto-3-x64.dll (OpenSSL): Apache License 2.0\n"
+    "==========================================================================\n")
+  foreach(licence ${kelmar_licences})
+    file(READ ${licence} text)
+    string(APPEND page "\n\n" "${text}")
+  endforeach()
+  file(WRITE ${kelmar_licence_page} "${page}")
+endif()
+set(CPACK_RESOURCE_FILE_LICENSE ${kelmar_licence_page})
 foreach(plugin platforms/qwindows imageformats/qjpeg styles/qwindowsvistastyle)
   get_filename_component(folder ${plugin} DIRECTORY)
   if(EXISTS ${KELMAR_QT_PLUGINS}/${plugin}.dll)

@@ -15,11 +15,13 @@ KELMAR_PACKAGES=(
 
 # The Windows build (tools/windows.sh): MinGW-w64 with posix threads, Wine to
 # run the tests, NSIS for the setup program, Debian's host Qt tools (moc and
-# the like) of the prefix's version, the fonts the tests draw with.
+# the like) of the prefix's version, the fonts the tests draw with, the Linux
+# programs the tests under Wine start outside it (tools/wine-host.py) and an
+# X server without a screen for starting the installed programs' windows.
 KELMAR_WINDOWS_PACKAGES=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-  wine64 wine nsis qt6-base-dev-tools socat
+  wine64 wine nsis qt6-base-dev-tools socat xvfb python3 mosquitto mosquitto-clients openssl
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
 )
 

@@ -2,15 +2,14 @@
 
 // The meter simulator as an Ethernet gateway on 127.0.0.1, for the network
 // transport tests and the benchmark. Header only; needs KELMAR_BINARY_DIR.
+// Under Wine the Linux-built simulator (KELMAR_HOST_METERSIM) is started
+// outside Wine (hostprocess.h).
 
 #include "comportmap.h"
+#include "hostprocess.h"
 
 #include <QFileInfo>
-#include <QProcess>
 #include <QTest>
-
-#include <csignal>
-#include <sys/prctl.h>
 
 namespace kelmar::test {
 
@@ -28,8 +27,12 @@ public:
 
     static QString simulatorPath()
     {
+#ifdef Q_OS_WIN
+        return qEnvironmentVariable("KELMAR_HOST_METERSIM");
+#else
         const QString path = QStringLiteral(KELMAR_BINARY_DIR "/tools/metersim/kelmar_metersim");
         return QFileInfo(path).isExecutable() ? path : QString();
+#endif
     }
 
     // Starts the simulator with `args` listening on `port` (0: a free port,
@@ -38,7 +41,6 @@ public:
     {
         stop();
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         const QString mode =
             m_kind == PortTarget::Kind::ModbusTcp ? QStringLiteral("--tcp") : QStringLiteral("--rtu-tcp");
         m_process.start(simulatorPath(), QStringList{mode, QString::number(m_port), QStringLiteral("--listen"), m_host} + args);
@@ -79,7 +81,7 @@ private:
     PortTarget::Kind m_kind;
     QString m_host;
     quint16 m_port = 0;
-    QProcess m_process;
+    HostProcess m_process;
 };
 
 } // namespace kelmar::test

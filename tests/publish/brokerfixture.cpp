@@ -5,8 +5,6 @@
 #include <QTcpSocket>
 #include <QTest>
 
-#include <unistd.h>
-
 namespace kelmar::test {
 
 quint16 freeLoopbackPort()
@@ -21,7 +19,7 @@ namespace {
 
 bool run(const QString &program, const QStringList &args, const QString &dir)
 {
-    QProcess p;
+    HostProcess p;
     p.setWorkingDirectory(dir);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
@@ -37,7 +35,7 @@ bool run(const QString &program, const QStringList &args, const QString &dir)
 Broker::Broker(const Options &options) : m_options(options)
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    QObject::connect(&m_process, &QProcess::readyRead, [this] { m_output += m_process.readAll(); });
+    QObject::connect(&m_process, &HostProcess::readyRead, [this] { m_output += m_process.readAll(); });
 }
 
 Broker::~Broker()
@@ -90,12 +88,12 @@ bool Broker::start()
             "log_dest stdout\nset_tcp_nodelay true\nmax_queued_messages 0\nmax_inflight_messages 0\n";
         // Started as root the broker would change to the user "mosquitto",
         // who cannot read the test's private folder.
-        if (geteuid() == 0)
+        if (hostIsRoot())
             conf += "user root\n";
         if (m_options.passwordUser.isEmpty()) {
             conf += "allow_anonymous true\n";
         } else {
-            const QString pw = m_dir.filePath(QStringLiteral("passwords"));
+            const QString pw = hostPath(m_dir.filePath(QStringLiteral("passwords")));
             if (!run(QStringLiteral("mosquitto_passwd"),
                      {QStringLiteral("-c"), QStringLiteral("-b"), pw, m_options.passwordUser,
                       m_options.password},
@@ -106,18 +104,19 @@ bool Broker::start()
         if (m_options.tls) {
             if (!makeCertificates())
                 return false;
-            conf += "cafile " + caFile().toUtf8() + "\ncertfile " + m_dir.filePath("server.pem").toUtf8()
-                + "\nkeyfile " + m_dir.filePath("server.key").toUtf8() + "\n";
+            conf += "cafile " + hostPath(caFile()).toUtf8() + "\ncertfile "
+                + hostPath(m_dir.filePath("server.pem")).toUtf8() + "\nkeyfile "
+                + hostPath(m_dir.filePath("server.key")).toUtf8() + "\n";
         }
         if (m_options.persistence)
-            conf += "persistence true\npersistence_location " + dir().toUtf8() + "/\n";
+            conf += "persistence true\npersistence_location " + hostPath(dir()).toUtf8() + "/\n";
         QFile f(m_dir.filePath(QStringLiteral("mosquitto.conf")));
         if (!f.open(QIODevice::WriteOnly) || f.write(conf) != conf.size())
             return false;
     }
     m_output.clear();
     m_process.start(QStringLiteral("mosquitto"),
-                    {QStringLiteral("-c"), m_dir.filePath(QStringLiteral("mosquitto.conf"))});
+                    {QStringLiteral("-c"), hostPath(m_dir.filePath(QStringLiteral("mosquitto.conf")))});
     if (!m_process.waitForStarted(10000))
         return false;
     // The broker's own log reaches a pipe late (buffered): its listener is
@@ -156,8 +155,8 @@ Subscriber::Subscriber(const Broker &broker, const QStringList &topics, const QS
     if (!clientId.isEmpty())
         m_args << QStringLiteral("-c") << QStringLiteral("-i") << clientId;
     if (!caFile.isEmpty())
-        m_args << QStringLiteral("--cafile") << caFile;
-    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { collect(); });
+        m_args << QStringLiteral("--cafile") << hostPath(caFile);
+    QObject::connect(&m_process, &HostProcess::readyReadStandardOutput, [this] { collect(); });
 }
 
 Subscriber::~Subscriber()

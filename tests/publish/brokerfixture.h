@@ -1,9 +1,10 @@
 #pragma once
 
+#include "hostprocess.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -14,7 +15,8 @@ namespace kelmar::test {
 quint16 freeLoopbackPort();
 
 // Debian's mosquitto broker on a free loopback port, with a configuration
-// written for the test; stopped with the object.
+// written for the test; stopped with the object. Under Wine it runs outside
+// Wine, as do mosquitto_sub and openssl (hostprocess.h).
 class Broker
 {
 public:
@@ -44,7 +46,7 @@ private:
     Options m_options;
     QTemporaryDir m_dir;
     quint16 m_port = 0;
-    QProcess m_process;
+    HostProcess m_process;
     QByteArray m_output;
 };
 
@@ -64,7 +66,7 @@ public:
 
 private:
     void collect();
-    QProcess m_process;
+    HostProcess m_process;
     QStringList m_args;
     QByteArray m_buffer;
     bool m_subscribed = false;
