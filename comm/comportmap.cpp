@@ -19,6 +19,13 @@ QString entryPath(int number, const QString &programDir)
     return programDir + QStringLiteral("/com/com%1").arg(number);
 }
 
+// The gateway mapping under a name Windows allows: it reserves COM1 to COM9
+// as devices in every folder, so com\comN cannot be a file there.
+QString gatewayPath(int number, const QString &programDir)
+{
+    return programDir + QStringLiteral("/com/gateway%1").arg(number);
+}
+
 bool validHostName(const QString &host)
 {
     // Letters, digits and hyphens in dot-separated labels; an IPv4 address
@@ -111,10 +118,14 @@ PortTarget portTarget(int number, const QString &programDir)
     serial.device = comDevicePath(number, programDir);
     if (serial.device.isEmpty())
         return serial;
-    const QString entry = entryPath(number, programDir);
-    const QFileInfo info(entry);
-    if (info.isSymLink() || !info.isFile())
-        return serial;
+    QString entry = gatewayPath(number, programDir);
+    // A gateway entry of any kind decides: it is a mapping or a problem.
+    if (!QFileInfo(entry).isSymLink() && !QFileInfo::exists(entry)) {
+        entry = entryPath(number, programDir);
+        const QFileInfo info(entry);
+        if (info.isSymLink() || !info.isFile())
+            return serial;
+    }
     const std::optional<QByteArray> content = readSmallRegularFile(entry, MappingFileLimit);
     if (!content)
         return withProblem(entry, QStringLiteral("讀不到"),

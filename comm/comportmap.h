@@ -41,9 +41,11 @@ struct PortTarget
 // 65535. Anything else gives a target with a problem. Later lines are free.
 PortTarget parsePortMapping(const QString &fileName, const QByteArray &content);
 
-// The target of port number n. "com/comN" (Windows: "com\comN") beside the
-// program that is a regular file is read as a mapping; a link or a device
-// keeps its meaning of comDevicePath(). Network mappings in a build without
+// The target of port number n. "com/gatewayN" beside the program, when
+// there, is read as a mapping (anything but a small regular file, or a link
+// to one, gives a problem); otherwise "com/comN" that is a regular file is
+// (not on Windows, which reserves the name COMn); a link or a device keeps
+// its meaning of comDevicePath(). Network mappings in a build without
 // network support give a problem "not in this build".
 PortTarget portTarget(int number, const QString &programDir);
 

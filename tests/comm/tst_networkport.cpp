@@ -235,13 +235,16 @@ private slots:
         QCOMPARE(transportProblem(*transport), QString());
     }
 
-    // What the entry com/com2 in the program folder is decides the target.
+    // What the entry com/gateway2 or com/com2 in the program folder is
+    // decides the target.
     void portTarget_data()
     {
-        QTest::addColumn<QString>("entry"); // file, link, folder, none
+        QTest::addColumn<QString>("entry"); // gateway, file, link, folder, none
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("described");
         QTest::addColumn<bool>("problem");
+        QTest::newRow("gateway file, ahead of a com2 link where one can be made")
+            << "gateway" << QByteArray("rtu+tcp://192.0.2.9:4001") << "192.0.2.9:4001" << false;
         QTest::newRow("mapping file") << "file" << QByteArray("tcp://[::1]:1502\n") << "[::1]:1502"
                                       << false;
         QTest::newRow("malformed mapping file") << "file" << QByteArray("tcp://gw:port\n") << ""
@@ -266,8 +269,14 @@ private slots:
         QFETCH(bool, problem);
         kelmar::test::TestFolder folder;
         const QString path = folder.file("com/com2");
-        if (entry != "none")
+        if (entry == "gateway") {
+            QVERIFY(folder.write("com/gateway2", content));
+#ifndef Q_OS_WIN
+            QVERIFY(folder.mapComPort(2, "/dev/null"));
+#endif
+        } else if (entry != "none") {
             expectReservedName();
+        }
         if (entry == "file")
             QVERIFY(folder.write("com/com2", content));
         else if (entry == "link")
