@@ -32,8 +32,21 @@ int runService(int argc, char *argv[], const kelmar::CommandLine &c)
     kelmar::Service service(station, c.record, stderr);
     kelmar::routeSignals(
         &service, [&service] { service.stop(); }, [&service] { service.reload(); });
-    QObject::connect(&service, &kelmar::Service::finished, &app, [] { QCoreApplication::exit(0); });
+    bool ended = false;
+    QObject::connect(
+        &service, &kelmar::Service::finished, &app,
+        [&ended] {
+            ended = true;
+            QCoreApplication::exit(0);
+        },
+        Qt::QueuedConnection);
     service.start();
+    const int status = app.exec();
+    if (ended)
+        return status;
+    // The loop ended without a stop: on Windows Qt quits by itself on a
+    // WM_QUIT (a service wrapper's stop). The run ends as orderly then.
+    service.stop();
     return app.exec();
 }
 

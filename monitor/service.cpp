@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #else
+#include <QAbstractNativeEventFilter>
 #include <windows.h>
 #endif
 
@@ -173,13 +174,34 @@ namespace {
 QPointer<QObject> signalContext;
 std::function<void()> signalStop;
 
+void queueStop()
+{
+    if (signalContext)
+        QMetaObject::invokeMethod(signalContext, [] { signalStop(); }, Qt::QueuedConnection);
+}
+
 BOOL WINAPI onConsoleEvent(DWORD)
 {
     // Runs on a thread of its own: the stop is handed to the event loop.
-    if (signalContext)
-        QMetaObject::invokeMethod(signalContext, [] { signalStop(); }, Qt::QueuedConnection);
+    queueStop();
     return TRUE;
 }
+
+// A program without a console or a window has no SIGTERM: WM_CLOSE posted
+// to its main thread (what QProcess::terminate() and service wrappers send)
+// is the request to end.
+class CloseMessageFilter : public QAbstractNativeEventFilter
+{
+public:
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        const MSG *msg = static_cast<const MSG *>(message);
+        if (type != "windows_generic_MSG" || msg->hwnd || msg->message != WM_CLOSE)
+            return false;
+        queueStop();
+        return true;
+    }
+};
 } // namespace
 
 void routeSignals(QObject *context, std::function<void()> stop, std::function<void()>)
@@ -187,6 +209,8 @@ void routeSignals(QObject *context, std::function<void()> stop, std::function<vo
     signalContext = context;
     signalStop = std::move(stop);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    static CloseMessageFilter filter;
+    QCoreApplication::instance()->installNativeEventFilter(&filter);
 }
 #endif
 

@@ -50,9 +50,10 @@ private:
     bool m_stopping = false;
 };
 
-// Turns SIGTERM and SIGINT (on Windows the console's close and Ctrl-C) into
-// stop() and SIGHUP into reload(), both called from the event loop in
-// context's thread. Once per process.
+// Turns SIGTERM and SIGINT (on Windows WM_CLOSE posted to the main thread,
+// and the console's close and Ctrl-C) into stop() and SIGHUP into reload(),
+// both called from the event loop in context's thread. Once per process,
+// after the application object exists.
 void routeSignals(QObject *context, std::function<void()> stop, std::function<void()> reload = {});
 
 } // namespace kelmar
