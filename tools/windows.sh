@@ -104,15 +104,16 @@ for text in "GNU GENERAL PUBLIC LICENSE" "Eclipse Public License - v 2.0" \
 done
 
 # Every installed program starts from its folder alone, without the build's
-# WINEPATH, and stays up (the installer waits for its button). Their windows
-# go to an X server without a screen, as to a desktop.
+# WINEPATH, and stays up (the installer waits for its button, the service
+# for its port). Their windows go to an X server without a screen, as to a
+# desktop.
 alive() { # pid: running, not ended and waiting to be reaped
   local state
   state=$(ps -o stat= -p "$1" 2>/dev/null) && [ "${state#Z}" = "$state" ]
 }
-stays_up() { # exe: starts it, true when it still runs after 15 s
-  local log=$build/start-$(basename "$1" .exe).log pid up=1
-  WINEDEBUG=err+module wine "$1" >"$log" 2>&1 &
+stays_up() { # exe [arguments...]: starts it, true when it still runs after 15 s
+  local log=$build/start-$(basename "$1" .exe)${2:+-${2#--}}.log pid up=1
+  WINEDEBUG=err+module wine "$@" >"$log" 2>&1 &
   pid=$!
   for _ in $(seq 150); do
     alive $pid || { up=0; break; }
@@ -127,8 +128,13 @@ display=:$((90 + $$ % 100))
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 (
-  export DISPLAY=$display
   unset WINEPATH
+  # The service needs no display, keeps trying a port it cannot open (COM1
+  # of setup.ini) and logs to the standard error it was given.
+  (unset DISPLAY; stays_up "$check/Kelmar_T.exe" --service) || exit 1
+  grep -q 'info: 開始 (started)' "$build/start-Kelmar_T-service.log" ||
+    { echo "The service logged nothing:" >&2; cat "$build/start-Kelmar_T-service.log" >&2; exit 1; }
+  export DISPLAY=$display
   stays_up "$check/Kelmar_T.exe" || exit 1
   stays_up "$check/install_Kelmar_T.exe" || exit 1
 ) || missing+=("(an installed program did not start from its folder)")
