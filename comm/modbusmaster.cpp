@@ -139,6 +139,12 @@ void ModbusMaster::sendWhenFree()
     // Bytes that came while no request was out only mark the line as busy.
     take();
     m_received.clear();
+    // A gateway frames requests and replies by itself: no line of ours has
+    // to fall silent, and a timer would cost a millisecond a request.
+    if (!m_port.needsLineSilence()) {
+        send();
+        return;
+    }
     // A request must follow the end of the last frame on the line by at
     // least 3.5 characters of silence, or the meters take both as one frame.
     // A line that never falls silent (noise, a chattering device) must not

@@ -31,7 +31,8 @@ struct ModbusReading
 // for the request is whole (a normal or an exception reply), or after
 // ReplyWaitMs without one. Frames for other requests and noise are skipped
 // within the wait. Everything runs from the event loop: the port's readyRead
-// and one single-shot timer.
+// and one single-shot timer. A transport that frames by itself (a network
+// gateway) gets no wait for line silence.
 //
 // A reply carries no transaction number: it names only the slave, the
 // function and the byte count. A reply that comes after its wait ran out is

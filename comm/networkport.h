@@ -26,10 +26,10 @@ class NetworkPort : public SerialPort
     Q_OBJECT
 public:
     static constexpr int ConnectTimeoutMs = 3000;
-    // A gateway has no line of ours to fall silent; the framing reported to
-    // the master is the fastest it knows, so its waits for line silence
-    // shrink to microseconds. The operator's baud rate and framing are not
-    // used: the gateway's serial side has its own.
+    // A gateway has no line of ours to fall silent (needsLineSilence() is
+    // false); the framing reported is the fastest the master knows. The
+    // operator's baud rate and framing are not used: the gateway's serial
+    // side has its own.
     static constexpr const char *NetworkFraming = "9999999,N,8,1";
 
     explicit NetworkPort(const PortTarget &target, QObject *parent = nullptr);
@@ -45,6 +45,7 @@ public:
     int InBufferCount() override;
     QByteArray Input() override;
     void discardInput() override;
+    bool needsLineSilence() const override { return false; }
 
     const PortTarget &target() const { return m_target; }
     // Whether the connection is being made.

@@ -153,6 +153,38 @@ private slots:
             QVERIFY2(out.ms >= ModbusMaster::ReplyWaitMs, qPrintable(QString::number(out.ms)));
     }
 
+    // The next request right after a reply: a serial line must fall silent
+    // first, a gateway takes it at once, without a timer.
+    void nextRequestAfterReply_data()
+    {
+        QTest::addColumn<bool>("gateway");
+        QTest::addColumn<int>("sentInCallback");
+        QTest::newRow("serial line at 9600 baud: after 3.5 characters") << false << 1;
+        QTest::newRow("network gateway: at once") << true << 2;
+    }
+    void nextRequestAfterReply()
+    {
+        QFETCH(bool, gateway);
+        QFETCH(int, sentInCallback);
+        struct GatewayPort : FakeMeterPort
+        {
+            bool gateway = false;
+            bool needsLineSilence() const override { return !gateway; }
+        } port;
+        port.gateway = gateway;
+        port.setPortOpen(true);
+        ModbusMaster master(port);
+        Outcome second;
+        int sent = 0;
+        QVERIFY(master.MODBUS("1", "3", "00", "00", "00", "01", [&](const ModbusReading &) {
+            start(master, Slave2Reg0, second);
+            sent = int(port.requests.size());
+        }));
+        QTRY_COMPARE_WITH_TIMEOUT(second.calls, 1, 5000);
+        QCOMPARE(sent, sentInCallback);
+        QVERIFY(second.reading.ok());
+    }
+
     void brokenPort_data()
     {
         QTest::addColumn<bool>("closed");
