@@ -31,6 +31,10 @@ public:
     // operator's baud rate and framing are not used: the gateway's serial
     // side has its own.
     static constexpr const char *NetworkFraming = "9999999,N,8,1";
+    // The most the socket holds for us, and so the most one readyRead hands
+    // over: a gateway flooding stray bytes is held back by TCP rather than
+    // by the event loop.
+    static constexpr int ReadChunkBytes = 64 * 1024;
 
     explicit NetworkPort(const PortTarget &target, QObject *parent = nullptr);
     ~NetworkPort() override;
