@@ -87,7 +87,8 @@ void HealthWindow::showHealth(int k, const MeterSlot &slot, const SlotHealth &h)
         QString::number(h.transactions),
         QString::number(h.good),
         QString::number(h.noReply),
-        QString::number(h.badReply),
+        h.strayBytes ? QStringLiteral("%1 (+%2 B)").arg(h.badReply).arg(h.strayBytes)
+                     : QString::number(h.badReply),
         QString::number(h.exceptions),
         failure};
     for (int c = 0; c < ColumnCount; ++c)
