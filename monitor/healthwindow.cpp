@@ -48,6 +48,20 @@ HealthWindow::HealthWindow(QWidget *parent) : QWidget(parent)
     layout->addWidget(m_table);
 }
 
+void HealthWindow::follow(Session &session, MeterLine &line)
+{
+    auto showSlot = [this, &session](int k) {
+        showHealth(k, session.meterSlot(k), session.health(k));
+    };
+    for (int k = 1; k <= SlotCount; ++k)
+        showSlot(k);
+    setLine(line.portDescription());
+    connect(&session, &Session::healthChanged, this, showSlot);
+    connect(&session, &Session::slotChanged, this, showSlot);
+    connect(&session, &Session::lineStateChanged, this,
+            [this, &line] { setLine(line.portDescription()); });
+}
+
 void HealthWindow::setLine(const QString &description)
 {
     setWindowTitle(QStringLiteral("通訊統計 (line counters) %1").arg(description));
