@@ -4,8 +4,8 @@
 // alternating rounds so that both see the same load of the machine:
 //   - one read of 2 registers, back to back (target: the median within
 //     1.5 x libmodbus's),
-//   - one tick of six two-value meters, 12 reads in sequence (target: every
-//     tick under 50 ms).
+//   - one tick of six two-value meters, 12 reads in sequence (targets: the
+//     median within 2 x libmodbus's, every tick under 50 ms).
 // Exit code 0 when both targets are met and every reading is right.
 
 #include "gatewaysim.h"
@@ -197,6 +197,8 @@ int main(int argc, char **argv)
 #endif
     const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
     const double singleRatio = ratio(median(ours.singleMs), median(theirs.singleMs));
+    const double tickRatio = ratio(median(ours.tickMs), median(theirs.tickMs));
+    const bool tickMet = tickRatio <= 2 && maximum(ours.tickMs) < 50;
     std::printf("Modbus TCP on loopback, %d rounds of %d single reads and %d ticks each\n", Rounds,
                 SingleReads, Ticks);
     std::printf("%-34s %9s %9s %9s %6s  %s\n", "", "ours", "ours max", "libmodbus", "ratio",
@@ -205,11 +207,10 @@ int main(int argc, char **argv)
                 "one read of 2 registers, median ms", median(ours.singleMs),
                 maximum(ours.singleMs), median(theirs.singleMs), singleRatio,
                 singleRatio <= 1.5 ? "met" : "MISSED");
-    std::printf("%-34s %9.3f %9.3f %9.3f %6.2f  max < 50 ms: %s\n",
+    std::printf("%-34s %9.3f %9.3f %9.3f %6.2f  ratio <= 2, max < 50 ms: %s\n",
                 "tick, six two-value meters, ms", median(ours.tickMs), maximum(ours.tickMs),
-                median(theirs.tickMs), ratio(median(ours.tickMs), median(theirs.tickMs)),
-                maximum(ours.tickMs) < 50 ? "met" : "MISSED");
+                median(theirs.tickMs), tickRatio, tickMet ? "met" : "MISSED");
     std::printf("wrong or missing readings: ours %d, libmodbus %d\n", ours.wrong, theirs.wrong);
-    const bool met = singleRatio <= 1.5 && maximum(ours.tickMs) < 50 && ours.wrong == 0;
+    const bool met = singleRatio <= 1.5 && tickMet && ours.wrong == 0;
     return met ? 0 : 1;
 }

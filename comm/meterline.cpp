@@ -28,6 +28,7 @@ public:
         if (t())
             t()->discardInput();
     }
+    bool needsLineSilence() const override { return !t() || t()->needsLineSilence(); }
     void announceReadyRead() { emit readyRead(); }
 
 private:

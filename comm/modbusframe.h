@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <optional>
+#include <vector>
 
 namespace kelmar {
 
@@ -91,6 +92,52 @@ struct FrameSearch
 // of the reply's shape with a bad CRC; a byte that cannot start a frame is
 // skipped alone; the start of a frame waits for more bytes.
 FrameSearch findReply(const QByteArray &request, const QByteArray &bytes);
+
+// The longest frame whose length a header can announce: address, function,
+// byte count, 255 data bytes and the CRC.
+constexpr int MaxFrameSize = 260;
+
+// findReply over bytes as they arrive, for as long as a transaction waits:
+// the reply wherever it lies, else the most telling of what was skipped and
+// of a frame still arriving. Its work is linear in the bytes fed, whatever
+// they are: each byte is looked at a bounded number of times, and any
+// frame's CRC is checked in constant time from running CRC states. Only the
+// bytes that may still belong to a frame are kept.
+class ReplyScanner
+{
+public:
+    explicit ReplyScanner(const QByteArray &request = {});
+
+    // Takes the bytes that came next; true once the reply is whole. Bytes
+    // fed after it are not looked at.
+    bool feed(const QByteArray &bytes);
+    bool found() const { return m_found; }
+    // Found: Ok or Exception. Otherwise why no reply is there: NoReply for
+    // no bytes, as findReply judges them one after the other.
+    ReplyCheck check() const;
+    // The register data of an Ok reply.
+    QByteArray data() const { return m_data; }
+    // Bytes fed that are not the reply.
+    qint64 discarded() const { return m_total - m_replyLength; }
+    // Bytes held after a feed: fewer than two of the longest frames.
+    qsizetype held() const { return m_bytes.size(); }
+
+private:
+    friend struct ScannedBytes;
+
+    QByteArray m_request;
+    QByteArray m_bytes;           // the stream from m_base on
+    std::vector<quint16> m_state; // the running CRC before each held byte, and after the last
+    qint64 m_base = 0;            // stream index of m_bytes[0]
+    qint64 m_total = 0;           // bytes fed
+    qint64 m_front = 0;           // where judging what is not the reply stands
+    ReplyCheck m_seen;            // the most telling of what was skipped
+    ReplyCheck m_pending;         // the frame at the front, still arriving
+    bool m_found = false;
+    qint64 m_replyLength = 0;
+    ReplyCheck m_reply;
+    QByteArray m_data;
+};
 
 // Of two reasons for a missing value, the one that tells more about the line:
 // nothing < noise < a partial frame < another slave's frame < another shape

@@ -91,8 +91,7 @@ bool ModbusMaster::MODBUS(const QString &B1, const QString &B_1, const QString &
     m_done = std::move(done);
     m_reading = buildRequest(B1, B_1, B2_1, B2_2, B3_1, B3_2);
     m_request = m_reading;
-    m_received.clear();
-    m_seen = {ReplyStatus::NoReply};
+    m_scanner = ReplyScanner(m_request);
 
     Trust &trust = m_trust[slaveOf(m_reading)];
     if (!trust.trusted) {
@@ -137,8 +136,13 @@ void ModbusMaster::judged(bool answered)
 void ModbusMaster::sendWhenFree()
 {
     // Bytes that came while no request was out only mark the line as busy.
-    take();
-    m_received.clear();
+    m_discarded += take().size();
+    // A gateway frames requests and replies by itself: no line of ours has
+    // to fall silent, and a timer would cost a millisecond a request.
+    if (!m_port.needsLineSilence()) {
+        send();
+        return;
+    }
     // A request must follow the end of the last frame on the line by at
     // least 3.5 characters of silence, or the meters take both as one frame.
     // A line that never falls silent (noise, a chattering device) must not
@@ -161,8 +165,9 @@ void ModbusMaster::send()
 {
     // Whatever is waiting now is left over from an earlier, late reply; read
     // as the start of this reply it would show another meter's value.
+    m_discarded += take().size();
     m_port.discardInput();
-    m_received.clear();
+    m_scanner = ReplyScanner(m_request);
     // A closed or broken port refuses the write; the wait and the empty
     // result follow all the same.
     m_port.Output(m_request);
@@ -172,68 +177,55 @@ void ModbusMaster::send()
     m_timer.start(ReplyWaitMs);
 }
 
-bool ModbusMaster::take()
+QByteArray ModbusMaster::take()
 {
     if (m_port.InBufferCount() <= 0)
-        return false;
-    const QByteArray bytes = m_port.Input();
-    if (bytes.isEmpty())
-        return false;
-    m_received += bytes;
-    m_lineBusyUntilNs = m_clock.nsecsElapsed();
-    return true;
+        return {};
+    QByteArray bytes = m_port.Input();
+    if (!bytes.isEmpty())
+        m_lineBusyUntilNs = m_clock.nsecsElapsed();
+    return bytes;
 }
 
 void ModbusMaster::onReadyRead()
 {
+    const QByteArray bytes = take();
     if (m_state == State::WaitingForReply) {
-        if (take())
-            search();
+        if (!bytes.isEmpty())
+            search(bytes);
         return;
     }
     // Not ours to read: dropped, but the line counts as busy until now. A
     // pending silence runs on from its old end and looks again then.
-    take();
-    m_received.clear();
+    m_discarded += bytes.size();
 }
 
-bool ModbusMaster::search()
+bool ModbusMaster::search(const QByteArray &bytes)
 {
-    for (;;) {
-        const FrameSearch found = findReply(m_request, m_received);
-        switch (found.find) {
-        case FrameFind::Whole: {
-            ModbusReading reading;
-            reading.check = found.check;
-            if (found.check.status == ReplyStatus::Ok) {
-                judged(true);
-                if (m_request != m_reading) {
-                    // The probe proved the slave; now the reading itself.
-                    m_request = m_reading;
-                    m_received.clear();
-                    m_seen = {ReplyStatus::NoReply};
-                    m_state = State::Silence;
-                    m_silenceSinceNs = m_clock.nsecsElapsed();
-                    sendWhenFree();
-                    return true;
-                }
-                reading.value = decodeRegisters(m_received.mid(found.offset + 3, found.length - 5));
-            } else if (!m_trust[slaveOf(m_request)].trusted) {
-                // Without a count it may be a late answer to anything asked
-                // before: a status, never a proof.
-                judged(false);
-            }
-            finish(reading);
+    if (!m_scanner.feed(bytes))
+        return false;
+    ModbusReading reading;
+    reading.check = m_scanner.check();
+    if (reading.check.status == ReplyStatus::Ok) {
+        judged(true);
+        if (m_request != m_reading) {
+            // The probe proved the slave; now the reading itself.
+            m_discarded += m_scanner.discarded();
+            m_request = m_reading;
+            m_scanner = ReplyScanner(m_request);
+            m_state = State::Silence;
+            m_silenceSinceNs = m_clock.nsecsElapsed();
+            sendWhenFree();
             return true;
         }
-        case FrameFind::Skip:
-            m_seen = moreTelling(m_seen, found.check);
-            m_received.remove(0, found.length);
-            break;
-        case FrameFind::NeedMore:
-            return false;
-        }
+        reading.value = decodeRegisters(m_scanner.data());
+    } else if (!m_trust[slaveOf(m_request)].trusted) {
+        // Without a count it may be a late answer to anything asked
+        // before: a status, never a proof.
+        judged(false);
     }
+    finish(reading);
+    return true;
 }
 
 void ModbusMaster::onTimer()
@@ -258,20 +250,22 @@ void ModbusMaster::onTimer()
         return;
     }
     // Bytes whose notification has not been handled yet still count.
-    if (take() && search())
+    if (const QByteArray bytes = take(); !bytes.isEmpty() && search(bytes))
         return; // the callback may have started the next transaction
     ModbusReading reading;
-    reading.check = moreTelling(m_seen, findReply(m_request, m_received).check);
+    reading.check = m_scanner.check();
     judged(false);
     finish(reading);
 }
 
-void ModbusMaster::finish(const ModbusReading &reading)
+void ModbusMaster::finish(ModbusReading reading)
 {
+    reading.discardedBytes = m_discarded + m_scanner.discarded();
+    m_discarded = 0;
+    m_scanner = ReplyScanner();
     // The line is free before anyone hears of the result, so that the
     // callback may start the next transaction at once.
     m_timer.stop();
-    m_received.clear();
     Done done = std::move(m_done);
     m_done = nullptr;
     m_state = State::Idle;

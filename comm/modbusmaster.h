@@ -18,6 +18,11 @@ struct ModbusReading
 {
     ReplyCheck check;            // Ok, or why no value came
     std::optional<qint64> value; // present exactly when check.status is Ok
+    // Bytes received since the previous transaction ended that were not
+    // this reply and were thrown away: noise, other slaves' frames, late or
+    // corrupted replies. Not 0 means bad frames on the line, also when the
+    // reply itself came.
+    qint64 discardedBytes = 0;
 
     bool ok() const { return value.has_value(); }
     // The reading text: decimal digits, "-" first when negative, "" without
@@ -30,8 +35,10 @@ struct ModbusReading
 // read as they arrive, and the transaction ends as soon as the reply frame
 // for the request is whole (a normal or an exception reply), or after
 // ReplyWaitMs without one. Frames for other requests and noise are skipped
-// within the wait. Everything runs from the event loop: the port's readyRead
-// and one single-shot timer.
+// within the wait, in time linear in their number and keeping only a few
+// frames' worth of bytes, however many come. Everything runs from the event
+// loop: the port's readyRead and one single-shot timer. A transport that
+// frames by itself (a network gateway) gets no wait for line silence.
 //
 // A reply carries no transaction number: it names only the slave, the
 // function and the byte count. A reply that comes after its wait ran out is
@@ -107,11 +114,13 @@ private:
     void onReadyRead();
     void sendWhenFree();
     void send();
-    // Reads what the port holds; true when bytes came.
-    bool take();
-    // Judges the bytes received; true when the transaction has ended.
-    bool search();
-    void finish(const ModbusReading &reading);
+    // What the port holds; the line counts as busy until now when it is
+    // not empty.
+    QByteArray take();
+    // Judges bytes received for the request; true when the transaction has
+    // ended.
+    bool search(const QByteArray &bytes);
+    void finish(ModbusReading reading);
     // The outcome of the request just sent, for its slave's trust.
     void judged(bool answered);
 
@@ -124,8 +133,8 @@ private:
     qint64 m_lineBusyUntilNs = 0; // the end of the last frame seen on or sent to the line
     QByteArray m_request;         // what is on the line now: the reading or its probe
     QByteArray m_reading;         // the request of the reading asked for
-    QByteArray m_received;        // this transaction's bytes not yet judged
-    ReplyCheck m_seen;            // the most telling of what was skipped
+    ReplyScanner m_scanner;       // the bytes received for m_request
+    qint64 m_discarded = 0;       // bytes thrown away before m_request went out
     Done m_done;
     std::map<int, Trust> m_trust; // by slave address
 };

@@ -47,6 +47,7 @@ bool NetworkPort::setPortOpen(bool open)
     if (!m_target.problem.isEmpty() || !m_target.isNetwork())
         return false;
     m_socket = new QTcpSocket(this);
+    m_socket->setReadBufferSize(ReadChunkBytes);
     connect(m_socket, &QTcpSocket::connected, this, &NetworkPort::onConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &NetworkPort::onSocketData);
     connect(m_socket, &QTcpSocket::disconnected, this, &NetworkPort::onFailure);
@@ -189,10 +190,13 @@ void NetworkPort::onSocketData()
 
 void NetworkPort::takeTcpFrames()
 {
-    while (m_stream.size() >= MbapSize) {
-        const quint16 transaction = be16(m_stream, 0);
-        const quint16 protocol = be16(m_stream, 2);
-        const int length = be16(m_stream, 4);
+    // Frames are taken by offset and the rest moved once: a stream of many
+    // small frames costs time linear in its length.
+    qsizetype at = 0;
+    while (m_stream.size() - at >= MbapSize) {
+        const quint16 transaction = be16(m_stream, at);
+        const quint16 protocol = be16(m_stream, at + 2);
+        const int length = be16(m_stream, at + 4);
         if (protocol != 0 || length < 2 || length > MaxMbapLength) {
             // Not a Modbus TCP frame: where the next one starts cannot be
             // told, so everything received is dropped; the master then
@@ -201,10 +205,10 @@ void NetworkPort::takeTcpFrames()
             m_stream.clear();
             return;
         }
-        if (m_stream.size() < 6 + length)
-            return;
-        const QByteArray unitAndPdu = m_stream.mid(6, length);
-        m_stream.remove(0, 6 + length);
+        if (m_stream.size() - at < 6 + length)
+            break;
+        const QByteArray unitAndPdu = m_stream.mid(at + 6, length);
+        at += 6 + length;
         if (!m_awaiting || transaction != m_transaction) {
             ++m_lateReplies;
             continue;
@@ -212,6 +216,7 @@ void NetworkPort::takeTcpFrames()
         m_awaiting = false;
         m_in += withCrc(unitAndPdu);
     }
+    m_stream.remove(0, at);
 }
 
 } // namespace kelmar

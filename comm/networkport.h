@@ -26,11 +26,15 @@ class NetworkPort : public SerialPort
     Q_OBJECT
 public:
     static constexpr int ConnectTimeoutMs = 3000;
-    // A gateway has no line of ours to fall silent; the framing reported to
-    // the master is the fastest it knows, so its waits for line silence
-    // shrink to microseconds. The operator's baud rate and framing are not
-    // used: the gateway's serial side has its own.
+    // A gateway has no line of ours to fall silent (needsLineSilence() is
+    // false); the framing reported is the fastest the master knows. The
+    // operator's baud rate and framing are not used: the gateway's serial
+    // side has its own.
     static constexpr const char *NetworkFraming = "9999999,N,8,1";
+    // The most the socket holds for us, and so the most one readyRead hands
+    // over: a gateway flooding stray bytes is held back by TCP rather than
+    // by the event loop.
+    static constexpr int ReadChunkBytes = 64 * 1024;
 
     explicit NetworkPort(const PortTarget &target, QObject *parent = nullptr);
     ~NetworkPort() override;
@@ -45,6 +49,7 @@ public:
     int InBufferCount() override;
     QByteArray Input() override;
     void discardInput() override;
+    bool needsLineSilence() const override { return false; }
 
     const PortTarget &target() const { return m_target; }
     // Whether the connection is being made.

@@ -40,6 +40,10 @@ public:
     // Drops everything received and not yet read, also what the system holds
     // for the port and has not handed over yet.
     virtual void discardInput() { Input(); }
+    // Whether frames on this transport are told apart by silence on the
+    // line, so that a request must wait 3.5 characters after the last byte
+    // seen. A network gateway frames by itself.
+    virtual bool needsLineSilence() const { return true; }
 
 signals:
     // A transport that connects in the background (a network gateway) has

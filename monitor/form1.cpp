@@ -100,17 +100,7 @@ Form1::Form1(Station &station, QWidget *parent)
     connect(s, &Session::titleChanged, this,
             [this](int k, const QString &t) { form3()->setTitle(k, t); });
     connect(s, &Session::recordingChanged, this, [this](bool on) { form3()->setRecording(on); });
-    connect(s, &Session::healthChanged, this, [this](int k) {
-        if (m_health)
-            m_health->showHealth(k, m_session->meterSlot(k), m_session->health(k));
-    });
-    connect(s, &Session::lineStateChanged, this, [this] {
-        if (m_health)
-            m_health->setLine(line().portDescription());
-    });
     connect(s, &Session::slotChanged, this, [this](int k) {
-        if (m_health)
-            m_health->showHealth(k, m_session->meterSlot(k), m_session->health(k));
         // A slot switched on or off, or given another model, while monitoring
         // shows its new picture and fields at once; its values follow from
         // the next tick.
@@ -188,10 +178,8 @@ HealthWindow *Form1::healthWindow()
 {
     if (!m_health) {
         m_health = new HealthWindow(this);
-        m_health->setLine(line().portDescription());
         m_health->setWindowFlags(Qt::Window);
-        for (int k = 1; k <= SlotCount; ++k)
-            m_health->showHealth(k, m_session->meterSlot(k), m_session->health(k));
+        m_health->follow(*m_session, line());
     }
     return m_health;
 }

@@ -48,6 +48,20 @@ HealthWindow::HealthWindow(QWidget *parent) : QWidget(parent)
     layout->addWidget(m_table);
 }
 
+void HealthWindow::follow(Session &session, MeterLine &line)
+{
+    auto showSlot = [this, &session](int k) {
+        showHealth(k, session.meterSlot(k), session.health(k));
+    };
+    for (int k = 1; k <= SlotCount; ++k)
+        showSlot(k);
+    setLine(line.portDescription());
+    connect(&session, &Session::healthChanged, this, showSlot);
+    connect(&session, &Session::slotChanged, this, showSlot);
+    connect(&session, &Session::lineStateChanged, this,
+            [this, &line] { setLine(line.portDescription()); });
+}
+
 void HealthWindow::setLine(const QString &description)
 {
     setWindowTitle(QStringLiteral("通訊統計 (line counters) %1").arg(description));
@@ -87,7 +101,8 @@ void HealthWindow::showHealth(int k, const MeterSlot &slot, const SlotHealth &h)
         QString::number(h.transactions),
         QString::number(h.good),
         QString::number(h.noReply),
-        QString::number(h.badReply),
+        h.strayBytes ? QStringLiteral("%1 (+%2 B)").arg(h.badReply).arg(h.strayBytes)
+                     : QString::number(h.badReply),
         QString::number(h.exceptions),
         failure};
     for (int c = 0; c < ColumnCount; ++c)

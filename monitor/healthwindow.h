@@ -6,6 +6,8 @@ class QTableWidget;
 
 namespace kelmar {
 
+class MeterLine;
+class Session;
 struct MeterSlot;
 struct SlotHealth;
 
@@ -17,6 +19,8 @@ class HealthWindow : public QWidget
     Q_OBJECT
 public:
     explicit HealthWindow(QWidget *parent = nullptr);
+    // A view that follows the run model's counters, slots and line.
+    void follow(Session &session, MeterLine &line);
     // The line the counters are of, "COM1 (192.0.2.7:502)", in the title.
     void setLine(const QString &description);
 

@@ -288,6 +288,7 @@ void Session::transactionDone(int k, int item, const ModbusReading &r)
 {
     SlotHealth &h = m_health[k - 1];
     ++h.transactions;
+    h.strayBytes += r.discardedBytes;
     switch (r.check.status) {
     case ReplyStatus::Ok:
         ++h.good;

@@ -30,6 +30,9 @@ struct SlotHealth
     int good = 0;
     int noReply = 0;
     int badReply = 0; // bad CRC, wrong slave, cut short, malformed
+    // Bytes thrown away besides (noise, late or broken frames, a flood),
+    // shown with the bad replies; they count no transaction of their own.
+    qint64 strayBytes = 0;
     int exceptions = 0;
     QString lastFailure; // as the display shows it: "無回應", "通訊錯誤", "例外 02"
     QDateTime lastFailureAt;

@@ -3,6 +3,7 @@
 #include "modbusmaster.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -151,6 +152,97 @@ private slots:
             QVERIFY2(out.ms < ModbusMaster::ReplyWaitMs, qPrintable(QString::number(out.ms)));
         else
             QVERIFY2(out.ms >= ModbusMaster::ReplyWaitMs, qPrintable(QString::number(out.ms)));
+    }
+
+    // Stray bytes around the reply to "01 03 00 00 00 01": 32 KB of them
+    // arrive 10 ms after the request, the reply (if any) 30 ms later. The
+    // reply is found within its wait however they look, and everything else
+    // is handed back as thrown away.
+    void flood_data()
+    {
+        QTest::addColumn<QByteArray>("before"); // waiting when the request goes out
+        QTest::addColumn<QByteArray>("flood");
+        QTest::addColumn<bool>("replies");
+        QTest::addColumn<ReplyStatus>("status");
+        const int size = 32 * 1024;
+        QByteArray noise(size, Qt::Uninitialized);
+        QRandomGenerator random(7);
+        for (char &c : noise)
+            c = char(random.bounded(256));
+        QByteArray badCrc = framed("01030204D2");
+        badCrc[6] = char(badCrc[6] ^ 1);
+        const auto repeated = [size](const QByteArray &unit) {
+            return unit.repeated(size / unit.size() + 1).left(size);
+        };
+        QTest::newRow("32 KB of noise, then the reply")
+            << QByteArray() << noise << true << ReplyStatus::Ok;
+        QTest::newRow("32 KB of replies with a bad CRC, then the reply")
+            << QByteArray() << repeated(badCrc) << true << ReplyStatus::Ok;
+        // Each header asks for a 255-byte frame's CRC to be checked.
+        QTest::newRow("32 KB of 01 03 FA headers, then the reply")
+            << QByteArray() << repeated(QByteArray::fromHex("0103FA")) << true << ReplyStatus::Ok;
+        QTest::newRow("a late reply waiting, then the reply")
+            << framed("0103020005") << QByteArray() << true << ReplyStatus::Ok;
+        QTest::newRow("32 KB of FF, no reply")
+            << QByteArray() << repeated(QByteArray::fromHex("FF")) << false << ReplyStatus::Noise;
+        QTest::newRow("32 KB of slave 2's replies, no reply")
+            << QByteArray() << repeated(framed("02030204D2")) << false << ReplyStatus::WrongSlave;
+    }
+    void flood()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, flood);
+        QFETCH(bool, replies);
+        QFETCH(ReplyStatus, status);
+        FakeMeterPort port;
+        port.setPortOpen(true);
+        port.onOutput = [&](const QByteArray &) {
+            QTimer::singleShot(10, &port, [&] { port.arrive(flood); });
+            if (replies)
+                QTimer::singleShot(40, &port, [&] { port.arrive(framed("01030204D2")); });
+        };
+        port.arrive(before);
+        ModbusMaster master(port);
+        Outcome out;
+        QVERIFY(start(master, Slave1Reg0, out));
+        QTRY_COMPARE_WITH_TIMEOUT(out.calls, 1, 60000);
+        QCOMPARE(out.reading.check.status, status);
+        QCOMPARE(out.reading.text(), replies ? QStringLiteral("1234") : QString());
+        QCOMPARE(out.reading.discardedBytes, qint64(before.size() + flood.size()));
+        if (replies)
+            QVERIFY2(out.ms < ModbusMaster::ReplyWaitMs, qPrintable(QString::number(out.ms)));
+    }
+
+    // The next request right after a reply: a serial line must fall silent
+    // first, a gateway takes it at once, without a timer.
+    void nextRequestAfterReply_data()
+    {
+        QTest::addColumn<bool>("gateway");
+        QTest::addColumn<int>("sentInCallback");
+        QTest::newRow("serial line at 9600 baud: after 3.5 characters") << false << 1;
+        QTest::newRow("network gateway: at once") << true << 2;
+    }
+    void nextRequestAfterReply()
+    {
+        QFETCH(bool, gateway);
+        QFETCH(int, sentInCallback);
+        struct GatewayPort : FakeMeterPort
+        {
+            bool gateway = false;
+            bool needsLineSilence() const override { return !gateway; }
+        } port;
+        port.gateway = gateway;
+        port.setPortOpen(true);
+        ModbusMaster master(port);
+        Outcome second;
+        int sent = 0;
+        QVERIFY(master.MODBUS("1", "3", "00", "00", "00", "01", [&](const ModbusReading &) {
+            start(master, Slave2Reg0, second);
+            sent = int(port.requests.size());
+        }));
+        QTRY_COMPARE_WITH_TIMEOUT(second.calls, 1, 5000);
+        QCOMPARE(sent, sentInCallback);
+        QVERIFY(second.reading.ok());
     }
 
     void brokenPort_data()

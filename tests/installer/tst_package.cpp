@@ -159,6 +159,8 @@ private slots:
                                    << "-rw-r--r--";
         QTest::newRow("user's documentation") << "usr/share/doc/kelmar-t/README.md"
                                               << "-rw-r--r--";
+        QTest::newRow("service unit, not enabled") << "usr/lib/systemd/system/kelmar-t@.service"
+                                                   << "-rw-r--r--";
     }
     void contents()
     {
@@ -170,6 +172,29 @@ private slots:
         const QRegularExpressionMatch m = line.match(m_contents);
         QVERIFY2(m.hasMatch(), qPrintable(m_contents));
         QCOMPARE(m.captured(1), mode);
+    }
+
+    // The service unit as systemd reads it, for an instance, with the
+    // program it starts where this build has it.
+    void serviceUnitVerifies()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("systemd-analyze")).isEmpty())
+            QSKIP("no systemd-analyze on this machine");
+        QTemporaryDir tmp;
+        const Run extract = run(QStringLiteral("dpkg-deb"), {"-x", m_deb, tmp.path()});
+        QVERIFY2(extract.ok, qPrintable(extract.output));
+        QFile unit(tmp.filePath(QStringLiteral("usr/lib/systemd/system/kelmar-t@.service")));
+        QVERIFY(unit.open(QIODevice::ReadOnly));
+        QByteArray text = unit.readAll();
+        const QByteArray program = "/usr/" + PackagedFolder.toUtf8() + "/Kelmar_T";
+        QVERIFY2(text.contains("ExecStart=" + program + " --service /%I"), text.constData());
+        text.replace(program, tmp.filePath(PackagedFolder + QStringLiteral("/Kelmar_T")).toUtf8());
+        const QString instance = tmp.filePath(QStringLiteral("kelmar-t@tmp.service"));
+        QFile out(instance);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(text) == text.size());
+        out.close();
+        const Run verify = run(QStringLiteral("systemd-analyze"), {"verify", "--man=no", instance});
+        QVERIFY2(verify.ok && verify.output.trimmed().isEmpty(), qPrintable(verify.output));
     }
 
     void lintianFindsNoError()

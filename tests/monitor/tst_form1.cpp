@@ -496,9 +496,14 @@ private slots:
     {
         TestFolder dir;
         QVERIFY(dir.copyDist());
+        // A gateway (information) and a problem, to see them apart.
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("com")));
+        QVERIFY(dir.write(QStringLiteral("com/com1"), "tcp://192.0.2.7:502\n"));
         ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7)));
         test::StationForm1 f(dir.path(), clock);
         f.Form_Load();
+        f.session().setNotice(QStringLiteral("record"),
+                              QStringLiteral("磁碟已滿 (disk full): /var/tmp/2025-03-06-1405.txt"));
         f.show();
         f.Command1_Click();
         QTRY_VERIFY_WITH_TIMEOUT(!control<QLabel>(&f, QStringLiteral("Label3"))->text().isEmpty(),

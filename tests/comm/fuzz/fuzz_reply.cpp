@@ -75,6 +75,8 @@ void checkPair(const QByteArray &request, const QByteArray &reply)
     // The search over the same bytes: what it finds whole passes the check,
     // what it skips is never empty, and skipping ends.
     QByteArray rest = reply;
+    ReplyCheck seen;
+    bool whole = false;
     for (int steps = 0;; ++steps) {
         require(steps <= reply.size());
         const FrameSearch found = findReply(request, rest);
@@ -83,8 +85,11 @@ void checkPair(const QByteArray &request, const QByteArray &reply)
             require(checkReply(request, rest.mid(found.offset, found.length)) == found.check);
             require(found.check.status == ReplyStatus::Ok ||
                     found.check.status == ReplyStatus::Exception);
+            seen = found.check;
+            whole = true;
             break;
         }
+        seen = moreTelling(seen, found.check);
         if (found.find == FrameFind::NeedMore)
             break;
         require(found.length >= 1 && found.length <= rest.size());
@@ -92,6 +97,21 @@ void checkPair(const QByteArray &request, const QByteArray &reply)
                 found.check.status != ReplyStatus::NoReply);
         rest.remove(0, found.length);
     }
+
+    // The scanner fed the bytes at once comes to the same verdict; fed in
+    // two parts, it finds a reply as well, or skips the same frames.
+    ReplyScanner atOnce(request);
+    require(atOnce.feed(reply) == whole && atOnce.check() == seen);
+    require(atOnce.held() < 2 * MaxFrameSize);
+    qsizetype frame = 0;
+    if (whole)
+        frame = seen.status == ReplyStatus::Ok ? 5 + atOnce.data().size() : 5;
+    require(atOnce.discarded() == reply.size() - frame);
+    ReplyScanner inParts(request);
+    const qsizetype cut = reply.isEmpty() ? 0 : quint8(reply[0]) % reply.size();
+    inParts.feed(reply.left(cut));
+    require(inParts.feed(reply.mid(cut)) == whole);
+    require(whole || inParts.check() == seen);
 }
 
 } // namespace
