@@ -186,7 +186,7 @@ private slots:
         QFile unit(tmp.filePath(QStringLiteral("usr/lib/systemd/system/kelmar-t@.service")));
         QVERIFY(unit.open(QIODevice::ReadOnly));
         QByteArray text = unit.readAll();
-        const QByteArray program = "/usr/" + PackagedFolder.toUtf8() + "/Kelmar_T";
+        const QByteArray program = "/" + PackagedFolder.toUtf8() + "/Kelmar_T";
         QVERIFY2(text.contains("ExecStart=" + program + " --service /%I"), text.constData());
         text.replace(program, tmp.filePath(PackagedFolder + QStringLiteral("/Kelmar_T")).toUtf8());
         const QString instance = tmp.filePath(QStringLiteral("kelmar-t@tmp.service"));
