@@ -345,8 +345,8 @@ int main(int argc, char *argv[])
                     "window doing only that: %.2f %%\n",
                     redrawRate, mainWakeups, floor);
     std::printf("peak resident memory %.1f MB (target at most 45 MB)\n", u.ru_maxrss / 1024.0);
-    std::printf("record lines %d (%d empty, before the first tick ended), record timer ticks "
-                "%d (target equal)\n",
+    std::printf("record lines %d (%d empty), record timer ticks %d (target: one line an "
+                "interval in which a tick ended, so equal or one fewer)\n",
                 count, empty, recordTicks);
     std::printf("line state changes %d, ticks without a value %d (target 0, 0)\n", lineChanges,
                 emptyTicks);
@@ -357,6 +357,7 @@ int main(int argc, char *argv[])
     std::printf("at the end: polling tick %s, transaction %s, reports: %s\n",
                 tickStuck ? "RUNNING" : "idle", masterBusy ? "RUNNING" : "idle",
                 notices.isEmpty() ? "none" : qPrintable(notices));
-    const bool met = count == recordTicks && repeats == 0 && worstAge <= 1.1;
+    const bool met = count <= recordTicks && count >= recordTicks - 1 && empty == 0 &&
+                     repeats == 0 && worstAge <= 1.1;
     return met ? 0 : 2;
 }
