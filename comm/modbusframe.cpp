@@ -135,8 +135,10 @@ int rank(ReplyStatus s)
         return 5;
     case ReplyStatus::Exception:
         return 6;
-    case ReplyStatus::Ok:
+    case ReplyStatus::InvalidValue:
         return 7;
+    case ReplyStatus::Ok:
+        return 8;
     }
     return 0;
 }

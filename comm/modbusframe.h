@@ -49,6 +49,7 @@ enum class ReplyStatus {
     BadByteCount,  // the byte count is not twice the requested register count
     Exception,     // a Modbus exception reply; exceptionCode says which
     Noise,         // bytes that cannot start a reply frame
+    InvalidValue,  // a proper reply whose registers hold no number (a NaN or infinite float)
 };
 
 struct ReplyCheck

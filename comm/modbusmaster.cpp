@@ -218,7 +218,8 @@ bool ModbusMaster::search(const QByteArray &bytes)
             sendWhenFree();
             return true;
         }
-        reading.value = decodeRegisters(m_scanner.data());
+        reading.registers = m_scanner.data();
+        reading.value = decodeRegisters(reading.registers);
     } else if (!m_trust[slaveOf(m_request)].trusted) {
         // Without a count it may be a late answer to anything asked
         // before: a status, never a proof.
@@ -234,9 +235,12 @@ void ModbusMaster::onTimer()
     switch (m_state) {
     case State::Idle:
         return;
-    case State::Unsent:
-        finish(ModbusReading{{ReplyStatus::NoReply}, std::nullopt});
+    case State::Unsent: {
+        ModbusReading unsent;
+        unsent.check = ReplyCheck{ReplyStatus::NoReply};
+        finish(unsent);
         return;
+    }
     case State::Silence:
         sendWhenFree();
         return;

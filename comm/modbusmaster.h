@@ -23,6 +23,9 @@ struct ModbusReading
     // corrupted replies. Not 0 means bad frames on the line, also when the
     // reply itself came.
     qint64 discardedBytes = 0;
+    // The register data of the reply, two bytes a register as on the wire,
+    // for a value of another type than the signed integer above.
+    QByteArray registers;
 
     bool ok() const { return value.has_value(); }
     // The reading text: decimal digits, "-" first when negative, "" without

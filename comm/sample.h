@@ -23,6 +23,10 @@ struct SlotSample
     int valueCount = 1; // 1, or 2 for a two-value model
     // Empty where no valid reading came in this tick.
     std::array<std::optional<ExactDecimal>, ItemsPerSlot> values;
+    // A models.ini model's units ("" for none) and decimal places; a
+    // meter.txt model has neither.
+    std::array<QString, ItemsPerSlot> units;
+    std::array<std::optional<int>, ItemsPerSlot> places;
 };
 
 // A whole polling tick: every slot's values as the record line holds them

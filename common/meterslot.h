@@ -1,8 +1,11 @@
 #pragma once
 
+#include "counts.h"
 #include "decimals.h"
+#include "valueformat.h"
 
 #include <QString>
+#include <array>
 #include <optional>
 
 namespace kelmar {
@@ -22,11 +25,20 @@ struct MeterSlot
     QString count2;
     QString flag;
     QString title; // Textk: shown above the slot's picture
+    // A models.ini model: what each value is (register1 ... count2 then
+    // name the same registers). None for a meter.txt model.
+    std::array<std::optional<ValueFormat>, ItemsPerSlot> values;
 
     // Only a model flagged "B" (exactly) has a second reading.
     bool hasSecondValue() const { return flag == QStringLiteral("B"); }
     // The decimal places the readings are shown with.
     Decimals decimalPlaces() const { return Decimals::fromChoice(decimals); }
+    // The places value `item` is shown with: the model's own, else the slot's.
+    int placesOf(int item) const
+    {
+        const std::optional<ValueFormat> &v = values[item];
+        return v && v->decimals ? *v->decimals : decimalPlaces().places;
+    }
 };
 
 } // namespace kelmar

@@ -1,6 +1,7 @@
 #include "pollingcycle.h"
 
 #include "clock.h"
+#include "valuedecode.h"
 
 #include <QPointer>
 
@@ -84,6 +85,11 @@ void PollingCycle::step()
         m_sample.slaveId = s.slaveId.value_or(0);
         m_sample.time = m_tick.time;
         m_sample.valueCount = s.hasSecondValue() ? 2 : 1;
+        for (int item = 0; item < ItemsPerSlot; ++item)
+            if (s.values[item]) {
+                m_sample.units[item] = s.values[item]->unit;
+                m_sample.places[item] = s.placesOf(item);
+            }
         reading(0);
         return;
     }
@@ -114,7 +120,9 @@ void PollingCycle::reading(int item)
     const QString &reg = item == 0 ? s.register1 : s.register2;
     const QString &count = item == 0 ? s.count1 : s.count2;
     QPointer<PollingCycle> self(this);
-    const bool started = m_hooks.transact(id, ReadHoldingRegisters, reg.mid(0, 2), reg.mid(2, 2),
+    const std::optional<ValueFormat> &format = s.values[item];
+    const QString function = format ? QString::number(format->function) : ReadHoldingRegisters;
+    const bool started = m_hooks.transact(id, function, reg.mid(0, 2), reg.mid(2, 2),
                                           count.mid(0, 2), count.mid(2, 2),
                                           [self, item](const ModbusReading &r) {
                                               if (self)
@@ -124,13 +132,26 @@ void PollingCycle::reading(int item)
         readingDone(item, ModbusReading{}, false);
 }
 
-void PollingCycle::readingDone(int item, const ModbusReading &r, bool sent)
+void PollingCycle::readingDone(int item, const ModbusReading &reply, bool sent)
 {
     const MeterSlot s = m_hooks.slot(m_slot);
     const QString id = slaveText(s);
+    // A models.ini value is decoded as its model says; registers that hold
+    // no number are a bad reading, though the reply itself was proper.
+    ModbusReading r = reply;
+    std::optional<ExactDecimal> value;
+    if (r.value && s.values[item]) {
+        value = decodeValue(*s.values[item], r.registers, s.placesOf(item)).value;
+        if (!value) {
+            r.value.reset();
+            r.check = ReplyCheck{ReplyStatus::InvalidValue};
+        }
+    } else if (r.value) {
+        value = ExactDecimal::fromInteger(*r.value, s.decimalPlaces().places);
+    }
     if (m_hooks.transactionDone && !m_abandoned)
         m_hooks.transactionDone(m_slot, item, r);
-    if (!r.ok())
+    if (!reply.ok())
         m_failedSlaves.insert(id);
     // A request that never left (the line is closed) says nothing of the
     // meter: it is not taken for silent, and is asked as usual once the line
@@ -143,9 +164,7 @@ void PollingCycle::readingDone(int item, const ModbusReading &r, bool sent)
     // fails too.
     if (item == 0 || !r.ok())
         m_sample.check = r.check;
-    if (r.value)
-        m_sample.values[item] =
-            ExactDecimal::fromInteger(*r.value, m_hooks.slot(m_slot).decimalPlaces().places);
+    m_sample.values[item] = value;
     // The model is looked at again now: it may have changed during the
     // transaction.
     if (item == 0 && s.hasSecondValue())

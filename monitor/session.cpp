@@ -43,6 +43,8 @@ QString replyStatusText(const ReplyCheck &check)
         return QStringLiteral("無回應");
     case ReplyStatus::Exception:
         return QStringLiteral("例外 %1").arg(int(check.exceptionCode), 2, 10, QChar(u'0'));
+    case ReplyStatus::InvalidValue:
+        return QStringLiteral("數值無效");
     default:
         return QStringLiteral("通訊錯誤");
     }

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 namespace kelmar {
 
@@ -49,8 +50,15 @@ SlotReport slotReport(const SlotSample &sample, const QString &title)
     r.id = sample.slaveId;
     r.title = title;
     r.time = sample.time;
-    for (int item = 0; item < sample.valueCount && item < ItemsPerSlot; ++item)
+    for (int item = 0; item < sample.valueCount && item < ItemsPerSlot; ++item) {
         r.values << sample.values[item];
+        r.places << sample.places[item];
+        r.units << sample.units[item];
+    }
+    // Units only where the model names one, so that a meter.txt slot's
+    // message stays as it was.
+    if (std::all_of(r.units.cbegin(), r.units.cend(), [](const QString &u) { return u.isEmpty(); }))
+        r.units.clear();
     r.status = sample.check.status;
     r.exceptionCode = sample.check.exceptionCode;
     return r;
@@ -71,6 +79,8 @@ QByteArray statusWord(ReplyStatus s)
         return QByteArrayLiteral("no_reply");
     case ReplyStatus::Exception:
         return QByteArrayLiteral("exception");
+    case ReplyStatus::InvalidValue:
+        return QByteArrayLiteral("invalid_value");
     default:
         return QByteArrayLiteral("bad_reply");
     }
@@ -95,15 +105,42 @@ QByteArray slotPayload(const SlotReport &r)
             out += ',';
         out += jsonNumber(r.values[i]);
     }
-    out += QByteArrayLiteral("],\"status\":\"") + statusWord(r.status) + '"';
+    out += ']';
+    if (!r.units.isEmpty()) {
+        out += QByteArrayLiteral(",\"units\":[");
+        for (int i = 0; i < r.units.size(); ++i)
+            out += (i ? QByteArrayLiteral(",") : QByteArray()) + jsonString(r.units[i]);
+        out += ']';
+    }
+    out += QByteArrayLiteral(",\"status\":\"") + statusWord(r.status) + '"';
     if (r.status == ReplyStatus::Exception)
         out += QByteArrayLiteral(",\"exception\":") + QByteArray::number(r.exceptionCode);
     out += '}';
     return out;
 }
 
+namespace {
+
+// What Home Assistant is told of a unit it can class without doubt.
+struct UnitClass
+{
+    const char *unit;
+    const char *deviceClass;
+    const char *stateClass;
+};
+constexpr UnitClass UnitClasses[] = {
+    {"V", "voltage", "measurement"},       {"A", "current", "measurement"},
+    {"W", "power", "measurement"},         {"kW", "power", "measurement"},
+    {"Wh", "energy", "total_increasing"},  {"kWh", "energy", "total_increasing"},
+    {"°C", "temperature", "measurement"},  {"Hz", "frequency", "measurement"},
+};
+
+} // namespace
+
 QVector<PublishMessage> discoveryMessages(const QString &clientId, const QString &prefix,
-                                          int slot, const QString &title, int valueCount)
+                                          int slot, const QString &title, int valueCount,
+                                          const QStringList &units,
+                                          const QVector<std::optional<int>> &places)
 {
     QVector<PublishMessage> out;
     const QString name = title.trimmed().isEmpty() ? QStringLiteral("slot %1").arg(slot) : title.trimmed();
@@ -122,7 +159,7 @@ QVector<PublishMessage> discoveryMessages(const QString &clientId, const QString
     };
     for (int item = 1; item <= valueCount; ++item) {
         const QString object = QStringLiteral("slot%1_%2").arg(slot).arg(item);
-        const QJsonObject config{
+        QJsonObject config{
             {QStringLiteral("name"), QStringLiteral("%1 %2").arg(name).arg(item)},
             {QStringLiteral("state_topic"), slotTopic(prefix, slot)},
             {QStringLiteral("value_template"),
@@ -134,6 +171,16 @@ QVector<PublishMessage> discoveryMessages(const QString &clientId, const QString
             {QStringLiteral("availability_mode"), QStringLiteral("all")},
             {QStringLiteral("device"), device},
         };
+        const QString unit = item <= units.size() ? units[item - 1] : QString();
+        if (!unit.isEmpty())
+            config.insert(QStringLiteral("unit_of_measurement"), unit);
+        for (const UnitClass &c : UnitClasses)
+            if (unit == QString::fromUtf8(c.unit)) {
+                config.insert(QStringLiteral("device_class"), QString::fromLatin1(c.deviceClass));
+                config.insert(QStringLiteral("state_class"), QString::fromLatin1(c.stateClass));
+            }
+        if (item <= places.size() && places[item - 1])
+            config.insert(QStringLiteral("suggested_display_precision"), *places[item - 1]);
         out.push_back({QStringLiteral("homeassistant/sensor/%1/%2/config").arg(clientId, object),
                        QJsonDocument(config).toJson(QJsonDocument::Compact), true});
     }

@@ -20,6 +20,10 @@ struct SlotReport
     QDateTime time;     // when the reading was taken
     // One per value of the model; empty where no valid reading came.
     QVector<std::optional<ExactDecimal>> values;
+    // A models.ini model's decimal places for each value, and its units
+    // (empty when the model names none).
+    QVector<std::optional<int>> places;
+    QStringList units;
     ReplyStatus status = ReplyStatus::Ok;
     int exceptionCode = 0; // only meaningful for ReplyStatus::Exception
 };
@@ -48,7 +52,7 @@ SlotReport slotReport(const SlotSample &sample, const QString &title);
 // 12.30, never rounded through a binary float); "null" for none.
 QByteArray jsonNumber(const std::optional<ExactDecimal> &value);
 
-// "ok", "no_reply", "bad_reply" or "exception".
+// "ok", "no_reply", "bad_reply", "exception" or "invalid_value".
 QByteArray statusWord(ReplyStatus s);
 
 QByteArray linePayload(const QString &port, LineState state);
@@ -57,8 +61,13 @@ QByteArray slotPayload(const SlotReport &r);
 // Home Assistant discovery: one retained config per value of the slot, under
 // homeassistant/sensor/<clientId>/slot<k>_<item>/config (clientId of
 // [A-Za-z0-9_-] only, as Home Assistant's node ids); the sensor is available
-// while the station is online and the slot's last reading was ok.
+// while the station is online and the slot's last reading was ok. A value
+// with a unit gets unit_of_measurement, and device_class and state_class
+// where the unit leaves no doubt (V, A, W, kW, Wh, kWh, °C, Hz); one with
+// places of its own gets suggested_display_precision.
 QVector<PublishMessage> discoveryMessages(const QString &clientId, const QString &prefix,
-                                          int slot, const QString &title, int valueCount);
+                                          int slot, const QString &title, int valueCount,
+                                          const QStringList &units = {},
+                                          const QVector<std::optional<int>> &places = {});
 
 } // namespace kelmar

@@ -173,7 +173,7 @@ void Publisher::setConfig(const PublishConfig &config)
     if (m_config.discovery && (!config.discovery || config.clientId != m_config.clientId))
         for (auto it = m_discovered.cbegin(); it != m_discovered.cend(); ++it)
             for (const PublishMessage &m :
-                 discoveryMessages(m_config.clientId, m_config.topicPrefix, it.key(), it->first, it->second)) {
+                 discoveryMessages(m_config.clientId, m_config.topicPrefix, it.key(), it->title, it->valueCount)) {
                 if (m_mosq && m_state == BrokerState::Connected) {
                     const QByteArray topic = m.topic.toUtf8();
                     mosquitto_publish(m_mosq, nullptr, topic.constData(), 0, nullptr, 0, true);
@@ -200,11 +200,12 @@ void Publisher::publishSlot(const SlotReport &r)
     if (!m_config.enabled)
         return;
     if (m_config.discovery) {
-        const QPair<QString, int> seen{r.title, int(r.values.size())};
+        const Announced seen{r.title, int(r.values.size()), r.units, r.places};
         if (m_discovered.value(r.slot) != seen) {
             m_discovered.insert(r.slot, seen);
             for (const auto &m : discoveryMessages(m_config.clientId, m_config.topicPrefix, r.slot,
-                                                   r.title, int(r.values.size()))) {
+                                                   r.title, int(r.values.size()), r.units,
+                                                   r.places)) {
                 m_retainedState.insert(m.topic, m.payload);
                 enqueue(m);
             }

@@ -114,7 +114,21 @@ private:
     QMap<QString, QByteArray> m_retainedState;
     QString m_linePort;
     std::optional<LineState> m_lineState;
-    QMap<int, QPair<QString, int>> m_discovered; // slot -> title, value count
+    // What a slot's discovery configs were made from: a change of any of it
+    // announces the slot again.
+    struct Announced
+    {
+        QString title;
+        int valueCount = 0;
+        QStringList units;
+        QVector<std::optional<int>> places;
+        bool operator!=(const Announced &o) const
+        {
+            return title != o.title || valueCount != o.valueCount || units != o.units ||
+                   places != o.places;
+        }
+    };
+    QMap<int, Announced> m_discovered; // by slot
     // Discovery configs of a client_id no longer used: emptied on the broker
     // at the next connection, so that Home Assistant drops the old device.
     QSet<QString> m_staleDiscovery;

@@ -112,6 +112,9 @@ Form4::Form4(std::unique_ptr<SlotSetup> own, SlotSetup *setup, QWidget *parent)
         place(new QLabel(QStringLiteral("型號"), frame), ComboCaptionPlace);
         m_combo[k] = choiceList(frame, ComboPlace, models);
         m_combo[k]->setObjectName(QStringLiteral("Combo%1").arg(k + 1));
+        // What each model reads, where the technician picks it.
+        for (int i = 0; i < models.size(); ++i)
+            m_combo[k]->setItemData(i, m_setup.modelDescription(i), Qt::ToolTipRole);
         place(new QLabel(QStringLiteral("資訊輸入"), frame), TextCaptionPlace);
         m_text[k] = place(new QLineEdit(frame), TextPlace);
         m_text[k]->setObjectName(QStringLiteral("Text%1").arg(k + 1));
@@ -198,6 +201,7 @@ void Form4::showSlot(int k)
             showNumber(field, n);
     if (m_combo[k - 1]->currentIndex() != m_setup.modelIndex(k))
         m_combo[k - 1]->setCurrentIndex(m_setup.modelIndex(k));
+    m_combo[k - 1]->setToolTip(m_setup.modelDescription(m_setup.modelIndex(k)));
 }
 
 FileResult Form4::saveSlots()
@@ -213,7 +217,7 @@ FileResult Form4::saveSlots()
 
 void Form4::chooseModel(int k, int index)
 {
-    if (index < 0 || index >= m_setup.meterLines().size())
+    if (index < 0 || index >= m_setup.modelCount())
         return;
     m_setup.setRefusal({});
     m_setup.chooseModel(k, index);

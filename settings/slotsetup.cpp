@@ -13,6 +13,19 @@ namespace kelmar {
 namespace {
 
 const QString MeterTableName = QStringLiteral("meter.txt");
+const QString ModelsIniName = QStringLiteral("models.ini");
+
+QString stripTrailingBlanks(QString s)
+{
+    while (s.endsWith(u' '))
+        s.chop(1);
+    return s;
+}
+
+QString hex4(int n)
+{
+    return QStringLiteral("%1").arg(n, 4, 16, QLatin1Char('0')).toUpper();
+}
 
 // Names tried for an unreadable meters.ini kept aside; when all are taken
 // the file stays where it is and is not written over.
@@ -30,6 +43,28 @@ SlotSetup::SlotSetup(const QString &programDir, QObject *parent)
     const OfferedMeterLines offered = offeredMeterLines(table, MeterTableName);
     m_meterLines = offered.lines;
     m_tableNotices = offered.notices;
+
+    // models.ini is optional: unlike meter.txt a missing one is not made.
+    const QString modelsPath = QDir(programDir).filePath(ModelsIniName);
+    if (QFileInfo::exists(modelsPath) || QFileInfo(modelsPath).isSymLink()) {
+        const std::optional<QByteArray> bytes = readSmallRegularFile(modelsPath);
+        const ModelsIni ini =
+            parseModelsIni(bytes ? QString::fromUtf8(*bytes) : QString(), ModelsIniName);
+        m_tableNotices << ini.notices;
+        if (!bytes)
+            m_tableNotices << QStringLiteral("%1 無法讀取 (%1 cannot be read)").arg(ModelsIniName);
+        QStringList meterNames;
+        for (const MeterEntry &e : meterEntries(m_meterLines))
+            meterNames << e.name << stripTrailingBlanks(e.name);
+        for (const TypedModel &m : ini.models) {
+            if (meterNames.contains(m.name))
+                m_tableNotices << QStringLiteral("%1 的型號「%2」已在 %3，依 %3 (model \"%2\" of %1 "
+                                                 "is in %3 already; %3's is used)")
+                                      .arg(ModelsIniName, m.name, MeterTableName);
+            else
+                m_typedModels << m;
+        }
+    }
     m_shownNotice = noticeText();
 }
 
@@ -52,7 +87,26 @@ QStringList SlotSetup::modelNames() const
     QStringList names;
     for (const MeterEntry &e : meterEntries(m_meterLines))
         names << e.name;
+    for (const TypedModel &m : m_typedModels)
+        names << m.name;
     return names;
+}
+
+QString SlotSetup::modelDescription(int index) const
+{
+    QStringList lines;
+    if (index >= 0 && index < m_meterLines.size()) {
+        const MeterEntry e = meterEntry(m_meterLines.at(index));
+        lines << QStringLiteral("1: 3:0x%1 ×%2 int").arg(e.register1, e.count1);
+        if (e.flag == u"B")
+            lines << QStringLiteral("2: 3:0x%1 ×%2 int").arg(e.register2, e.count2);
+    } else if (index >= m_meterLines.size() && index < modelCount()) {
+        const TypedModel &m = m_typedModels.at(index - m_meterLines.size());
+        for (int i = 0; i < ItemsPerSlot; ++i)
+            if (m.values[i])
+                lines << QStringLiteral("%1: %2").arg(i + 1).arg(describeValue(*m.values[i]));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 MeterSlot SlotSetup::slot(int k) const
@@ -105,7 +159,7 @@ void SlotSetup::setDecimals(int k, std::optional<int> decimals)
 
 void SlotSetup::chooseModel(int k, int index)
 {
-    if (index < 0 || index >= m_meterLines.size())
+    if (index < 0 || index >= modelCount())
         return;
     if (m_modelIndex[k - 1] == index && m_modelGone[k - 1].isEmpty())
         return;
@@ -115,17 +169,38 @@ void SlotSetup::chooseModel(int k, int index)
     changed(k);
 }
 
-// Items 2 to 6 of slot k from meter table line index; -1 empties them.
+// Items 2 to 6 of slot k from model index (a meter table line, or a model
+// of models.ini after them); -1 empties them.
 void SlotSetup::applyModel(int k, int index)
 {
-    const MeterEntry e = index >= 0 ? meterEntry(m_meterLines.at(index)) : MeterEntry();
     MeterSlot &s = m_slots[k - 1];
-    s.register1 = e.register1;
-    s.count1 = e.count1;
-    s.register2 = e.register2;
-    s.count2 = e.count2;
-    s.flag = e.flag;
+    s.values = {};
+    if (index >= m_meterLines.size()) {
+        // The registers of a typed model, in meter.txt's form, so that
+        // every reader of the slot finds them where it always did.
+        const TypedModel &m = m_typedModels.at(index - m_meterLines.size());
+        s.values = m.values;
+        QString *regs[][2] = {{&s.register1, &s.count1}, {&s.register2, &s.count2}};
+        for (int i = 0; i < ItemsPerSlot; ++i) {
+            *regs[i][0] = m.values[i] ? hex4(m.values[i]->address) : hex4(0);
+            *regs[i][1] = m.values[i] ? hex4(m.values[i]->registerCount()) : hex4(0);
+        }
+        s.flag = m.panel;
+    } else {
+        const MeterEntry e = index >= 0 ? meterEntry(m_meterLines.at(index)) : MeterEntry();
+        s.register1 = e.register1;
+        s.count1 = e.count1;
+        s.register2 = e.register2;
+        s.count2 = e.count2;
+        s.flag = e.flag;
+    }
     m_modelIndex[k - 1] = index;
+}
+
+QString SlotSetup::modelName(int index) const
+{
+    return index < m_meterLines.size() ? meterEntry(m_meterLines.at(index)).name
+                                       : m_typedModels.at(index - m_meterLines.size()).name;
 }
 
 void SlotSetup::setRefusal(const QString &text)
@@ -144,8 +219,8 @@ void SlotSetup::restore(const MetersIni &ini)
     for (int k = 0; k < SlotCount; ++k) {
         const SavedSlot &s = ini.meters[k];
         int model = -1;
-        for (int i = 0; i < m_meterLines.size() && model < 0 && !s.model.isEmpty(); ++i)
-            if (meterEntry(m_meterLines.at(i)).name == s.model)
+        for (int i = 0; i < modelCount() && model < 0 && !s.model.isEmpty(); ++i)
+            if (modelName(i) == s.model)
                 model = i;
         const bool modelGone = !s.model.isEmpty() && model < 0;
         m_modelGone[k] = modelGone ? s.model : QString();
@@ -180,7 +255,7 @@ std::array<SavedSlot, SlotCount> SlotSetup::savedSlots() const
         out[k].slaveId = m_slots[k].slaveId;
         out[k].decimals = m_slots[k].decimals;
         if (m_modelIndex[k] >= 0)
-            out[k].model = meterEntry(m_meterLines.at(m_modelIndex[k])).name;
+            out[k].model = modelName(m_modelIndex[k]);
         out[k].title = m_slots[k].title;
         if (!m_modelGone[k].isEmpty()) {
             // Kept as it was until a model is chosen here, so that a start

@@ -9,6 +9,7 @@
 #include "counts.h"
 #include "metersini.h"
 #include "meterslot.h"
+#include "modelsini.h"
 #include "safefile.h"
 
 namespace kelmar {
@@ -22,8 +23,9 @@ class SlotSetup : public QObject
 {
     Q_OBJECT
 public:
-    // Reads meter.txt from programDir (a missing one is created empty); the
-    // slots start off and empty until restore().
+    // Reads meter.txt from programDir (a missing one is created empty) and
+    // models.ini when there is one; the slots start off and empty until
+    // restore().
     explicit SlotSetup(const QString &programDir, QObject *parent = nullptr);
 
     // The whole content of a file as text from code page 950. A missing file
@@ -33,8 +35,13 @@ public:
 
     // The meter table split into lines; entry i is model i.
     const QStringList &meterLines() const { return m_meterLines; }
-    // Model i's name (columns 1 to 10 of line i, trailing blanks kept).
+    // The models offered: meter.txt's, then those of models.ini that
+    // meter.txt does not name. Model i's name (for meter.txt columns 1 to 10
+    // of line i, trailing blanks kept; for models.ini its section name).
     QStringList modelNames() const;
+    int modelCount() const { return int(m_meterLines.size() + m_typedModels.size()); }
+    // What model i's values are (register, type, unit), one line each.
+    QString modelDescription(int index) const;
 
     // Slot k (1 to SlotCount) as it is in force.
     MeterSlot slot(int k) const;
@@ -86,13 +93,15 @@ signals:
 
 private:
     void applyModel(int k, int index);
+    QString modelName(int index) const;
     void changed(int k);
     void updateNotice();
     FileResult keepUnreadable();
 
     QString m_metersIni;
     QStringList m_meterLines;
-    QStringList m_tableNotices; // meter.txt lines not offered as models
+    QStringList m_tableNotices; // meter.txt and models.ini lines not offered as models
+    QList<TypedModel> m_typedModels; // models.ini's, after meter.txt's in the model list
     std::array<MeterSlot, SlotCount> m_slots;
     std::array<int, SlotCount> m_modelIndex;
     // A slot whose model meter.txt no longer has: the name and enable box

@@ -21,6 +21,7 @@ struct Bench
     QStringList requests;               // "id:start:count"
     std::map<QString, qint64> answers; // request -> register value; others get no reply
     QStringList outcomes;              // "slot.item:ok" as transactionDone is told
+    QList<ReplyStatus> statuses;       // as transactionDone is told
     bool busy = false;
     bool overlapped = false;
     std::function<void()> duringTransaction;
@@ -31,21 +32,28 @@ struct Bench
         h.transact = [this](const QString &id, const QString &fn, const QString &a,
                             const QString &b, const QString &c, const QString &d,
                             PollingCycle::Done done) {
-            if (fn != QStringLiteral("3"))
+            if (fn != QStringLiteral("3") && fn != QStringLiteral("4"))
                 return false;
             if (busy)
                 overlapped = true;
             busy = true;
-            const QString key = id + u':' + a + b + u':' + c + d;
+            // Input registers are another address space: their key says so.
+            const QString key =
+                (fn == u'4' ? QStringLiteral("4/") : QString()) + id + u':' + a + b + u':' + c + d;
+            const int count = (c + d).toInt(nullptr, 16);
             requests << key;
-            QTimer::singleShot(1, [this, key, done] {
+            QTimer::singleShot(1, [this, key, count, done] {
                 busy = false;
                 if (duringTransaction)
                     duringTransaction();
                 ModbusReading r;
                 if (const auto it = answers.find(key); it != answers.end()) {
+                    // The registers as the wire has them, and the value the
+                    // master makes of them.
+                    for (int i = 2 * count - 1; i >= 0; --i)
+                        r.registers += char(quint64(it->second) >> (8 * i));
                     r.check.status = ReplyStatus::Ok;
-                    r.value = it->second;
+                    r.value = decodeRegisters(r.registers);
                 }
                 done(r);
             });
@@ -54,6 +62,7 @@ struct Bench
         h.slot = [this](int k) { return meters[k - 1]; };
         h.transactionDone = [this](int k, int item, const ModbusReading &r) {
             outcomes << QStringLiteral("%1.%2:%3").arg(k).arg(item).arg(r.ok());
+            statuses << r.check.status;
         };
         return h;
     }
@@ -110,6 +119,50 @@ private slots:
         QVERIFY(b.requests.isEmpty());
         QCOMPARE(b.labels[0][0], QString());
         QCOMPARE(b.labels[5][1], QString());
+    }
+
+    // A models.ini float (words swapped): asked with its function and count,
+    // shown with its own places; registers holding no number are an invalid
+    // reading, not a value.
+    void typedValue_data()
+    {
+        QTest::addColumn<int>("function");
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<qint64>("registers");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("status");
+        QTest::newRow("float32 CDAB of input registers, 2 places")
+            << 4 << "4/5:0010:0002" << qint64(0x80004366) << "230.50" << int(ReplyStatus::Ok);
+        QTest::newRow("NaN: empty and invalid")
+            << 3 << "5:0010:0002" << qint64(0x00007FC0) << "" << int(ReplyStatus::InvalidValue);
+    }
+    void typedValue()
+    {
+        QFETCH(int, function);
+        QFETCH(QString, request);
+        QFETCH(qint64, registers);
+        QFETCH(QString, shown);
+        Bench b;
+        b.enable(2, 5, "A");
+        ValueFormat format;
+        format.function = function;
+        format.address = 0x10;
+        format.type = ValueType::Float32;
+        format.order = WordOrder::CDAB;
+        format.decimals = 2;
+        b.meters[1].decimals = 1;
+        b.meters[1].register1 = "0010";
+        b.meters[1].count1 = "0002";
+        b.meters[1].values[0] = format;
+        b.answers[request] = registers;
+        ManualClock clock;
+        PollingCycle cycle(b.hooks(), clock);
+        b.watch(cycle);
+        runTick(cycle);
+        QCOMPARE(b.requests, QStringList{request});
+        QCOMPARE(b.labels[1][0], shown);
+        QFETCH(int, status);
+        QCOMPARE(b.statuses, QList<ReplyStatus>{ReplyStatus(status)});
     }
 
     void secondReadingOnlyForExactlyB_data()

@@ -1,5 +1,8 @@
 #include "cp950.h"
 #include "metertable.h"
+#include "modelsini.h"
+
+#include <QRegularExpression>
 
 #include <QTest>
 
@@ -158,6 +161,67 @@ private slots:
         QCOMPARE(e[0].name, QStringLiteral("B1        "));
         QCOMPARE(e[1].name, QStringLiteral("A2        "));
         QCOMPARE(e[2].name, QString());
+    }
+
+    // models.ini: the models offered, as "name flag: value, value", and the
+    // lines named in notices.
+    void modelsIni_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("models");
+        QTest::addColumn<QStringList>("noticeLines");
+        const QString good = "[Good]\npanel=A\nvalue1=3:0:int16\n";
+        QTest::newRow("float meter: two values, so the two-value layout")
+            << "[PM-F32]\npanel=A\nvalue1=4:0x0000:float32:CDAB\nvalue2=4:0x0006:float32:CDAB\n"
+               "decimals1=1\ndecimals2=2\nunit1=V\nunit2=A\n"
+            << QStringList{"PM-F32 B: 4:0x0000 float32 CDAB, 1 dp, V; 4:0x0006 float32 CDAB, 2 dp, A"}
+            << QStringList();
+        QTest::newRow("decimal register, ABCD by default, the slot's decimals")
+            << "[E1]\npanel=A\nvalue1=3:100:uint32" << QStringList{"E1 A: 3:0x0064 uint32 ABCD"}
+            << QStringList();
+        QTest::newRow("BOM, CR LF, comments, name as written, UTF-8 unit")
+            << QString::fromUtf8("\xEF\xBB\xBF; mine\r\n[電表 T-1]\r\n# x\r\npanel = A\r\n"
+                                 "value1 = 3:0x10:Int16:dcba\r\nunit1=°C\r\n")
+            << QStringList{QString::fromUtf8("電表 T-1 A: 3:0x0010 int16 DCBA, °C")} << QStringList();
+        QTest::newRow("function 6: that model only is not offered")
+            << "[Bad]\npanel=A\nvalue1=6:0:int16\n" + good << QStringList{"Good A: 3:0x0000 int16 ABCD"}
+            << QStringList{"3"};
+        QTest::newRow("int32 at 65535 runs past the last register")
+            << "[Bad]\npanel=A\nvalue1=3:65535:int32\n" << QStringList() << QStringList{"3"};
+        QTest::newRow("uint16 at 0xFFFF is the last register")
+            << "[Top]\npanel=A\nvalue1=3:0xFFFF:uint16\n" << QStringList{"Top A: 3:0xffff uint16 ABCD"}
+            << QStringList();
+        QTest::newRow("unknown type") << "[Bad]\npanel=A\nvalue1=3:0:float16\n" << QStringList()
+                                      << QStringList{"3"};
+        QTest::newRow("unknown order") << "[Bad]\npanel=A\nvalue1=3:0:int32:ABDC\n" << QStringList()
+                                       << QStringList{"3"};
+        QTest::newRow("decimals 5") << "[Bad]\npanel=A\nvalue1=3:0:int16\ndecimals1=5\n"
+                                    << QStringList() << QStringList{"4"};
+        QTest::newRow("unknown key") << "[Bad]\npanel=A\nvalue1=3:0:int16\nscale=10\n" << QStringList()
+                                     << QStringList{"4"};
+        QTest::newRow("panel B without value2: its section line")
+            << "[Bad]\npanel=B\nvalue1=3:0:int16\n" << QStringList() << QStringList{"1"};
+        QTest::newRow("same name twice: the later one is not offered")
+            << good + "[Good]\npanel=A\nvalue1=3:9:int16\n" << QStringList{"Good A: 3:0x0000 int16 ABCD"}
+            << QStringList{"4"};
+    }
+    void modelsIni()
+    {
+        QFETCH(QString, text);
+        const ModelsIni ini = parseModelsIni(text);
+        QStringList models, noticeLines;
+        for (const TypedModel &m : ini.models) {
+            QStringList values;
+            for (const auto &v : m.values)
+                if (v)
+                    values << describeValue(*v);
+            models << m.name + u' ' + m.panel + ": " + values.join("; ");
+        }
+        static const QRegularExpression line("^models\\.ini 第 (\\d+) 行");
+        for (const QString &n : ini.notices)
+            noticeLines << line.match(n).captured(1);
+        QTEST(models, "models");
+        QTEST(noticeLines, "noticeLines");
     }
 };
 

@@ -1,5 +1,5 @@
 // A Modbus RTU meter line: one process answers for several slave addresses
-// on one serial device, each slave with its own holding registers and, for
+// on one serial device, each slave with its own holding and input registers and, for
 // tests, its own way of misbehaving. The same meters can also stand behind
 // an Ethernet gateway: a Modbus TCP server, or a server that passes RTU
 // frames through a TCP connection as serial servers in raw mode do.
@@ -396,16 +396,19 @@ private:
     Bytes registerReply(const Slave &slave, const Bytes &request) const
     {
         const int function = request[1];
-        if (function != MODBUS_FC_READ_HOLDING_REGISTERS)
+        if (function != MODBUS_FC_READ_HOLDING_REGISTERS && function != MODBUS_FC_READ_INPUT_REGISTERS)
             return {};
+        const uint16_t *registers = function == MODBUS_FC_READ_HOLDING_REGISTERS
+                                        ? slave.map->tab_registers
+                                        : slave.map->tab_input_registers;
         const int address = request[2] * 256 + request[3];
         const int count = request[4] * 256 + request[5];
         if (count < 1 || count > MODBUS_MAX_READ_REGISTERS || address + count > RegisterCount)
             return {};
         Bytes reply{uint8_t(slave.id), uint8_t(function), uint8_t(2 * count)};
         for (int i = address; i < address + count; ++i) {
-            reply.push_back(uint8_t(slave.map->tab_registers[i] >> 8));
-            reply.push_back(uint8_t(slave.map->tab_registers[i] & 0xFF));
+            reply.push_back(uint8_t(registers[i] >> 8));
+            reply.push_back(uint8_t(registers[i] & 0xFF));
         }
         appendCrc(reply);
         return reply;
@@ -533,6 +536,45 @@ private:
     std::vector<PendingReply> m_pending;
 };
 
+// A value of TYPE (int16 ... float64) in ORDER (ABCD big-endian, CDAB words
+// swapped, BADC bytes swapped in each word, DCBA) at `address`; the value is
+// taken as a double for floats and as an integer otherwise. False for an
+// unknown type or order, or a register past the last.
+bool putTyped(uint16_t *registers, long long address, const std::string &type, double value,
+              const std::string &order, long long integer = 0, bool useInteger = false)
+{
+    static const std::map<std::string, int> widths{{"int16", 1},   {"uint16", 1},  {"int32", 2},
+                                                   {"uint32", 2},  {"int64", 4},   {"uint64", 4},
+                                                   {"float32", 2}, {"float64", 4}};
+    const auto width = widths.find(type);
+    if (width == widths.end() || address < 0 || address + width->second > RegisterCount)
+        return false;
+    if (order != "ABCD" && order != "CDAB" && order != "BADC" && order != "DCBA")
+        return false;
+    const int words = width->second;
+    uint64_t bits = 0;
+    if (type == "float32") {
+        const float f = float(value);
+        uint32_t b;
+        std::memcpy(&b, &f, sizeof b);
+        bits = b;
+    } else if (type == "float64") {
+        std::memcpy(&bits, &value, sizeof bits);
+    } else {
+        bits = static_cast<uint64_t>(useInteger ? integer : static_cast<long long>(value));
+    }
+    const bool reversed = order == "CDAB" || order == "DCBA";
+    const bool swapped = order == "BADC" || order == "DCBA";
+    for (int i = 0; i < words; ++i) {
+        // Word i of the value, the most significant first.
+        uint16_t word = uint16_t(bits >> (16 * (words - 1 - i)));
+        if (swapped)
+            word = uint16_t(word << 8 | word >> 8);
+        registers[address + (reversed ? words - 1 - i : i)] = word;
+    }
+    return true;
+}
+
 // Six meters whose readings drift: the register map of the shipped meter
 // table, served by every slave.
 void updateDemo(std::map<int, Slave> &slaves, long t)
@@ -557,6 +599,10 @@ void updateDemo(std::map<int, Slave> &slaves, long t)
         r[0x000A] = uint16_t(humidity);
         r[0x0010] = uint16_t(energy >> 16);
         r[0x0011] = uint16_t(energy & 0xFFFF);
+        // A float meter in the input registers (demo/models.ini: PM-F32):
+        // volts and amps as float32, words swapped.
+        putTyped(slave.map->tab_input_registers, 0x0000, "float32", volts / 10.0 + 0.05 * id, "CDAB");
+        putTyped(slave.map->tab_input_registers, 0x0006, "float32", amps / 100.0, "CDAB");
     }
 }
 
@@ -579,6 +625,10 @@ void usage(std::FILE *out)
              "                        without ID apply to the last --slave\n"
              "  --reg ADDR=VALUE[/N]  VALUE (decimal, may be negative, or 0x hex) in N\n"
              "                        registers (default 1) from ADDR, high word first\n"
+             "  --reg ADDR=TYPE:VALUE[:ORDER]  VALUE as TYPE (int16 uint16 int32 uint32 int64\n"
+             "                        uint64 float32 float64) in ORDER (ABCD, the default,\n"
+             "                        CDAB, BADC, DCBA), e.g. 0x0000=float32:230.5:CDAB\n"
+             "  --input ADDR=...      the same in the input registers (function 4)\n"
              "  --fault MODE          silent | exception[=CODE] | badcrc | late[=MS] | short |\n"
              "                        garbage | otherslave[=ID] | split[=MS]; the same on\n"
              "                        every transport (badcrc over Modbus TCP: a broken header)\n"
@@ -586,7 +636,9 @@ void usage(std::FILE *out)
              "                        reply take on the wire at --baud, plus the turnaround\n"
              "  --turnaround MS       the meter's pause before it replies (default 3.5\n"
              "                        characters); fractions allowed\n"
-             "  --demo                six meters, addresses 1 to 6, readings that change\n"
+             "  --demo                six meters, addresses 1 to 6, readings that change;\n"
+             "                        input registers 0x0000 and 0x0006 hold float32 CDAB\n"
+             "                        volts and amps\n"
              "Prints \"ready\" on standard output once the device is open or the server\n"
              "listens (\"ready 6 slave(s) on tcp://127.0.0.1:PORT\"); ends on SIGTERM or SIGINT.\n");
 }
@@ -612,7 +664,7 @@ Slave &slaveAt(std::map<int, Slave> &slaves, int id)
     Slave &s = slaves[id];
     if (!s.map) {
         s.id = id;
-        s.map = modbus_mapping_new(0, 0, RegisterCount, 0);
+        s.map = modbus_mapping_new(0, 0, RegisterCount, RegisterCount);
     }
     return s;
 }
@@ -653,11 +705,33 @@ bool parseFault(const std::string &text, Slave &slave)
     return true;
 }
 
-bool parseRegister(const std::string &text, Slave &slave)
+bool parseRegister(const std::string &text, Slave &slave, bool input = false)
 {
     const size_t eq = text.find('=');
     if (eq == std::string::npos)
         return false;
+    uint16_t *registers = input ? slave.map->tab_input_registers : slave.map->tab_registers;
+    const std::string typed = text.substr(eq + 1);
+    if (const size_t colon = typed.find(':'); colon != std::string::npos) {
+        // TYPE:VALUE[:ORDER]
+        const std::string type = typed.substr(0, colon);
+        std::string valueText = typed.substr(colon + 1);
+        std::string order = "ABCD";
+        if (const size_t second = valueText.find(':'); second != std::string::npos) {
+            order = valueText.substr(second + 1);
+            valueText.resize(second);
+        }
+        long long address = 0;
+        if (!parseInteger(text.substr(0, eq), address) || valueText.empty())
+            return false;
+        if (type.rfind("float", 0) == 0) {
+            char *end = nullptr;
+            const double v = std::strtod(valueText.c_str(), &end);
+            return end && *end == '\0' && putTyped(registers, address, type, v, order);
+        }
+        long long v = 0;
+        return parseInteger(valueText, v) && putTyped(registers, address, type, 0, order, v, true);
+    }
     long long address = 0;
     long long value = 0;
     long long words = 1;
@@ -679,7 +753,7 @@ bool parseRegister(const std::string &text, Slave &slave)
     }
     uint64_t bits = static_cast<uint64_t>(value);
     for (long long i = words - 1; i >= 0; --i) {
-        slave.map->tab_registers[address + i] = uint16_t(bits & 0xFFFF);
+        registers[address + i] = uint16_t(bits & 0xFFFF);
         bits >>= 16;
     }
     return true;
@@ -740,8 +814,8 @@ int main(int argc, char **argv)
             ok = next(value) && parseInteger(value, number) && number >= 1 && number <= 247;
             if (ok)
                 current = &slaveAt(slaves, int(number));
-        } else if (arg == "--reg") {
-            ok = next(value) && current && parseRegister(value, *current);
+        } else if (arg == "--reg" || arg == "--input") {
+            ok = next(value) && current && parseRegister(value, *current, arg == "--input");
         } else if (arg == "--fault") {
             ok = next(value);
             const size_t colon = value.find(':');
