@@ -9,9 +9,15 @@
 // "twelve" (all twelve curves with values), "noisy" (six curves of
 // random values, each pixel column a full-height stroke) and "plant" (six
 // meters' values that follow the working day, as a plant records them). The longest stall
-// of the UI thread is measured by a timer that should fire every 5 ms.
+// of the UI thread is measured by a timer that should fire every 5 ms. The
+// span is loaded five times (parsed, then from the cache) beside a child
+// process that keeps one core busy (a monitoring run or any other program
+// on a two-core PC): the median and greatest of the loads' longest stalls,
+// and of the UI thread's CPU time within one stall, its own work apart from
+// waiting for a core (KELMAR_TRENDBENCH_BUSY=0: no busy core).
 // Usage: kelmar_trendbench [folder for the generated files] [kind]
 //        kelmar_trendbench --span <hours> <folder> [grab.png]
+//        kelmar_trendbench --spin   (the busy core, until its parent ends)
 #include "clock.h"
 #include "recordformat.h"
 #include "trendwindow.h"
@@ -27,8 +33,10 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <qcustomplot.h>
+#include <unistd.h>
 
 using namespace kelmar;
 
@@ -178,21 +186,77 @@ double untilDrawn(TrendWindow &w, QCustomPlot *plot, const std::function<void()>
     return done ? t.nsecsElapsed() / 1e6 : -1;
 }
 
+// Keeps one core busy until it ends, or its parent does, or 20 minutes pass.
+int spin()
+{
+    const pid_t parent = getppid();
+    QElapsedTimer t;
+    t.start();
+    volatile quint64 n = 0;
+    while (getppid() == parent && t.elapsed() < 20 * 60 * 1000)
+        for (int i = 0; i < 1000000; ++i)
+            n = n + 1;
+    return 0;
+}
+
+// A child process spinning on one core while it lives.
+class BusyCore
+{
+public:
+    BusyCore()
+    {
+        if (qEnvironmentVariable("KELMAR_TRENDBENCH_BUSY") == QStringLiteral("0"))
+            return;
+        m_child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--spin")});
+        m_child.waitForStarted();
+    }
+    ~BusyCore()
+    {
+        if (m_child.state() == QProcess::NotRunning)
+            return;
+        m_child.kill();
+        m_child.waitForFinished();
+    }
+
+private:
+    QProcess m_child;
+};
+
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + ts.tv_nsec / 1e6;
+}
+
 int runSpan(int hours, const QString &folder, const QString &grab)
 {
     const QDateTime end = First.addSecs(qint64(hours) * 3600);
     ManualClock clock(end);
-    // The longest the UI thread did not get to a 5 ms timer.
+    // The longest the UI thread did not get to a 5 ms timer, and the CPU
+    // time it spent meanwhile: its own work, apart from the waits for a core
+    // on a machine shared with other programs.
     QElapsedTimer sinceTick;
+    double cpuAtTick = 0;
     double stallMs = 0;
+    double loadStallMs = 0; // during the two loads, one core busy
+    double loadBusyMs = 0;
+    bool loading = false;
     QTimer stallMeter;
     QObject::connect(&stallMeter, &QTimer::timeout, [&] {
+        const double cpu = threadCpuMs();
         if (sinceTick.isValid()) {
             const double ms = sinceTick.nsecsElapsed() / 1e6 - 5;
             if (ms > 40 && qEnvironmentVariableIsSet("KELMAR_TRENDBENCH_STALLS"))
-                std::fprintf(stderr, "stall %.0f ms in %s\n", ms, Phase);
+                std::fprintf(stderr, "stall %.0f ms (%.0f ms CPU) in %s\n", ms, cpu - cpuAtTick,
+                             Phase);
             stallMs = std::max(stallMs, ms);
+            if (loading) {
+                loadStallMs = std::max(loadStallMs, ms);
+                loadBusyMs = std::max(loadBusyMs, cpu - cpuAtTick);
+            }
         }
+        cpuAtTick = cpu;
         sinceTick.start();
     });
     stallMeter.start(5);
@@ -204,10 +268,26 @@ int runSpan(int hours, const QString &folder, const QString &grab)
     // The first open reads the newest hours; the span asked for follows.
     untilDrawn(w, plot, [] {});
     QCoreApplication::processEvents();
-    Phase = "first load";
-    const double first = untilDrawn(w, plot, [&] { w.showHours(First, hours); });
-    Phase = "second load";
-    const double again = untilDrawn(w, plot, [&] { w.showHours(First, hours); });
+    // Loads with one core busy: the first parses the files, the others take
+    // them from the cache. Each load's longest stall is kept.
+    double first = 0, again = 0;
+    QList<double> loadStalls, loadWork;
+    {
+        BusyCore busy;
+        for (int i = 0; i < 5; ++i) {
+            sinceTick.invalidate(); // starting the child is no stall of the window
+            loadStallMs = loadBusyMs = 0;
+            loading = true;
+            Phase = i == 0 ? "first load" : "load again";
+            const double ms = untilDrawn(w, plot, [&] { w.showHours(First, hours); });
+            loading = false;
+            (i == 0 ? first : again) = ms; // the last one
+            loadStalls.append(loadStallMs);
+            loadWork.append(loadBusyMs);
+        }
+    }
+    std::sort(loadStalls.begin(), loadStalls.end());
+    std::sort(loadWork.begin(), loadWork.end());
     const qint64 samples = w.source().sampleCount();
     // The reduction alone, in this thread's CPU time: free of the waits of a
     // machine shared with other work.
@@ -291,9 +371,11 @@ int runSpan(int hours, const QString &folder, const QString &grab)
     writer.stop();
     QFile::remove(live);
 
-    std::printf("| %4d h | %9lld | %8.0f | %8.0f | %5.1f | %5.1f | %5.1f / %5.1f | %5.1f / %5.1f | %5.2f %% | %6.0f | %5.0f |",
+    std::printf("| %4d h | %9lld | %8.0f | %8.0f | %5.1f | %5.1f | %5.1f / %5.1f | %5.1f / %5.1f | %5.2f %% | %6.0f | %3.0f / %3.0f | %3.0f / %3.0f | %5.0f |",
                 hours, samples, first, again, reduceMs[2], frameMs[2], zoom[zoom.size() / 2], zoom.last(),
-                pan[pan.size() / 2], pan.last(), cpuShare, peakKb() / 1024.0, stallMs);
+                pan[pan.size() / 2], pan.last(), cpuShare, peakKb() / 1024.0,
+                loadStalls[loadStalls.size() / 2], loadStalls.last(), loadWork[loadWork.size() / 2],
+                loadWork.last(), stallMs);
     std::fflush(stdout);
     return 0;
 }
@@ -302,6 +384,8 @@ int runSpan(int hours, const QString &folder, const QString &grab)
 
 int main(int argc, char **argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--spin") == 0)
+        return spin();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() >= 4 && args[1] == QStringLiteral("--span"))
@@ -318,8 +402,8 @@ int main(int argc, char **argv)
     std::printf("record files in %s (made or found in %.1f s)\n\n", qPrintable(folder),
                 t.nsecsElapsed() / 1e9);
     std::printf("| span   | lines     | first ms | again ms | reduce CPU ms | frame ms | zoom ms med/max | "
-                "pan ms med/max | follow CPU | peak MB | UI stall ms | awk ms |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+                "pan ms med/max | follow CPU | peak MB | load stall ms med/max, 1 core busy | its UI CPU ms med/max | UI stall ms | awk ms |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     std::fflush(stdout);
     const QStringList spans = qEnvironmentVariable("KELMAR_TRENDBENCH_SPANS",
                                                    QStringLiteral("1,24,168,744"))

@@ -207,19 +207,65 @@ RecordParser::RecordParser(const QString &path, const QDateTime &fileStart)
 {
 }
 
+namespace {
+
+constexpr qint64 DaySeconds = 24 * 3600;
+// The furthest the clock is taken to have been set back between two lines
+// of a file (summer time ends, a clock corrected): an hour, and some more.
+constexpr qint64 SetBackSeconds = 2 * 3600;
+// Files written before each line went into the file of its own hour hold
+// the next hour's first second at their end; one may also open with the
+// last second of the hour before.
+constexpr double FileMarginSeconds = 60;
+
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
+}
+
+} // namespace
+
+LineTimes::LineTimes(const QDateTime &fileStart) : m_start(fileStart)
+{
+}
+
 double LineTimes::at(const QTime &t)
 {
-    const int day = t < m_start.time() ? 1 : 0;
-    const int hourKey = day * 24 + t.hour();
+    const qint64 time = t.msecsSinceStartOfDay() / 1000;
+    const qint64 ref = m_first ? m_start.time().msecsSinceStartOfDay() / 1000 : m_last;
+    qint64 s = floorDiv(ref, DaySeconds) * DaySeconds + time; // on the day of ref
+    if (m_first) {
+        if (s - ref > DaySeconds / 2)
+            s -= DaySeconds;
+        else if (ref - s >= DaySeconds / 2)
+            s += DaySeconds;
+    } else if (s < ref - SetBackSeconds) {
+        s += DaySeconds;
+    } else if (s - DaySeconds >= ref - SetBackSeconds) {
+        s -= DaySeconds; // just after midnight, then the clock set back before it
+    }
+    m_first = false;
+    m_last = s;
+    const qint64 hourKey = floorDiv(s, 3600);
     if (hourKey != m_hourKey) {
         // Local time to UTC is slow; it is done once per hour of the file
         // (offsets change only at full hours where this program runs).
         m_hourKey = hourKey;
+        const qint64 day = floorDiv(hourKey, 24);
         m_hourStart =
-            double(QDateTime(m_start.date().addDays(day), QTime(t.hour(), 0)).toMSecsSinceEpoch()) /
+            double(QDateTime(m_start.date().addDays(day), QTime(int(hourKey - day * 24), 0))
+                       .toMSecsSinceEpoch()) /
             1000.0;
     }
-    return m_hourStart + t.minute() * 60 + t.second();
+    return m_hourStart + double(s - hourKey * 3600);
+}
+
+bool recordFileMayHold(const RecordFileEntry &e, double from, double to)
+{
+    const QDateTime hour(e.start.date(), QTime(e.start.time().hour(), 0));
+    const double first = double(hour.toSecsSinceEpoch()) - FileMarginSeconds;
+    const double last = double(hour.toSecsSinceEpoch()) + RecordFileSeconds + FileMarginSeconds;
+    return first <= to && last >= from;
 }
 
 void RecordParser::feed(QByteArrayView bytes, RecordSeries &out, QList<RecordIssue> &issues)
@@ -339,6 +385,7 @@ RecordFileData readRecordFile(const QString &path, const QDateTime &start)
         parser.feed(QByteArrayView(buffer.constData(), n), r.series, lineIssues);
     }
     parser.finish(r.series, lineIssues);
+    r.series.sortByTime(); // the clock set back within the file
     if (parser.goodLines() == 0 && parser.badLines() > 0) {
         r.issues.append(fileIssue(path, QStringLiteral("不是記錄檔，%1 行無法讀取 (not a record "
                                                        "file, %1 unreadable lines)")

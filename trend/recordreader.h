@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVector>
 #include <array>
+#include <limits>
 
 // Reading record files back: file names, record lines, whole files and a
 // file that is still growing. No widgets, no threads of its own: every
@@ -84,20 +85,33 @@ struct RecordListing
 // "/var/tmp/rec"): prefix + stamp + "." + extension.
 RecordListing listRecordFiles(const QString &prefix, const QString &extension);
 
-// Seconds since the epoch of the times in one file: a time before the
-// file's start lies on the next day (the file crossed midnight).
+// Seconds since the epoch of the times in one file. The date comes from the
+// file's stamp, and each line holds only its time of day. The first line
+// lies on the day that puts it nearest the stamp: a 23:59:59 line opening a
+// file stamped 00:00 is of the day before. Every further line follows the
+// one before it: a time much earlier lies on the next day (the file crossed
+// midnight: files written before each line went into its own hour's file
+// end the 23:xx file with a 00:00:00 line), one a little earlier (the clock
+// set back) on the same day.
 class LineTimes
 {
 public:
     LineTimes() = default;
-    explicit LineTimes(const QDateTime &fileStart) : m_start(fileStart) {}
+    explicit LineTimes(const QDateTime &fileStart);
     double at(const QTime &t);
 
 private:
     QDateTime m_start;
-    int m_hourKey = -1;     // day offset * 24 + hour of m_hourStart
+    bool m_first = true;
+    qint64 m_last = 0;         // the line before: seconds from midnight before the stamp
+    qint64 m_hourKey = NoHour; // hours from that midnight to m_hourStart
+    static constexpr qint64 NoHour = std::numeric_limits<qint64>::min();
     double m_hourStart = 0; // seconds since the epoch
 };
+
+// Whether a file may hold lines in [from, to]: those of its stamp's hour,
+// and a line or two of the hour before or after it (see LineTimes).
+bool recordFileMayHold(const RecordFileEntry &e, double from, double to);
 
 // Splits bytes into lines (CR LF, LF alone or CR alone) and parses them,
 // keeping a line whose end has not arrived yet for the next feed.

@@ -34,10 +34,7 @@ QByteArray trendCsv(const QList<RecordFileEntry> &files, double from, double to,
     out += header.join(u',').toUtf8() + "\r\n";
     double last = -HUGE_VAL;
     for (const RecordFileEntry &e : files) {
-        // A file covers at most the hour of its stamp.
-        const QDateTime hour(e.start.date(), QTime(e.start.time().hour(), 0));
-        if (double(hour.addSecs(RecordFileSeconds).toSecsSinceEpoch()) <= from ||
-            double(e.start.toSecsSinceEpoch()) > to)
+        if (!recordFileMayHold(e, from, to))
             continue;
         QFile f(e.path);
         if (!QFileInfo(e.path).isFile() || !f.open(QIODevice::ReadOnly) || f.isSequential()) {

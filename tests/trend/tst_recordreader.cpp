@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 
 using namespace kelmar;
@@ -183,6 +184,25 @@ void TestRecordReader::feed_data()
         << QStringList{"2025-03-06 23:40:00", "2025-03-06 23:59:59", "2025-03-07 00:00:00",
                        "2025-03-07 00:00:01"}
         << 0 << QString();
+    // Files written before each line went into the file of its own hour.
+    const QByteArray at2359 = "23:59:59" + Tabs12 + "\r\n", at0000 = "00:00:00" + Tabs12 + "\r\n";
+    QTest::newRow("the hour before's last second opens a file")
+        << QStringLiteral("2025-03-06-1500")
+        << QByteArray("14:59:59") + Tabs12 + "\r\n15:00:00" + Tabs12 + "\r\n"
+        << 0 << true << QStringList{"2025-03-06 14:59:59", "2025-03-06 15:00:00"} << 0 << QString();
+    QTest::newRow("the day before's last second opens the file of midnight")
+        << QStringLiteral("2025-03-07-0000") << at2359 + at0000 << 0 << true
+        << QStringList{"2025-03-06 23:59:59", "2025-03-07 00:00:00"} << 0 << QString();
+    QTest::newRow("a file kept through the night (the machine slept)")
+        << QStringLiteral("2025-03-06-1730")
+        << QByteArray("17:45:00") + Tabs12 + "\r\n08:00:00" + Tabs12 + "\r\n18:00:00" + Tabs12 +
+               "\r\n"
+        << 0 << true
+        << QStringList{"2025-03-06 17:45:00", "2025-03-07 08:00:00", "2025-03-07 18:00:00"} << 0
+        << QString();
+    QTest::newRow("the clock set back before the stamp")
+        << s << a + "\r\n" + QByteArray("14:04:30") + Tabs12 + "\r\n"
+        << 0 << true << QStringList{"2025-03-06 14:05:07", "2025-03-06 14:04:30"} << 0 << QString();
     QTest::newRow("binary run without line end")
         << s << a + "\r\n" + QByteArray(100000, 'x') << 4096 << false << abc.mid(0, 1) << 1
         << QStringLiteral("line 2");
@@ -277,6 +297,9 @@ void TestRecordReader::readFile_data()
     QTest::newRow("not a record file") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << 0
                                        << QStringLiteral("not a record file");
     QTest::newRow("empty file") << QByteArray() << 0 << QString();
+    QTest::newRow("the clock set back: read in time order")
+        << hour.left(hour.indexOf("14:06:00")) + test::recordLines(QTime(14, 5, 30), 10) << 70
+        << QString();
 }
 
 void TestRecordReader::readFile()
@@ -290,6 +313,7 @@ void TestRecordReader::readFile()
     QVERIFY(writeFile(path, bytes));
     const RecordFileData d = readRecordFile(path, recordFileStart(path));
     QCOMPARE(d.series.size(), samples);
+    QVERIFY(std::is_sorted(d.series.times.cbegin(), d.series.times.cend()));
     QCOMPARE(d.issues.size(), notice.isEmpty() ? 0 : 1);
     if (!notice.isEmpty())
         QVERIFY2(d.issues.first().text.contains(notice), qPrintable(d.issues.first().text));
@@ -385,6 +409,11 @@ void TestRecordReader::csv()
                                 "2025-03-06 14:05:02,220.0,\r\n"
                                 "2025-03-06 14:05:03,-0.0005,2\r\n";
     QCOMPARE(out, expected);
+    // The next hour's first second, held by the file before it, leaves too.
+    QVERIFY(appendFile(a, "15:00:00\t7" + QByteArray(11, '\t') + "\r\n"));
+    const double t1 = double(at("2025-03-06 15:00:00").toSecsSinceEpoch());
+    QVERIFY(trendCsv({{a, start}}, t1, t1 + 60, {0}, {QString()})
+                .endsWith("\r\n2025-03-06 15:00:00,7\r\n"));
 }
 
 void TestRecordReader::curveNames_data()
