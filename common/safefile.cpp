@@ -276,11 +276,13 @@ FileResult appendToFile(const QString &path, const QByteArray &bytes, bool sync)
     if (before == Kind::Other)
         return refusedFile(path, notRegular());
 #ifdef Q_OS_WIN
-    // The reparse point itself is opened, never what it points at.
+    // The reparse point itself is opened, never what it points at. Shared
+    // for writing as on Linux: a record file started again (nothing written)
+    // while the writer thread appends to it must not make either fail.
     const QString native = QDir::toNativeSeparators(path);
     const HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()),
                                  FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_DATA,
-                                 FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return refusedFile(path, QStringLiteral("無法開啟 (cannot open)"));

@@ -42,6 +42,26 @@ using SockLen = int;
 using SockLen = socklen_t;
 #endif
 
+// The system's words for a socket error; on Windows the usual ones in words
+// of our own, which Wine's messages lack.
+QString socketErrorText(int err)
+{
+#ifdef _WIN32
+    switch (err) {
+    case WSAECONNREFUSED:
+        return QStringLiteral("connection refused");
+    case WSAECONNRESET:
+        return QStringLiteral("connection reset");
+    case WSAETIMEDOUT:
+        return QStringLiteral("connection timed out");
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH:
+        return QStringLiteral("no route to the host");
+    }
+#endif
+    return qt_error_string(err);
+}
+
 // The error a failed connection attempt left on the socket, 0 for none.
 int pendingSocketError(int fd)
 {
@@ -71,7 +91,7 @@ QString closedReason(int fd)
     if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR)
         return QString();
 #endif
-    return qt_error_string(err);
+    return socketErrorText(err);
 }
 
 bool hasPeer(int fd)
@@ -314,8 +334,10 @@ void Publisher::connectNow()
     const int rc = mosquitto_connect_async(m_mosq, target.toUtf8().constData(), m_config.port,
                                            KeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
-        if (rc == MOSQ_ERR_ERRNO)
-            m_failure = qt_error_string(errno);
+        // A connection lost while the library sent its first packet: the
+        // system's reason is the one to name.
+        if (rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_CONN_LOST)
+            m_failure = socketErrorText(errno);
         failed(rc);
         return;
     }
@@ -324,8 +346,14 @@ void Publisher::connectNow()
         failed(MOSQ_ERR_NO_CONN);
         return;
     }
-    // On the loopback the connection may stand (or have failed) already.
+    // On the loopback the connection may stand (or have failed) already;
+    // under Wine no notifier hears of a failure that came first.
     m_tcpPending = !hasPeer(fd);
+    if (const int err = m_tcpPending ? pendingSocketError(fd) : 0) {
+        m_failure = socketErrorText(err);
+        failed(MOSQ_ERR_ERRNO);
+        return;
+    }
     m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &Publisher::socketReady);
     m_writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
@@ -347,7 +375,7 @@ void Publisher::socketReady()
     if (m_tcpPending) {
         // Ready before it is connected: the attempt failed.
         if (const int err = pendingSocketError(fd)) {
-            m_failure = qt_error_string(err);
+            m_failure = socketErrorText(err);
             failed(MOSQ_ERR_ERRNO);
             return;
         }

@@ -129,11 +129,16 @@ Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 (
   unset WINEPATH
-  # The service needs no display, keeps trying a port it cannot open (COM1
-  # of setup.ini) and logs to the standard error it was given.
+  # The service needs no display, keeps trying a gateway that refuses (port
+  # 1 on the loopback: Qt Network from the folder too) and logs to the
+  # standard error it was given. (COM1 of the Wine prefix is /dev/ttyS0,
+  # whose opening Wine's serial layer may never finish.)
+  mkdir -p "$check/com"
+  printf 'tcp://127.0.0.1:1\r\n' >"$check/com/gateway1"
   (unset DISPLAY; stays_up "$check/Kelmar_T.exe" --service) || exit 1
-  grep -q 'info: 開始 (started)' "$build/start-Kelmar_T-service.log" ||
-    { echo "The service logged nothing:" >&2; cat "$build/start-Kelmar_T-service.log" >&2; exit 1; }
+  grep -q 'info: COM1 (127.0.0.1:1) ' "$build/start-Kelmar_T-service.log" ||
+    { echo "The service did not log its gateway:" >&2; cat "$build/start-Kelmar_T-service.log" >&2; exit 1; }
+  rm -r "$check/com"
   export DISPLAY=$display
   stays_up "$check/Kelmar_T.exe" || exit 1
   stays_up "$check/install_Kelmar_T.exe" || exit 1

@@ -498,7 +498,7 @@ private slots:
         QVERIFY(dir.copyDist());
         // A gateway (information) and a problem, to see them apart.
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("com")));
-        QVERIFY(dir.write(QStringLiteral("com/com1"), "tcp://192.0.2.7:502\n"));
+        QVERIFY(dir.write(QStringLiteral("com/gateway1"), "tcp://192.0.2.7:502\n"));
         ManualClock clock(QDateTime(QDate(2025, 3, 6), QTime(14, 5, 7)));
         test::StationForm1 f(dir.path(), clock);
         f.Form_Load();

@@ -5,10 +5,9 @@
 #include "publisher.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
 #include <cstdio>
-#include <unistd.h>
+#include <thread>
 
 int main(int argc, char **argv)
 {
@@ -23,11 +22,13 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         }
     });
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&app] {
-        char c;
-        if (read(STDIN_FILENO, &c, 1) <= 0)
-            app.quit();
+    // A thread waits for the end of the input: Windows has no notifier for a
+    // pipe.
+    std::thread input([&app] {
+        while (std::fgetc(stdin) != EOF) {
+        }
+        QMetaObject::invokeMethod(
+            &app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     });
     kelmar::PublishConfig c = kelmar::defaultPublishConfig(QStringLiteral("probe"));
     c.enabled = true;
@@ -35,5 +36,7 @@ int main(int argc, char **argv)
     c.topicPrefix = args[2];
     publisher.publishLine(QStringLiteral("COM1"), kelmar::LineState::Open);
     publisher.setConfig(c);
-    return app.exec();
+    const int status = app.exec();
+    input.join();
+    return status;
 }

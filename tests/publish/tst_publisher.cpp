@@ -2,6 +2,7 @@
 
 #include "brokerfixture.h"
 
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -391,9 +392,15 @@ void tst_Publisher::failedConnectionBacksOff_data()
 {
     QTest::addColumn<bool>("tls");
     QTest::addColumn<bool>("plainListener"); // else a port nobody listens on
-    QTest::addColumn<QString>("reason");     // "" when the system may give one of several
-    QTest::newRow("plain, closed port: refusal named") << false << false << "refused";
-    QTest::newRow("TLS, closed port: refusal named") << true << false << "refused";
+    QTest::addColumn<QString>("reason"); // a pattern; "" when the system may give one of several
+#ifdef Q_OS_WIN
+    // Under Wine a refusal that comes before the library's first packet is a reset to it.
+    const QString refused = QStringLiteral("refused|reset");
+#else
+    const QString refused = QStringLiteral("refused");
+#endif
+    QTest::newRow("plain, closed port: refusal named") << false << false << refused;
+    QTest::newRow("TLS, closed port: refusal named") << true << false << refused;
     // The broker resets the connection on the first bytes of the handshake:
     // before or after the connection is seen to stand, as the race goes.
     QTest::newRow("TLS to a plain listener: named") << true << true << "";
@@ -418,10 +425,11 @@ void tst_Publisher::failedConnectionBacksOff()
     p.setConfig(c);
     QTRY_VERIFY_WITH_TIMEOUT(p.state() == BrokerState::Waiting || p.state() == BrokerState::Refused, 10000);
     const QString text = p.notice();
-    QVERIFY2(text.contains(QStringLiteral("MQTT 代理 127.0.0.1:%1").arg(c.port))
-                 && text.contains(QStringLiteral("broker 127.0.0.1:%1").arg(c.port))
-                 && text.contains(reason, Qt::CaseInsensitive),
-             qPrintable(text));
+    QVERIFY2(
+        text.contains(QStringLiteral("MQTT 代理 127.0.0.1:%1").arg(c.port)) &&
+            text.contains(QStringLiteral("broker 127.0.0.1:%1").arg(c.port)) &&
+            text.contains(QRegularExpression(reason, QRegularExpression::CaseInsensitiveOption)),
+        qPrintable(text));
     QSignalSpy states(&p, &Publisher::stateChanged);
     QVERIFY(!states.wait(Publisher::reconnectPauseMs(1) / 2)); // the next try waits its pause
 }
