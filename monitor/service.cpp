@@ -74,9 +74,14 @@ void Service::logLine(const char *severity, const QString &text)
 
 void Service::lineStateChanged(MeterLine::State state)
 {
-    logLine(state == MeterLine::State::Lost ? "problem" : "info",
-            QStringLiteral("%1 %2").arg(m_station.line().portDescription(),
-                                         QString::fromUtf8(lineWord(state))));
+    // A gateway that refuses goes from opening to closed at every try: the
+    // log says so once, not twice a second.
+    if (state != MeterLine::State::Opening && (!m_logged || *m_logged != state)) {
+        m_logged = state;
+        logLine(state == MeterLine::State::Lost ? "problem" : "info",
+                QStringLiteral("%1 %2").arg(m_station.line().portDescription(),
+                                             QString::fromUtf8(lineWord(state))));
+    }
     // A line that is not there is tried again, as a lost one is at each tick.
     if (state == MeterLine::State::Closed && !m_stopping)
         m_retry.start();

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace kelmar {
 
@@ -48,6 +49,7 @@ private:
     QTimer m_retry;     // the line not there: tried again each second
     QTimer m_stopLimit; // the longest a stop waits for the running tick
     bool m_stopping = false;
+    std::optional<MeterLine::State> m_logged; // the line state the log told last
 };
 
 // Turns SIGTERM and SIGINT (on Windows WM_CLOSE posted to the main thread,
