@@ -161,14 +161,20 @@ long peakKb()
 }
 
 // Runs the event loop until the plot was drawn with the reduction for the
-// span in view; returns the milliseconds.
+// span in view, one made after the action and its load; returns the
+// milliseconds. (A span loaded again is in view before its new reduction is.)
 double untilDrawn(TrendWindow &w, QCustomPlot *plot, const std::function<void()> &action)
 {
     QElapsedTimer t;
     t.start();
     QEventLoop loop;
     bool done = false;
+    bool viewCame = false;
+    auto came = QObject::connect(&w.source(), &TrendSource::viewReady, &loop,
+                                 [&] { viewCame = viewCame || !w.source().isLoading(); });
     auto check = [&] {
+        if (!viewCame)
+            return;
         const ReducedView &v = w.source().view();
         const QCPRange x = plot->xAxis->range();
         if (!w.source().isLoading() && w.source().sampleCount() > 0 && v.from == x.lower &&
@@ -183,6 +189,7 @@ double untilDrawn(TrendWindow &w, QCustomPlot *plot, const std::function<void()>
     if (!done)
         loop.exec();
     QObject::disconnect(c);
+    QObject::disconnect(came);
     return done ? t.nsecsElapsed() / 1e6 : -1;
 }
 
