@@ -324,24 +324,34 @@ void TestTrendWindow::missingFolderNotice()
 void TestTrendWindow::opensOnNewest_data()
 {
     QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<QString>("recorded"); // the file being written now, if any
     QTest::addColumn<QDateTime>("spanEnd");
     const QDate day(2025, 3, 6);
-    // Records 18:00:00 to 18:59:59, monitoring stopped.
-    QTest::newRow("two minutes after the full hour: the span ends now")
-        << QDateTime(day, QTime(19, 2)) << QDateTime(day, QTime(19, 2));
-    QTest::newRow("two days later: the span ends at the last line")
-        << QDateTime(day.addDays(2), QTime(10, 0)) << QDateTime(day, QTime(19, 0));
+    // Records 18:00:00 to 18:59:59.
+    QTest::newRow("59 minutes later, nothing recorded: the span ends at the last line")
+        << QDateTime(day, QTime(19, 59)) << QString() << QDateTime(day, QTime(19, 0));
+    QTest::newRow("two days later, nothing recorded: the span ends at the last line")
+        << QDateTime(day.addDays(2), QTime(10, 0)) << QString() << QDateTime(day, QTime(19, 0));
+    QTest::newRow("a file recorded now, no line in it yet: the span ends now")
+        << QDateTime(day, QTime(19, 2)) << QStringLiteral("2025-03-06-1902.txt")
+        << QDateTime(day, QTime(19, 2));
 }
 
 void TestTrendWindow::opensOnNewest()
 {
     QFETCH(QDateTime, now);
+    QFETCH(QString, recorded);
     QFETCH(QDateTime, spanEnd);
     QVERIFY(writeFile(m_dir->filePath(QStringLiteral("2025-03-06-1800.txt")),
                       test::recordLines(QTime(18, 0), 3600)));
+    if (!recorded.isEmpty()) // recording starts a file empty
+        QVERIFY(writeFile(m_dir->filePath(recorded), QByteArray()));
     m_clock.set(now);
     m_window->show();
+    // In the order the main window tells them.
     m_window->setRecordSource(m_dir->path() + u'/', QStringLiteral("txt"));
+    if (!recorded.isEmpty())
+        m_window->setCurrentFile(m_dir->filePath(recorded));
     QTRY_VERIFY_WITH_TIMEOUT(m_window->source().sampleCount() > 0 && viewSettled(), Patience);
     const QCPRange x = plot()->xAxis->range();
     QCOMPARE(x.upper, double(spanEnd.toSecsSinceEpoch()));
