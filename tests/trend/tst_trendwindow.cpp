@@ -61,6 +61,8 @@ private slots:
     void keysZoomAndPan_data();
     void keysZoomAndPan();
     void valueUnderCursor();
+    void barsOnWorker_data();
+    void barsOnWorker();
     void exports();
     void liveFileWhileOpen();
     void missingFolderNotice();
@@ -259,6 +261,39 @@ void TestTrendWindow::valueUnderCursor()
                               qPrintable(label->text()), Patience);
     QVERIFY2(label->text().contains(QStringLiteral("頻率 1: —")), qPrintable(label->text()));
     QVERIFY2(label->text().contains(QStringLiteral("電壓 2: 168429")), qPrintable(label->text()));
+}
+
+void TestTrendWindow::barsOnWorker_data()
+{
+    QTest::addColumn<int>("chosen");      // the curve whose axis is shown
+    QTest::addColumn<int>("minutes");     // of the span from 14:05; 0: the hour
+    QTest::addColumn<bool>("valuesZoom"); // the values zoomed by hand
+    QTest::newRow("the hour") << 0 << 0 << false;
+    QTest::newRow("another curve's axis chosen") << 2 << 0 << false;
+    QTest::newRow("half an hour of raw samples") << 0 << 30 << false;
+    QTest::newRow("values zoomed by hand") << 0 << 0 << true;
+}
+
+void TestTrendWindow::barsOnWorker()
+{
+    QFETCH(int, chosen);
+    QFETCH(int, minutes);
+    QFETCH(bool, valuesZoom);
+    openHour();
+    QCustomPlot *p = plot();
+    m_window->findChild<QListWidget *>(QStringLiteral("curves"))->setCurrentRow(chosen);
+    if (minutes > 0)
+        p->xAxis->setRange(double(Start.toSecsSinceEpoch()),
+                           double(Start.addSecs(minutes * 60).toSecsSinceEpoch()));
+    if (valuesZoom)
+        QTest::keyClick(p, Qt::Key_Plus, Qt::ControlModifier);
+    // All four curves with values drawn from the worker's images, then on
+    // the UI thread: the same picture.
+    QTRY_VERIFY_WITH_TIMEOUT(viewSettled() && m_window->curvesDrawnAhead() == 4, Patience);
+    const QImage ahead = p->toPixmap().toImage();
+    m_window->setBarsOnWorker(false);
+    QCOMPARE(m_window->curvesDrawnAhead(), 0);
+    QVERIFY(p->toPixmap().toImage() == ahead);
 }
 
 void TestTrendWindow::exports()
