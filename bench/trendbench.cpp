@@ -161,14 +161,20 @@ long peakKb()
 }
 
 // Runs the event loop until the plot was drawn with the reduction for the
-// span in view; returns the milliseconds.
+// span in view, one made after the action and its load; returns the
+// milliseconds. (A span loaded again is in view before its new reduction is.)
 double untilDrawn(TrendWindow &w, QCustomPlot *plot, const std::function<void()> &action)
 {
     QElapsedTimer t;
     t.start();
     QEventLoop loop;
     bool done = false;
+    bool viewCame = false;
+    auto came = QObject::connect(&w.source(), &TrendSource::viewReady, &loop,
+                                 [&] { viewCame = viewCame || !w.source().isLoading(); });
     auto check = [&] {
+        if (!viewCame)
+            return;
         const ReducedView &v = w.source().view();
         const QCPRange x = plot->xAxis->range();
         if (!w.source().isLoading() && w.source().sampleCount() > 0 && v.from == x.lower &&
@@ -183,6 +189,7 @@ double untilDrawn(TrendWindow &w, QCustomPlot *plot, const std::function<void()>
     if (!done)
         loop.exec();
     QObject::disconnect(c);
+    QObject::disconnect(came);
     return done ? t.nsecsElapsed() / 1e6 : -1;
 }
 
@@ -371,9 +378,10 @@ int runSpan(int hours, const QString &folder, const QString &grab)
     writer.stop();
     QFile::remove(live);
 
-    std::printf("| %4d h | %9lld | %8.0f | %8.0f | %5.1f | %5.1f | %5.1f / %5.1f | %5.1f / %5.1f | %5.2f %% | %6.0f | %3.0f / %3.0f | %3.0f / %3.0f | %5.0f |",
-                hours, samples, first, again, reduceMs[2], frameMs[2], zoom[zoom.size() / 2], zoom.last(),
-                pan[pan.size() / 2], pan.last(), cpuShare, peakKb() / 1024.0,
+    std::printf("| %4d h | %9lld | %8.0f | %8.0f | %5.1f | %5.1f | %5.1f / %5.1f | %5.1f / %5.1f | "
+                "%5.2f %% | %6.0f | %3.0f / %3.0f | %3.0f / %3.0f | %5.0f |",
+                hours, samples, first, again, reduceMs[2], frameMs[2], zoom[zoom.size() / 2],
+                zoom.last(), pan[pan.size() / 2], pan.last(), cpuShare, peakKb() / 1024.0,
                 loadStalls[loadStalls.size() / 2], loadStalls.last(), loadWork[loadWork.size() / 2],
                 loadWork.last(), stallMs);
     std::fflush(stdout);
@@ -401,8 +409,10 @@ int main(int argc, char **argv)
         return 1;
     std::printf("record files in %s (made or found in %.1f s)\n\n", qPrintable(folder),
                 t.nsecsElapsed() / 1e9);
-    std::printf("| span   | lines     | first ms | again ms | reduce CPU ms | frame ms | zoom ms med/max | "
-                "pan ms med/max | follow CPU | peak MB | load stall ms med/max, 1 core busy | its UI CPU ms med/max | UI stall ms | awk ms |\n");
+    std::printf(
+        "| span   | lines     | first ms | again ms | reduce CPU ms | frame ms | zoom ms med/max | "
+        "pan ms med/max | follow CPU | peak MB | load stall ms med/max, 1 core busy | its UI CPU "
+        "ms med/max | UI stall ms | awk ms |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     std::fflush(stdout);
     const QStringList spans = qEnvironmentVariable("KELMAR_TRENDBENCH_SPANS",

@@ -41,7 +41,9 @@ double seconds(const QDateTime &t)
     return double(t.toSecsSinceEpoch());
 }
 
-// The end of the hour a file's stamp lies in: the file has no line after it.
+// The end of the hour a file's stamp lies in: the file has no line after
+// it but a second or so (see LineTimes), not worth reading the next hour's
+// files for; the export reads them.
 double fileEnd(const RecordFileEntry &e)
 {
     return seconds(QDateTime(e.start.date(), QTime(e.start.time().hour(), 0))) + RecordFileSeconds;
@@ -113,6 +115,10 @@ void TrendSource::setCurrentFile(const QString &path)
     // A file loaded before it became the followed one is read by the follower alone.
     m_files.remove(samePath(path));
     m_follower = RecordFollower(path);
+    // A load of the newest hours under way was begun for what was recorded
+    // before: it is made again for the file recorded now.
+    if (m_loadWatcher.isRunning() && !m_loadPending && m_runningLoad.newest)
+        startLoad(m_runningLoad);
     if (path.isEmpty()) {
         m_timer.stop();
     } else {
@@ -159,17 +165,19 @@ TrendSource::LoadResult TrendSource::load(RecordCache *cache, QThreadPool *parse
     r.issues = listing.issues;
     if (listing.folderMissing)
         return r;
-    if (request.newest && !listing.files.isEmpty() &&
-        samePath(listing.files.last().path) != skipPath) {
-        // Nothing is being recorded: the newest lines may lie before the span.
-        const RecordFileEntry &newest = listing.files.last();
-        const RecordCache::Entry e = cache->get(newest.path, newest.start);
-        const double end = e.blocks.isEmpty() ? seconds(newest.start) : lastOf(e.blocks) + 1;
-        if (end < r.from) {
-            const double length = r.to - r.from;
+    if (request.newest && skipPath.isEmpty()) {
+        // Nothing is being recorded now: the span ends at the newest line
+        // found, so the last recorded hours are in full view, not the empty
+        // hours since they were written.
+        for (auto it = listing.files.crbegin(); it != listing.files.crend(); ++it) {
+            const RecordCache::Entry e = cache->get(it->path, it->start);
+            if (e.blocks.isEmpty())
+                continue;
+            const double end = lastOf(e.blocks) + 1;
+            r.from = end - (r.to - r.from);
             r.to = end;
-            r.from = end - length;
             r.current = false;
+            break;
         }
     }
     int files = 0;

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <cmath>
 #include <limits>
 
 namespace kelmar {
@@ -37,12 +38,15 @@ public:
 
     // Reads every record file with lines in the hours [from, from + hours).
     void loadHours(const QDateTime &from, int hours);
-    // Reads the `hours` hours up to `now`; when the newest record file ends
-    // earlier than that span begins, the span ends at its last line instead.
+    // Reads the `hours` hours up to `now` while a file is recorded (a
+    // current file is set); otherwise the `hours` hours up to the newest
+    // line of the record files.
     void loadNewest(const QDateTime &now, int hours);
     // The span of the last finished load, seconds since the epoch.
     double spanStart() const { return m_spanStart; }
     double spanEnd() const { return m_loadedEnd; }
+    // The span reaches to now: lines of the followed file join it.
+    bool spanIsNow() const { return std::isinf(m_spanEnd); }
 
     // The loaded files and the followed file joined, ordered by time.
     const Blocks &blocks() const { return m_joined; }

@@ -19,10 +19,11 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
-#include <utility>
 #include <qcustomplot.h>
+#include <utility>
 
 namespace kelmar {
 
@@ -74,12 +75,91 @@ QPen curvePen(int k)
 // bar per pixel column, reaching to the bar before it so the curve stays
 // joined. The plot's own line drawing strokes every jump between a column's
 // least and greatest value pixel by pixel, and twelve curves of a month
-// took it twice as long per frame as the bars, which are plain rectangle fills. Sparse points
-// keep the plot's lines, which slope between samples.
+// took it twice as long per frame as the bars, which are plain rectangle
+// fills. Points in key order from `begin` to `end`; keyPixel and valuePixel
+// map them into the clip rectangle.
+template <typename Iterator, typename KeyPixel, typename ValuePixel>
+void drawColumns(QPainter *painter, Iterator begin, Iterator end, KeyPixel keyPixel,
+                 ValuePixel valuePixel, const QRect &clip, const QColor &colour)
+{
+    // Pixel rows as doubles clamped near the plot first: a far-off value
+    // must not overflow an int.
+    auto row = [&](double v) {
+        return int(std::floor(std::clamp(valuePixel(v), clip.top() - 2.0, clip.bottom() + 2.0)));
+    };
+    bool joined = false; // a bar drawn in the previous column, no break since
+    int x = 0, top = 0, bottom = 0, lastTop = 0, lastBottom = 0;
+    bool open = false; // a bar being gathered for column x
+    auto flush = [&] {
+        if (!open)
+            return;
+        int t = top, b = bottom;
+        if (joined) {
+            t = std::min(t, lastBottom);
+            b = std::max(b, lastTop);
+        }
+        painter->fillRect(QRect(x, t, 1, b - t + 1), colour);
+        lastTop = top;
+        lastBottom = bottom;
+        joined = true;
+        open = false;
+    };
+    for (auto it = begin; it != end; ++it) {
+        if (std::isnan(it->value)) {
+            flush();
+            joined = false;
+            continue;
+        }
+        const int px = int(std::floor(keyPixel(it->key)));
+        const int py = row(it->value);
+        if (open && px == x) {
+            top = std::min(top, py);
+            bottom = std::max(bottom, py);
+            continue;
+        }
+        flush();
+        x = px;
+        top = bottom = py;
+        open = true;
+    }
+    flush();
+}
+
+// Sparse points keep the plot's lines, which slope between samples. The
+// bars of a month of twelve curves take a frame 15 ms and more: they are
+// drawn ahead on a worker, into an image per curve, and the UI thread only
+// lays the images down. A curve without an image of its colour (a curve
+// chosen or switched on just now) is drawn here until it comes.
 class ColumnGraph : public QCPGraph
 {
 public:
+    // The most an image is stretched while its successor is on the way.
+    static constexpr double MaxStretch = 4;
+
     using QCPGraph::QCPGraph;
+
+    void setAhead(const CurveBars &bars) { m_ahead = bars; }
+    void clearAhead() { m_ahead = CurveBars(); }
+    const CurveBars &ahead() const { return m_ahead; }
+    // The image shows the curve as it is now: its ranges, colour and size.
+    bool aheadExact(int generation) const
+    {
+        const CurveBars &a = m_ahead;
+        return !a.image.isNull() && a.image.size() == clipRect().size() &&
+               a.keyFrom == keyAxis()->range().lower && a.keyTo == keyAxis()->range().upper &&
+               a.valueFrom == valueAxis()->range().lower &&
+               a.valueTo == valueAxis()->range().upper && a.colour == pen().color() &&
+               a.generation == generation;
+    }
+    // The points drawn as bars for the current key range, none when the
+    // plot's own lines draw them.
+    QVector<QCPGraphData> barPoints() const
+    {
+        const auto [begin, end] = shown();
+        if (end - begin <= clipRect().width())
+            return {};
+        return QVector<QCPGraphData>(begin, end);
+    }
 
 protected:
     void draw(QCPPainter *painter) override
@@ -89,57 +169,71 @@ protected:
         if (!keys || !values || mDataContainer->isEmpty())
             return;
         const QRect clip = clipRect();
-        auto begin = mDataContainer->findBegin(keys->range().lower);
-        auto end = mDataContainer->findEnd(keys->range().upper);
+        const auto [begin, end] = shown();
         if (end - begin <= clip.width()) {
             QCPGraph::draw(painter);
             return;
         }
-        const QColor colour = pen().color();
-        // Pixel rows as doubles clamped near the plot first: a far-off value
-        // must not overflow an int.
-        auto row = [&](double v) {
-            return int(std::floor(std::clamp(values->coordToPixel(v), clip.top() - 2.0,
-                                             clip.bottom() + 2.0)));
-        };
-        bool joined = false; // a bar drawn in the previous column, no break since
-        int x = 0, top = 0, bottom = 0, lastTop = 0, lastBottom = 0;
-        bool open = false; // a bar being gathered for column x
-        auto flush = [&] {
-            if (!open)
+        const CurveBars &a = m_ahead;
+        if (!a.image.isNull() && a.colour == pen().color()) {
+            // Where the image's ranges lie now: in place, or moved and
+            // stretched by a zoom, a pan or a new layout until the image for
+            // them comes (lines just added show then too). The image holds
+            // the rows the plot clips its curves to, one above its rectangle.
+            const QRectF to(
+                QPointF(keys->coordToPixel(a.keyFrom), values->coordToPixel(a.valueTo)),
+                QPointF(keys->coordToPixel(a.keyTo), values->coordToPixel(a.valueFrom)));
+            const QRect place = clip.translated(0, -1);
+            if (to == QRectF(place) && a.image.size() == place.size()) {
+                painter->drawImage(place.topLeft(), a.image);
                 return;
-            int t = top, b = bottom;
-            if (joined) {
-                t = std::min(t, lastBottom);
-                b = std::max(b, lastTop);
             }
-            painter->fillRect(QRect(x, t, 1, b - t + 1), colour);
-            lastTop = top;
-            lastBottom = bottom;
-            joined = true;
-            open = false;
-        };
-        for (auto it = begin; it != end; ++it) {
-            if (std::isnan(it->value)) {
-                flush();
-                joined = false;
-                continue;
+            // Blown up far, an image shows blocks, not a curve.
+            if (to.width() < MaxStretch * place.width() &&
+                to.height() < MaxStretch * place.height()) {
+                painter->drawImage(to, a.image);
+                return;
             }
-            const int px = int(std::floor(keys->coordToPixel(it->key)));
-            const int py = row(it->value);
-            if (open && px == x) {
-                top = std::min(top, py);
-                bottom = std::max(bottom, py);
-                continue;
-            }
-            flush();
-            x = px;
-            top = bottom = py;
-            open = true;
         }
-        flush();
+        drawColumns(
+            painter, begin, end, [keys](double k) { return keys->coordToPixel(k); },
+            [values](double v) { return values->coordToPixel(v); }, clip, pen().color());
     }
+
+private:
+    std::pair<QCPGraphDataContainer::const_iterator, QCPGraphDataContainer::const_iterator>
+    shown() const
+    {
+        const QCPRange r = keyAxis()->range();
+        return {mDataContainer->findBegin(r.lower), mDataContainer->findEnd(r.upper)};
+    }
+
+    CurveBars m_ahead;
 };
+
+// Draws the bars of each curve into an image of the plot's size, as
+// ColumnGraph would draw them there.
+QList<CurveBars> drawBarsAhead(QList<CurveBars> curves, QList<QVector<QCPGraphData>> points,
+                               QSize size)
+{
+    // In the image the plot's rectangle begins one row down: the plot clips
+    // curves to the rows from one above its rectangle (QCPLayer::draw).
+    const QRect clip(QPoint(0, 1), size);
+    for (int i = 0; i < curves.size(); ++i) {
+        CurveBars &c = curves[i];
+        c.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        c.image.fill(Qt::transparent);
+        QPainter painter(&c.image);
+        // As the plot's axes map coordinates (QCPAxis::coordToPixel).
+        const double keySize = c.keyTo - c.keyFrom, valueSize = c.valueTo - c.valueFrom;
+        drawColumns(
+            &painter, points[i].cbegin(), points[i].cend(),
+            [&](double k) { return (k - c.keyFrom) / keySize * size.width(); },
+            [&](double v) { return clip.bottom() - (v - c.valueFrom) / valueSize * size.height(); },
+            clip, c.colour);
+    }
+    return curves;
+}
 
 QString valueText(double v)
 {
@@ -160,6 +254,11 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
 {
     // Its own window even when the main window is its parent.
     setWindowFlag(Qt::Window);
+    // Bars are drawn anew for a zoom or drag of values, another chosen curve
+    // or a curve switched on: once for all such changes of one event.
+    m_aheadLater.setSingleShot(true);
+    m_aheadLater.setInterval(0);
+    connect(&m_aheadLater, &QTimer::timeout, this, [this] { drawAhead(); });
     setWindowTitle(QStringLiteral("趨勢圖 (trend)"));
     setFont(designFont(FontMing, 9));
 
@@ -284,15 +383,18 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     connect(&m_source, &TrendSource::dataChanged, this, &TrendWindow::dataChanged);
     connect(&m_source, &TrendSource::noticesChanged, this, &TrendWindow::noticesChanged);
     connect(&m_source, &TrendSource::viewReady, this, &TrendWindow::viewReady);
+    connect(&m_ahead, &QFutureWatcher<QList<CurveBars>>::finished, this, &TrendWindow::aheadReady);
     connect(&m_source, &TrendSource::exportFinished, this, &TrendWindow::showExportResult);
     connect(&m_source, &TrendSource::loadingChanged, this, [this](bool loading) {
         m_load->setEnabled(!loading);
         m_load->setText(loading ? QStringLiteral("讀取中… (loading)")
                                 : QStringLiteral("讀取 (load)"));
+        m_spanPending = loading;
         if (!loading) {
             // Newly loaded hours are shown whole, even if live data came first.
+            // Their view is made anew and drawn when it comes.
             m_valuesByHand = false;
-            fitAll();
+            fitAll(false);
         }
     });
     connect(m_plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
@@ -301,7 +403,11 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     connect(m_plot, &QCustomPlot::afterLayout, this, [this] {
         if (m_source.view().pixels != m_plot->axisRect()->width())
             requestView();
+        m_aheadLater.start(); // a new height, or a new width's view, wants new bars
     });
+    for (QCPAxis *axis : m_axes)
+        connect(axis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), &m_aheadLater,
+                qOverload<>(&QTimer::start));
     connect(m_curves, &QListWidget::itemChanged, this, &TrendWindow::curveToggled);
     connect(m_curves, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0)
@@ -385,6 +491,7 @@ void TrendWindow::chooseAxis(int curve)
         const QSignalBlocker block(m_curves);
         m_curves->setCurrentRow(curve);
     }
+    m_aheadLater.start();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -452,7 +559,12 @@ void TrendWindow::dataChanged()
         return;
     }
     m_stale = false;
-    if (m_follow->isChecked() && !m_source.isLoading() && m_source.sampleCount() > 0) {
+    // A load that just ended is shown whole at once (fitAll), not first
+    // moved and drawn here: one frame for a month of curves, not two.
+    if (m_spanPending && !m_source.isLoading())
+        return;
+    if (m_follow->isChecked() && m_source.spanIsNow() && !m_source.isLoading() &&
+        m_source.sampleCount() > 0) {
         // New lines are shown at most once per pixel column's time, and at
         // least every few seconds: over a day a pixel is two minutes, and
         // drawing every second's line would cost a frame per second.
@@ -493,6 +605,10 @@ void TrendWindow::viewReady()
     const ReducedView &v = m_source.view();
     if (v.unchanged)
         return; // lines came in, yet every pixel column shows what it showed
+    const QCPRange x = m_plot->xAxis->range();
+    if (v.from != x.lower || v.to != x.upper)
+        return; // the span moved on: its own view was asked for and is drawn instead
+    ++m_generation;
     for (int k = 0; k < RecordValueCount; ++k) {
         m_plot->graph(k)->setData(v.keys[size_t(k)], v.values[size_t(k)], true);
         m_curves->item(k)->setHidden(!v.hasData[size_t(k)]);
@@ -506,10 +622,70 @@ void TrendWindow::viewReady()
     }
     if (!m_valuesByHand)
         fitValues();
+    if (!drawAhead())
+        m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TrendWindow::setBarsOnWorker(bool on)
+{
+    m_barsOnWorker = on;
+    for (int k = 0; k < RecordValueCount; ++k)
+        static_cast<ColumnGraph *>(m_plot->graph(k))->clearAhead();
+    m_aheadLater.start();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void TrendWindow::fitAll()
+int TrendWindow::curvesDrawnAhead() const
+{
+    int n = 0;
+    for (int k = 0; k < RecordValueCount; ++k)
+        n += static_cast<ColumnGraph *>(m_plot->graph(k))->aheadExact(m_generation) ? 1 : 0;
+    return n;
+}
+
+bool TrendWindow::drawAhead()
+{
+    if (!m_barsOnWorker)
+        return false;
+    if (m_ahead.isRunning()) {
+        m_aheadDue = true; // drawn anew for what is in view when it ends
+        return true;
+    }
+    m_aheadDue = false;
+    const QCPRange x = m_plot->xAxis->range();
+    const QSize size = m_plot->axisRect()->rect().size();
+    QList<CurveBars> curves;
+    QList<QVector<QCPGraphData>> points;
+    for (int k = 0; k < RecordValueCount; ++k) {
+        auto *g = static_cast<ColumnGraph *>(m_plot->graph(k));
+        if (g->aheadExact(m_generation))
+            continue;
+        QVector<QCPGraphData> p = g->visible() ? g->barPoints() : QVector<QCPGraphData>();
+        if (p.isEmpty()) {
+            g->clearAhead();
+            continue;
+        }
+        const QCPRange y = m_axes[size_t(k)]->range();
+        curves.append(
+            {k, QImage(), x.lower, x.upper, y.lower, y.upper, g->pen().color(), m_generation});
+        points.append(std::move(p));
+    }
+    if (curves.isEmpty())
+        return false;
+    m_ahead.setFuture(QtConcurrent::run(&drawBarsAhead, curves, points, size));
+    return true;
+}
+
+void TrendWindow::aheadReady()
+{
+    for (const CurveBars &c : m_ahead.result())
+        static_cast<ColumnGraph *>(m_plot->graph(c.curve))->setAhead(c);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+    if (m_aheadDue)
+        drawAhead(); // what changed meanwhile
+}
+
+void TrendWindow::fitAll(bool drawNow)
 {
     // The loaded span, and any newer line that follows it.
     double lo = m_source.spanStart(), hi = m_source.spanEnd();
@@ -518,11 +694,18 @@ void TrendWindow::fitAll()
             lo = m_source.blocks().first()->firstTime();
         hi = std::max(hi, m_source.lastTime() + 1);
     }
-    if (hi > lo)
+    const QCPRange x = m_plot->xAxis->range();
+    if (hi > lo && (lo != x.lower || hi != x.upper)) {
+        // Asks for the new span's view, which is drawn when it comes: the
+        // curves of the old span are not drawn stretched over it first.
         m_plot->xAxis->setRange(lo, hi);
+        return;
+    }
+    requestView();
+    if (!drawNow)
+        return;
     if (!m_valuesByHand)
         fitValues();
-    requestView();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -553,6 +736,7 @@ void TrendWindow::curveToggled(QListWidgetItem *item)
     if (k < 0 || k >= RecordValueCount)
         return;
     m_plot->graph(k)->setVisible(item->checkState() == Qt::Checked);
+    m_aheadLater.start();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -675,6 +859,13 @@ QString TrendWindow::suggestedExportName(const QString &extension) const
 
 FileResult TrendWindow::exportPng(const QString &path)
 {
+    // The picture shows what is in view now, not images on their way.
+    for (int k = 0; k < RecordValueCount; ++k) {
+        auto *g = static_cast<ColumnGraph *>(m_plot->graph(k));
+        if (!g->aheadExact(m_generation))
+            g->clearAhead();
+    }
+    m_aheadLater.start();
     m_plot->replot();
     QByteArray bytes;
     QBuffer buffer(&bytes);

@@ -2,6 +2,9 @@
 
 #include "trendsource.h"
 
+#include <QColor>
+#include <QFutureWatcher>
+#include <QImage>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -23,6 +26,17 @@ class QSpinBox;
 namespace kelmar {
 
 class Clock;
+
+// One curve's bars drawn on a worker, and the ranges and colour they were
+// drawn for.
+struct CurveBars
+{
+    int curve = -1;
+    QImage image;
+    double keyFrom = 0, keyTo = 0, valueFrom = 0, valueTo = 0;
+    QColor colour;
+    int generation = 0; // of the curves' data
+};
 
 // The trend window: the recorded values as curves over local time. A view
 // over TrendSource; its controls are private.
@@ -57,6 +71,11 @@ public:
     void exportCsv(const QString &path);
 
     const TrendSource &source() const { return m_source; }
+    // The bars of dense curves are drawn on a worker (the default) or, to
+    // compare, on the UI thread.
+    void setBarsOnWorker(bool on);
+    // The curves drawn from images made on a worker for what is in view now.
+    int curvesDrawnAhead() const;
     // The curve whose value axis is shown.
     int axisCurve() const { return m_axisCurve; }
     QCPAxis *valueAxis(int curve) const { return m_axes[size_t(curve)]; }
@@ -71,10 +90,17 @@ private:
     void dataChanged();
     void requestView();
     void viewReady();
+    // Draws on a worker the bars of the dense curves whose images are not
+    // those of the curve's data, ranges, colour and plot size now; false
+    // when there are none.
+    bool drawAhead();
+    void aheadReady();
     void chooseAxis(int curve);
     void noticesChanged();
     void curveToggled(QListWidgetItem *item);
-    void fitAll();
+    // The loaded span and any newer line; drawNow: draw the values fitted
+    // anew at once, not only when the span's view comes.
+    void fitAll(bool drawNow = true);
     void fitValues();
     void showCursor(QMouseEvent *event);
     void loadClicked();
@@ -95,11 +121,16 @@ private:
     bool m_opened = false;
     bool m_stale = false;         // data came while the window was hidden
     bool m_valuesByHand = false;  // value zoom of the user, kept until Home
-    bool m_spanPending = false;   // a load ended: its span is shown whole
+    bool m_spanPending = false;   // a load runs: its span is shown whole when it ends
     QTimer m_followPause;         // new lines were just shown while following
     bool m_followDue = false;     // lines came during the pause
     int m_axisCurve = 0;
     QString m_exportNotice;
+    QFutureWatcher<QList<CurveBars>> m_ahead;
+    bool m_aheadDue = false; // asked for while the worker was drawing
+    bool m_barsOnWorker = true;
+    QTimer m_aheadLater;  // once for the changes of one turn of the event loop
+    int m_generation = 0; // of the curves' data
 
     QDateEdit *m_date = nullptr;
     QSpinBox *m_hour = nullptr;

@@ -61,6 +61,8 @@ private slots:
     void keysZoomAndPan_data();
     void keysZoomAndPan();
     void valueUnderCursor();
+    void barsOnWorker_data();
+    void barsOnWorker();
     void exports();
     void liveFileWhileOpen();
     void missingFolderNotice();
@@ -261,6 +263,39 @@ void TestTrendWindow::valueUnderCursor()
     QVERIFY2(label->text().contains(QStringLiteral("電壓 2: 168429")), qPrintable(label->text()));
 }
 
+void TestTrendWindow::barsOnWorker_data()
+{
+    QTest::addColumn<int>("chosen");      // the curve whose axis is shown
+    QTest::addColumn<int>("minutes");     // of the span from 14:05; 0: the hour
+    QTest::addColumn<bool>("valuesZoom"); // the values zoomed by hand
+    QTest::newRow("the hour") << 0 << 0 << false;
+    QTest::newRow("another curve's axis chosen") << 2 << 0 << false;
+    QTest::newRow("half an hour of raw samples") << 0 << 30 << false;
+    QTest::newRow("values zoomed by hand") << 0 << 0 << true;
+}
+
+void TestTrendWindow::barsOnWorker()
+{
+    QFETCH(int, chosen);
+    QFETCH(int, minutes);
+    QFETCH(bool, valuesZoom);
+    openHour();
+    QCustomPlot *p = plot();
+    m_window->findChild<QListWidget *>(QStringLiteral("curves"))->setCurrentRow(chosen);
+    if (minutes > 0)
+        p->xAxis->setRange(double(Start.toSecsSinceEpoch()),
+                           double(Start.addSecs(minutes * 60).toSecsSinceEpoch()));
+    if (valuesZoom)
+        QTest::keyClick(p, Qt::Key_Plus, Qt::ControlModifier);
+    // All four curves with values drawn from the worker's images, then on
+    // the UI thread: the same picture.
+    QTRY_VERIFY_WITH_TIMEOUT(viewSettled() && m_window->curvesDrawnAhead() == 4, Patience);
+    const QImage ahead = p->toPixmap().toImage();
+    m_window->setBarsOnWorker(false);
+    QCOMPARE(m_window->curvesDrawnAhead(), 0);
+    QVERIFY(p->toPixmap().toImage() == ahead);
+}
+
 void TestTrendWindow::exports()
 {
     openHour();
@@ -324,24 +359,34 @@ void TestTrendWindow::missingFolderNotice()
 void TestTrendWindow::opensOnNewest_data()
 {
     QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<QString>("recorded"); // the file being written now, if any
     QTest::addColumn<QDateTime>("spanEnd");
     const QDate day(2025, 3, 6);
-    // Records 18:00:00 to 18:59:59, monitoring stopped.
-    QTest::newRow("two minutes after the full hour: the span ends now")
-        << QDateTime(day, QTime(19, 2)) << QDateTime(day, QTime(19, 2));
-    QTest::newRow("two days later: the span ends at the last line")
-        << QDateTime(day.addDays(2), QTime(10, 0)) << QDateTime(day, QTime(19, 0));
+    // Records 18:00:00 to 18:59:59.
+    QTest::newRow("59 minutes later, nothing recorded: the span ends at the last line")
+        << QDateTime(day, QTime(19, 59)) << QString() << QDateTime(day, QTime(19, 0));
+    QTest::newRow("two days later, nothing recorded: the span ends at the last line")
+        << QDateTime(day.addDays(2), QTime(10, 0)) << QString() << QDateTime(day, QTime(19, 0));
+    QTest::newRow("a file recorded now, no line in it yet: the span ends now")
+        << QDateTime(day, QTime(19, 2)) << QStringLiteral("2025-03-06-1902.txt")
+        << QDateTime(day, QTime(19, 2));
 }
 
 void TestTrendWindow::opensOnNewest()
 {
     QFETCH(QDateTime, now);
+    QFETCH(QString, recorded);
     QFETCH(QDateTime, spanEnd);
     QVERIFY(writeFile(m_dir->filePath(QStringLiteral("2025-03-06-1800.txt")),
                       test::recordLines(QTime(18, 0), 3600)));
+    if (!recorded.isEmpty()) // recording starts a file empty
+        QVERIFY(writeFile(m_dir->filePath(recorded), QByteArray()));
     m_clock.set(now);
     m_window->show();
+    // In the order the main window tells them.
     m_window->setRecordSource(m_dir->path() + u'/', QStringLiteral("txt"));
+    if (!recorded.isEmpty())
+        m_window->setCurrentFile(m_dir->filePath(recorded));
     QTRY_VERIFY_WITH_TIMEOUT(m_window->source().sampleCount() > 0 && viewSettled(), Patience);
     const QCPRange x = plot()->xAxis->range();
     QCOMPARE(x.upper, double(spanEnd.toSecsSinceEpoch()));
