@@ -54,9 +54,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries come from the programs themselves (dpkg-shlibdeps); the
-# fonts that stand in for the design faces cannot be found that way.
+# fonts that stand in for the design faces and Qt's own catalogues (the
+# dialogs' buttons in Chinese) cannot be found that way.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-ukai, fonts-arphic-uming, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "fonts-arphic-ukai, fonts-arphic-uming, fonts-liberation2, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

@@ -49,6 +49,15 @@ if(TARGET kelmar_publish)
   endforeach()
   file(WRITE ${kelmar_licence_page} "${page}")
 endif()
+# Qt's own Chinese catalogue (dialog buttons, file dialogs), which the
+# programs look for in translations beside them; the prefix has none, the
+# build machine's Qt of the same version has it.
+set(kelmar_qt_catalogue ${QT_HOST_PATH}/share/qt6/translations/qtbase_zh_TW.qm)
+if(EXISTS ${kelmar_qt_catalogue})
+  install(FILES ${kelmar_qt_catalogue} DESTINATION translations)
+else()
+  message(WARNING "The setup program lacks Qt's Chinese catalogue: install qt6-translations-l10n")
+endif()
 set(CPACK_RESOURCE_FILE_LICENSE ${kelmar_licence_page})
 foreach(plugin platforms/qwindows imageformats/qjpeg styles/qwindowsvistastyle)
   get_filename_component(folder ${plugin} DIRECTORY)

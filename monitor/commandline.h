@@ -18,11 +18,17 @@ struct CommandLine
     Mode mode = Mode::Windows;
     QString programDir; // --service's folder; empty for the program's own
     bool record = true; // --no-record switches recording off
+    QString language;   // --lang's value, known to languageNamed(); empty: the system's
     QString refused;    // the argument not understood
 };
 
 // args without the program name.
 CommandLine parseCommandLine(const QStringList &args);
+// The positions in args of what is Qt's to judge in the windows mode: all
+// but the options parseCommandLine takes for itself (--lang and its value).
+QList<int> argumentsForQt(const QStringList &args);
 QString usageText();
+// The refusal of an argument not understood, with the usage.
+QString refusalText(const QString &argument);
 
 } // namespace kelmar

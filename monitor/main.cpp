@@ -2,6 +2,7 @@
 #include "commandline.h"
 #include "fonts.h"
 #include "form1.h"
+#include "language.h"
 #include "service.h"
 #include "station.h"
 
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
+#include <vector>
 
 
 namespace {
@@ -25,6 +27,7 @@ int runService(int argc, char *argv[], const kelmar::CommandLine &c)
 {
     // No window and no display: the core application alone.
     QCoreApplication app(argc, argv);
+    kelmar::installLanguage(kelmar::languageFor(c.language));
     const QString dir = c.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
                                                : QDir(c.programDir).absolutePath();
     kelmar::Station station(dir, kelmar::Clock::system());
@@ -54,26 +57,39 @@ int runService(int argc, char *argv[], const kelmar::CommandLine &c)
 
 int main(int argc, char *argv[])
 {
-    const kelmar::CommandLine c = kelmar::parseCommandLine(arguments(argc, argv));
+    const QStringList args = arguments(argc, argv);
+    const kelmar::CommandLine c = kelmar::parseCommandLine(args);
     switch (c.mode) {
-    case kelmar::CommandLine::Mode::Help:
+    case kelmar::CommandLine::Mode::Help: {
+        // An application object (without a display) for the catalogues.
+        QCoreApplication app(argc, argv);
+        kelmar::installLanguage(kelmar::languageFor(c.language));
         std::fputs(kelmar::usageText().toUtf8().constData(), stdout);
         return 0;
-    case kelmar::CommandLine::Mode::Refused:
-        std::fprintf(stderr, "無法辨識的參數 (unknown argument): %s\n\n%s",
-                     c.refused.toLocal8Bit().constData(), kelmar::usageText().toUtf8().constData());
+    }
+    case kelmar::CommandLine::Mode::Refused: {
+        QCoreApplication app(argc, argv);
+        kelmar::installLanguage(kelmar::languageFor(c.language));
+        std::fputs(kelmar::refusalText(c.refused).toLocal8Bit().constData(), stderr);
         return 2;
+    }
     case kelmar::CommandLine::Mode::Service:
         return runService(argc, argv, c);
     case kelmar::CommandLine::Mode::Windows:
         break;
     }
-    QApplication app(argc, argv);
+    // Qt sees its own options only: --lang is ours.
+    std::vector<char *> qtArgv{argv[0]};
+    for (const int i : kelmar::argumentsForQt(args))
+        qtArgv.push_back(argv[i + 1]);
+    int qtArgc = int(qtArgv.size());
+    qtArgv.push_back(nullptr);
+    QApplication app(qtArgc, qtArgv.data());
+    kelmar::installLanguage(kelmar::languageFor(c.language));
     // What Qt did not take as its own option is not understood.
     if (QCoreApplication::arguments().size() > 1) {
-        std::fprintf(stderr, "無法辨識的參數 (unknown argument): %s\n\n%s",
-                     QCoreApplication::arguments().at(1).toLocal8Bit().constData(),
-                     kelmar::usageText().toUtf8().constData());
+        std::fputs(kelmar::refusalText(QCoreApplication::arguments().at(1)).toLocal8Bit().constData(),
+                   stderr);
         return 2;
     }
     kelmar::installFontSubstitutions();

@@ -4,6 +4,7 @@
 KELMAR_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
+  qt6-l10n-tools qt6-translations-l10n
   libqcustomplot-dev
   libmodbus-dev socat python3-pymodbus python3-serial python3-serial-asyncio
   libmosquitto-dev mosquitto mosquitto-clients openssl
@@ -21,7 +22,7 @@ KELMAR_PACKAGES=(
 KELMAR_WINDOWS_PACKAGES=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-  wine64 wine nsis qt6-base-dev-tools socat xvfb python3 mosquitto mosquitto-clients openssl
+  wine64 wine nsis qt6-base-dev-tools qt6-l10n-tools qt6-translations-l10n socat xvfb python3 mosquitto mosquitto-clients openssl
   fonts-arphic-ukai fonts-arphic-uming fonts-liberation2
 )
 

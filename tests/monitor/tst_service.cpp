@@ -40,17 +40,23 @@ void TstService::commandLine_data()
     QTest::addColumn<CommandLine::Mode>("mode");
     QTest::addColumn<QString>("dir");
     QTest::addColumn<bool>("record");
+    QTest::addColumn<QString>("lang"); // and what Qt sees in the windows mode: args without --lang
     using M = CommandLine::Mode;
-    QTest::newRow("no argument: the windows") << QStringList{} << M::Windows << "" << true;
-    QTest::newRow("Qt's own options are Qt's") << QStringList{"-platform", "offscreen"} << M::Windows << "" << true;
-    QTest::newRow("--service alone: the program's folder") << QStringList{"--service"} << M::Service << "" << true;
-    QTest::newRow("--service with a folder") << QStringList{"--service", "/srv/line7"} << M::Service << "/srv/line7" << true;
-    QTest::newRow("--no-record after the folder") << QStringList{"--service", "/srv/l", "--no-record"} << M::Service << "/srv/l" << false;
-    QTest::newRow("--no-record before --service") << QStringList{"--no-record", "--service"} << M::Service << "" << false;
-    QTest::newRow("--help wins") << QStringList{"--service", "--help"} << M::Help << "" << true;
-    QTest::newRow("unknown option of the service") << QStringList{"--service", "--bogus"} << M::Refused << "" << true;
-    QTest::newRow("unknown option before --service") << QStringList{"--bogus", "--service"} << M::Refused << "" << true;
-    QTest::newRow("--no-record without the service") << QStringList{"--no-record"} << M::Refused << "" << true;
+    QTest::newRow("no argument: the windows") << QStringList{} << M::Windows << "" << true << "";
+    QTest::newRow("Qt's own options are Qt's") << QStringList{"-platform", "offscreen"} << M::Windows << "" << true << "";
+    QTest::newRow("--service alone: the program's folder") << QStringList{"--service"} << M::Service << "" << true << "";
+    QTest::newRow("--service with a folder") << QStringList{"--service", "/srv/line7"} << M::Service << "/srv/line7" << true << "";
+    QTest::newRow("--no-record after the folder") << QStringList{"--service", "/srv/l", "--no-record"} << M::Service << "/srv/l" << false << "";
+    QTest::newRow("--no-record before --service") << QStringList{"--no-record", "--service"} << M::Service << "" << false << "";
+    QTest::newRow("--help wins") << QStringList{"--service", "--help"} << M::Help << "" << true << "";
+    QTest::newRow("unknown option of the service") << QStringList{"--service", "--bogus"} << M::Refused << "" << true << "";
+    QTest::newRow("unknown option before --service") << QStringList{"--bogus", "--service"} << M::Refused << "" << true << "";
+    QTest::newRow("--no-record without the service") << QStringList{"--no-record"} << M::Refused << "" << true << "";
+    QTest::newRow("--lang before the service's folder") << QStringList{"--lang", "en", "--service", "/srv/l"} << M::Service << "/srv/l" << true << "en";
+    QTest::newRow("--lang= among Qt's options") << QStringList{"-platform", "offscreen", "--lang=zh_TW"} << M::Windows << "" << true << "zh_TW";
+    QTest::newRow("--lang for the usage") << QStringList{"--help", "--lang", "en"} << M::Help << "" << true << "en";
+    QTest::newRow("--lang of another language") << QStringList{"--lang", "xx"} << M::Refused << "" << true << "";
+    QTest::newRow("--lang without a language") << QStringList{"--service", "--lang"} << M::Refused << "" << true << "";
 }
 
 void TstService::commandLine()
@@ -59,11 +65,23 @@ void TstService::commandLine()
     QFETCH(CommandLine::Mode, mode);
     QFETCH(QString, dir);
     QFETCH(bool, record);
+    QFETCH(QString, lang);
     const CommandLine c = parseCommandLine(args);
     QCOMPARE(c.mode, mode);
+    if (mode == CommandLine::Mode::Refused)
+        return;
+    QCOMPARE(c.language, lang);
     if (mode == CommandLine::Mode::Service) {
         QCOMPARE(c.programDir, dir);
         QCOMPARE(c.record, record);
+    }
+    if (mode == CommandLine::Mode::Windows) {
+        QStringList forQt;
+        for (const int i : argumentsForQt(args))
+            forQt << args.at(i);
+        QStringList expected = args;
+        expected.removeIf([](const QString &a) { return a.startsWith(u"--lang"); });
+        QCOMPARE(forQt, expected);
     }
 }
 
