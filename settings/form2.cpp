@@ -63,6 +63,7 @@ Form2::Form2(MeterLine &line, QWidget *parent) : QWidget(parent), m_line(line)
     Combo1 = makeChoiceList(Frame1, Combo1Place, ports);
     Label2 = place(new QLabel(tr("通訊鮑率"), Frame1), Label2Place);
     Combo2 = makeChoiceList(Frame1, Combo2Place, OfferedBaudRates);
+    //: the line's parity, data bits and stop bits, such as N,8,1
     Label3 = place(new QLabel(tr("通訊協定"), Frame1), Label3Place);
     Combo3 = makeChoiceList(Frame1, Combo3Place, OfferedProtocols);
 
@@ -81,6 +82,7 @@ Form2::Form2(MeterLine &line, QWidget *parent) : QWidget(parent), m_line(line)
     Command2 = place(new QPushButton(tr("解除COM"), this), Command2Place);
     Shape1 = place(new Lamp(this), Shape1Place);
     Shape1->setColor(LampOff);
+    //: saves the settings and hides the window
     Command3 = place(new QPushButton(tr("離開"), this), Command3Place);
 
     // Tests and the operator's tools find the controls by these names.

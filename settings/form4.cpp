@@ -106,6 +106,7 @@ Form4::Form4(std::unique_ptr<SlotSetup> own, SlotSetup *setup, QWidget *parent)
         TwipsPlace iCaption = ICaptionPlace;
         if (k == 5)
             iCaption.left = ICaptionLeftSlot6;
+        //: the number of decimal places a reading is shown with
         place(new QLabel(tr("小數點"), frame), iCaption);
         m_i[k] = choiceList(frame, IPlace, decimals);
         m_i[k]->setObjectName(QStringLiteral("I%1").arg(k + 1));
@@ -115,6 +116,7 @@ Form4::Form4(std::unique_ptr<SlotSetup> own, SlotSetup *setup, QWidget *parent)
         // What each model reads, where the technician picks it.
         for (int i = 0; i < models.size(); ++i)
             m_combo[k]->setItemData(i, m_setup.modelDescription(i), Qt::ToolTipRole);
+        //: the slot's title, shown with its readings on the display
         place(new QLabel(tr("資訊輸入"), frame), TextCaptionPlace);
         m_text[k] = place(new QLineEdit(frame), TextPlace);
         m_text[k]->setObjectName(QStringLiteral("Text%1").arg(k + 1));
@@ -139,6 +141,7 @@ Form4::Form4(std::unique_ptr<SlotSetup> own, SlotSetup *setup, QWidget *parent)
         showSlot(slot);
     }
 
+    //: saves the slots and hides the window
     Command1 = place(new QPushButton(tr("離開"), this), Command1Place);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setFont(designFont(FontMing, ButtonPoints));
