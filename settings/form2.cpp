@@ -51,37 +51,39 @@ constexpr double FontPoints = 12;
 
 Form2::Form2(MeterLine &line, QWidget *parent) : QWidget(parent), m_line(line)
 {
-    setWindowTitle(QStringLiteral("主機端設定"));
+    setWindowTitle(tr("主機端設定"));
     setFont(designFont(FontMing, FontPoints));
     setFixedSize(px(ClientWidth), px(ClientHeight));
 
-    Frame1 = place(new QGroupBox(QStringLiteral("設定COM 埠"), this), Frame1Place);
-    Label1 = place(new QLabel(QStringLiteral("COM 埠"), Frame1), Label1Place);
+    Frame1 = place(new QGroupBox(tr("設定COM 埠"), this), Frame1Place);
+    Label1 = place(new QLabel(tr("COM 埠"), Frame1), Label1Place);
     QStringList ports;
     for (int n = FirstPortNumber; n <= LastPortNumber; ++n)
         ports << QStringLiteral("COM%1").arg(n);
     Combo1 = makeChoiceList(Frame1, Combo1Place, ports);
-    Label2 = place(new QLabel(QStringLiteral("通訊鮑率"), Frame1), Label2Place);
+    Label2 = place(new QLabel(tr("通訊鮑率"), Frame1), Label2Place);
     Combo2 = makeChoiceList(Frame1, Combo2Place, OfferedBaudRates);
-    Label3 = place(new QLabel(QStringLiteral("通訊協定"), Frame1), Label3Place);
+    //: the line's parity, data bits and stop bits, such as N,8,1
+    Label3 = place(new QLabel(tr("通訊協定"), Frame1), Label3Place);
     Combo3 = makeChoiceList(Frame1, Combo3Place, OfferedProtocols);
 
-    Frame3 = place(new QGroupBox(QStringLiteral("顯示條件"), this), Frame3Place);
+    Frame3 = place(new QGroupBox(tr("顯示條件"), this), Frame3Place);
     Option1 = place(new QRadioButton(QStringLiteral("800X600"), Frame3), Option1Place);
     Option2 = place(new QRadioButton(QStringLiteral("1024X768"), Frame3), Option2Place);
     Option1->setChecked(true);
 
-    Frame2 = place(new QGroupBox(QStringLiteral("設定記錄檔路徑"), this), Frame2Place);
+    Frame2 = place(new QGroupBox(tr("設定記錄檔路徑"), this), Frame2Place);
     Text1 = place(new QLineEdit(Frame2), Text1Place);
 
-    Check1 = place(new QCheckBox(QStringLiteral("建立記錄檔"), this), Check1Place);
+    Check1 = place(new QCheckBox(tr("建立記錄檔"), this), Check1Place);
     Check1->setEnabled(false);
 
-    Command1 = place(new QPushButton(QStringLiteral("連線COM"), this), Command1Place);
-    Command2 = place(new QPushButton(QStringLiteral("解除COM"), this), Command2Place);
+    Command1 = place(new QPushButton(tr("連線COM"), this), Command1Place);
+    Command2 = place(new QPushButton(tr("解除COM"), this), Command2Place);
     Shape1 = place(new Lamp(this), Shape1Place);
     Shape1->setColor(LampOff);
-    Command3 = place(new QPushButton(QStringLiteral("離開"), this), Command3Place);
+    //: saves the settings and hides the window
+    Command3 = place(new QPushButton(tr("離開"), this), Command3Place);
 
     // Tests and the operator's tools find the controls by these names.
     const std::pair<QObject *, const char *> names[] = {
@@ -222,12 +224,11 @@ void Form2::showLineState(MeterLine::State state)
 
 void Form2::showNetworkTarget(const QString &target)
 {
-    const QString tip =
-        target.isEmpty()
-            ? QString()
-            : QStringLiteral("網路埠 %1：不使用鮑率與通訊協定 (a network port: baud rate and "
-                             "framing are not used)")
-                  .arg(target);
+    const QString tip = target.isEmpty()
+                            ? QString()
+                            : tr("網路埠 %1：不使用鮑率與通訊協定 (a network port: baud rate and "
+                                 "framing are not used)")
+                                  .arg(target);
     for (QWidget *w : {static_cast<QWidget *>(Label2), static_cast<QWidget *>(Combo2),
                        static_cast<QWidget *>(Label3), static_cast<QWidget *>(Combo3)})
         w->setToolTip(tip);

@@ -80,7 +80,7 @@ Form4::Form4(const QString &programDir, QWidget *parent)
 Form4::Form4(std::unique_ptr<SlotSetup> own, SlotSetup *setup, QWidget *parent)
     : QWidget(parent), m_ownSetup(std::move(own)), m_setup(setup ? *setup : *m_ownSetup)
 {
-    setWindowTitle(QStringLiteral("儀表參數設定"));
+    setWindowTitle(tr("儀表參數設定"));
     setFont(designFont(FontMing, WindowPoints));
     setFixedSize(px(ClientWidth), px(ClientHeight));
 
@@ -98,24 +98,26 @@ Form4::Form4(std::unique_ptr<SlotSetup> own, SlotSetup *setup, QWidget *parent)
         QGroupBox *frame = place(new QGroupBox(this), framePlace);
         m_frame[k] = frame;
 
-        m_msck[k] = place(new QCheckBox(QStringLiteral("儀表%1").arg(k + 1), frame), MSCKPlace);
+        m_msck[k] = place(new QCheckBox(tr("儀表%1").arg(k + 1), frame), MSCKPlace);
         m_msck[k]->setObjectName(QStringLiteral("MSCK%1").arg(k + 1));
-        place(new QLabel(QStringLiteral("儀表ID"), frame), IDCaptionPlace);
+        place(new QLabel(tr("儀表ID"), frame), IDCaptionPlace);
         m_id[k] = choiceList(frame, IDPlace, ids);
         m_id[k]->setObjectName(QStringLiteral("ID%1").arg(k + 1));
         TwipsPlace iCaption = ICaptionPlace;
         if (k == 5)
             iCaption.left = ICaptionLeftSlot6;
-        place(new QLabel(QStringLiteral("小數點"), frame), iCaption);
+        //: the number of decimal places a reading is shown with
+        place(new QLabel(tr("小數點"), frame), iCaption);
         m_i[k] = choiceList(frame, IPlace, decimals);
         m_i[k]->setObjectName(QStringLiteral("I%1").arg(k + 1));
-        place(new QLabel(QStringLiteral("型號"), frame), ComboCaptionPlace);
+        place(new QLabel(tr("型號"), frame), ComboCaptionPlace);
         m_combo[k] = choiceList(frame, ComboPlace, models);
         m_combo[k]->setObjectName(QStringLiteral("Combo%1").arg(k + 1));
         // What each model reads, where the technician picks it.
         for (int i = 0; i < models.size(); ++i)
             m_combo[k]->setItemData(i, m_setup.modelDescription(i), Qt::ToolTipRole);
-        place(new QLabel(QStringLiteral("資訊輸入"), frame), TextCaptionPlace);
+        //: the slot's title, shown with its readings on the display
+        place(new QLabel(tr("資訊輸入"), frame), TextCaptionPlace);
         m_text[k] = place(new QLineEdit(frame), TextPlace);
         m_text[k]->setObjectName(QStringLiteral("Text%1").arg(k + 1));
 
@@ -139,7 +141,8 @@ Form4::Form4(std::unique_ptr<SlotSetup> own, SlotSetup *setup, QWidget *parent)
         showSlot(slot);
     }
 
-    Command1 = place(new QPushButton(QStringLiteral("離開"), this), Command1Place);
+    //: saves the slots and hides the window
+    Command1 = place(new QPushButton(tr("離開"), this), Command1Place);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setFont(designFont(FontMing, ButtonPoints));
     connect(Command1, &QPushButton::clicked, this, [this] {
@@ -289,9 +292,9 @@ void Form4::takeTypedModel(int k)
         return;
     }
     field->setCurrentIndex(shown);
-    m_setup.setRefusal(QStringLiteral("儀表%1 的型號「%2」不在 meter.txt，請從清單選擇 "
-                                      "(slot %1: model \"%2\" is not in meter.txt, choose one "
-                                      "from the list)")
+    m_setup.setRefusal(tr("儀表%1 的型號「%2」不在 meter.txt，請從清單選擇 "
+                          "(slot %1: model \"%2\" is not in meter.txt, choose one "
+                          "from the list)")
                            .arg(QString::number(k), typed));
 }
 

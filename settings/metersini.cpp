@@ -1,7 +1,9 @@
 #include "metersini.h"
 
+#include "fillin.h"
 #include "smallfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,8 +23,10 @@ const QString Newline = QStringLiteral("\r\n");
 enum Key { Enabled, Id, Decimals, Model, Title, KeyCount };
 const char *const KeyNames[KeyCount] = {"enabled", "id", "decimals", "model", "title"};
 
-// what is "中文|english".
-SlotNumber numberFromText(const QString &text, int min, int max, const QString &what, int k)
+// withSlot and withoutSlot are the refusals (untranslated) with and without
+// the slot's number.
+SlotNumber numberFromText(const QString &text, int min, int max, const char *withSlot,
+                          const char *withoutSlot, int k)
 {
     const QString t = text.trimmed();
     SlotNumber n;
@@ -42,14 +46,11 @@ SlotNumber numberFromText(const QString &text, int min, int max, const QString &
         n.value = int(value);
         return n;
     }
-    const QString zh = k > 0 ? QStringLiteral("儀表%1 的").arg(k) : QString();
-    const QString en = k > 0 ? QStringLiteral("slot %1: ").arg(k) : QString();
-    n.refusal =
-        QStringLiteral(
-            "%1%2「%3」不是 %4 至 %5 的整數 (%6%7 \"%3\" is not a whole number from %4 to %5)")
-            // one pass, so a "%" in the typed text is never taken for a marker
-            .arg(zh, what.section(QLatin1Char('|'), 0, 0), t, QString::number(min),
-                 QString::number(max), en, what.section(QLatin1Char('|'), 1, 1));
+    // One pass, so a "%" in the typed text is never taken for a marker.
+    const char *const refusal = k > 0 ? withSlot : withoutSlot;
+    const QString why = QCoreApplication::translate("kelmar::MetersIni", refusal);
+    n.refusal = k > 0 ? why.arg(QString::number(k), t, QString::number(min), QString::number(max))
+                      : why.arg(t, QString::number(min), QString::number(max));
     return n;
 }
 
@@ -222,15 +223,18 @@ public:
                 bad << QString::number(k + 1);
         }
         // One line for all bad slots, so the report fits the problem line.
+        // %1 is the list as the Chinese half writes it, %2 as the English.
         if (!bad.isEmpty())
-            ini.problems << QStringLiteral("meters.ini 儀表%1 的設定不完整或有誤，未載入 "
-                                           "(slot %2 in meters.ini incomplete or wrong, not "
-                                           "restored)")
-                                .arg(bad.join(QStringLiteral("、儀表")),
-                                     bad.join(QStringLiteral(", ")));
+            ini.problems << fillIn(
+                QCoreApplication::translate("kelmar::MetersIni",
+                                            "meters.ini 儀表%1 的設定不完整或有誤，未載入 "
+                                            "(slot %2 in meters.ini incomplete or wrong, not "
+                                            "restored)"),
+                {bad.join(QStringLiteral("、儀表")), bad.join(QStringLiteral(", "))});
         if (!m_whole && m_anyText)
-            ini.problems << QStringLiteral("meters.ini 不完整，缺少的儀表未載入 "
-                                           "(meters.ini is cut short, missing slots not restored)");
+            ini.problems << QCoreApplication::translate(
+                "kelmar::MetersIni", "meters.ini 不完整，缺少的儀表未載入 "
+                                     "(meters.ini is cut short, missing slots not restored)");
         return ini;
     }
 
@@ -247,12 +251,26 @@ private:
 
 SlotNumber slaveIdFromText(const QString &text, int k)
 {
-    return numberFromText(text, MinSlaveId, MaxSlaveId, QStringLiteral("儀表ID|slave ID"), k);
+    return numberFromText(
+        text, MinSlaveId, MaxSlaveId,
+        QT_TRANSLATE_NOOP("kelmar::MetersIni",
+                          "儀表%1 的儀表ID「%2」不是 %3 至 %4 的整數 (slot %1: slave ID \"%2\" is "
+                          "not a whole number from %3 to %4)"),
+        QT_TRANSLATE_NOOP("kelmar::MetersIni", "儀表ID「%1」不是 %2 至 %3 的整數 (slave ID \"%1\" "
+                                               "is not a whole number from %2 to %3)"),
+        k);
 }
 
 SlotNumber decimalsFromText(const QString &text, int k)
 {
-    return numberFromText(text, 0, MaxDecimals, QStringLiteral("小數點|decimal places"), k);
+    return numberFromText(
+        text, 0, MaxDecimals,
+        QT_TRANSLATE_NOOP("kelmar::MetersIni",
+                          "儀表%1 的小數點「%2」不是 %3 至 %4 的整數 (slot %1: decimal places "
+                          "\"%2\" is not a whole number from %3 to %4)"),
+        QT_TRANSLATE_NOOP("kelmar::MetersIni", "小數點「%1」不是 %2 至 %3 的整數 (decimal places "
+                                               "\"%1\" is not a whole number from %2 to %3)"),
+        k);
 }
 
 QString renderMetersIni(const std::array<SavedSlot, SlotCount> &meters)
@@ -300,13 +318,16 @@ MetersIni loadMetersIni(const QString &path)
         ini.unreadable = info.isFile() && !info.isSymLink();
         return ini;
     };
-    const QString cannotRead =
-        QStringLiteral("無法讀取 %1，儀表未載入 (cannot read %1, slots not restored)");
-    const QString notText =
-        QStringLiteral("%1 不是 UTF-8 文字，儀表未載入 (%1 is not UTF-8 text, slots not restored)");
-    const QString tooLarge = QStringLiteral("%1 超過 %2 MB，儀表未載入 (%1 is larger than %2 MB, "
-                                            "slots not restored)")
-                                 .arg(QStringLiteral("%1"), QString::number(MetersIniLimit >> 20));
+    const QString cannotRead = QCoreApplication::translate(
+        "kelmar::MetersIni", "無法讀取 %1，儀表未載入 (cannot read %1, slots not restored)");
+    const QString notText = QCoreApplication::translate(
+        "kelmar::MetersIni",
+        "%1 不是 UTF-8 文字，儀表未載入 (%1 is not UTF-8 text, slots not restored)");
+    const QString tooLarge =
+        QCoreApplication::translate("kelmar::MetersIni",
+                                    "%1 超過 %2 MB，儀表未載入 (%1 is larger than %2 MB, "
+                                    "slots not restored)")
+            .arg(QStringLiteral("%1"), QString::number(MetersIniLimit >> 20));
     // Only a regular file is read: a pipe or a device would never end.
     if (!info.isFile())
         return notRead(cannotRead);

@@ -1,6 +1,7 @@
 #include "metertable.h"
 #include "numbertext.h"
 
+#include <QCoreApplication>
 #include <cctype>
 
 namespace kelmar {
@@ -76,17 +77,20 @@ OfferedMeterLines offeredMeterLines(const QString &text, const QString &fileName
         const MeterEntry e = meterEntry(line);
         QString why;
         if (hasControlCharacter(line.left(NameColumns.length)))
-            why = QStringLiteral("名稱含控制字元 (the name holds a control character)");
+            why = QCoreApplication::translate(
+                "kelmar::MeterTable", "名稱含控制字元 (the name holds a control character)");
         else if (!isFourHexDigits(e.register1) || !isFourHexDigits(e.count1) ||
                  !isFourHexDigits(e.register2) || !isFourHexDigits(e.count2))
-            why = QStringLiteral("暫存器不是十六進位 (a register or count is not hexadecimal)");
+            why = QCoreApplication::translate(
+                "kelmar::MeterTable",
+                "暫存器不是十六進位 (a register or count is not hexadecimal)");
         if (why.isEmpty())
             offered.lines << line;
         else
-            offered.notices << QStringLiteral("%1 第 %2 行不採用 (line %2 is not used): %3")
-                                   .arg(fileName)
-                                   .arg(i + 1)
-                                   .arg(why);
+            offered.notices << QCoreApplication::translate(
+                                   "kelmar::MeterTable",
+                                   "%1 第 %2 行不採用 (line %2 is not used): %3")
+                                   .arg(fileName, QString::number(i + 1), why);
     }
     return offered;
 }

@@ -1,5 +1,7 @@
 #include "modelsini.h"
 
+#include <QCoreApplication>
+
 namespace kelmar {
 
 namespace {
@@ -49,13 +51,15 @@ std::optional<ValueFormat> parseValueFormat(QStringView text, QString *why)
     };
     const QList<QStringView> parts = text.split(u':');
     if (parts.size() < 3 || parts.size() > 4)
-        return refuse(QStringLiteral(
+        return refuse(QCoreApplication::translate(
+            "kelmar::ModelsIni",
             "須為 功能:暫存器:型別[:順序] (must be FUNCTION:REGISTER:TYPE[:ORDER])"));
     ValueFormat format;
     if (parts[0] == u"3" || parts[0] == u"4")
         format.function = parts[0].toInt();
     else
-        return refuse(QStringLiteral("功能須為 3 或 4 (the function must be 3 or 4)"));
+        return refuse(QCoreApplication::translate("kelmar::ModelsIni",
+                                                  "功能須為 3 或 4 (the function must be 3 or 4)"));
     bool typeKnown = false;
     for (int t = 0; t <= int(ValueType::Float64) && !typeKnown; ++t)
         if (parts[2].compare(QLatin1String(valueTypeName(ValueType(t))), Qt::CaseInsensitive) ==
@@ -64,8 +68,9 @@ std::optional<ValueFormat> parseValueFormat(QStringView text, QString *why)
             typeKnown = true;
         }
     if (!typeKnown)
-        return refuse(QStringLiteral("型別不明 (unknown type; int16 uint16 int32 uint32 int64 "
-                                     "uint64 float32 float64)"));
+        return refuse(QCoreApplication::translate(
+            "kelmar::ModelsIni", "型別不明 (unknown type; int16 uint16 int32 uint32 int64 "
+                                 "uint64 float32 float64)"));
     if (parts.size() == 4) {
         bool orderKnown = false;
         for (int o = 0; o <= int(WordOrder::DCBA) && !orderKnown; ++o)
@@ -75,12 +80,14 @@ std::optional<ValueFormat> parseValueFormat(QStringView text, QString *why)
                 orderKnown = true;
             }
         if (!orderKnown)
-            return refuse(QStringLiteral("順序不明 (unknown order; ABCD CDAB BADC DCBA)"));
+            return refuse(QCoreApplication::translate(
+                "kelmar::ModelsIni", "順序不明 (unknown order; ABCD CDAB BADC DCBA)"));
     }
     const std::optional<int> reg = registerNumber(parts[1]);
     if (!reg || *reg + format.registerCount() - 1 > 0xFFFF)
-        return refuse(QStringLiteral("暫存器須為 0 到 65535 (the register must be 0 to 65535, "
-                                     "decimal or 0x hexadecimal)"));
+        return refuse(QCoreApplication::translate(
+            "kelmar::ModelsIni", "暫存器須為 0 到 65535 (the register must be 0 to 65535, "
+                                 "decimal or 0x hexadecimal)"));
     format.address = quint16(*reg);
     return format;
 }
@@ -89,7 +96,8 @@ ModelsIni parseModelsIni(const QString &text, const QString &fileName)
 {
     ModelsIni out;
     auto notice = [&](int line, const QString &why) {
-        out.notices << QStringLiteral("%1 第 %2 行 (line %2): %3").arg(fileName).arg(line).arg(why);
+        out.notices << QCoreApplication::translate("kelmar::ModelsIni", "%1 第 %2 行 (line %2): %3")
+                           .arg(fileName, QString::number(line), why);
     };
     std::optional<Section> section;
     QStringList names;
@@ -100,9 +108,11 @@ ModelsIni parseModelsIni(const QString &text, const QString &fileName)
         TypedModel &m = s.model;
         if (!s.broken) {
             if (m.panel.isEmpty() || !m.values[0] || (m.panel == u"B" && !m.values[1])) {
-                notice(s.line, QStringLiteral("型號「%1」不採用：需 panel 與 value1，panel=B 另需 "
-                                              "value2 (model \"%1\" is not offered: it needs "
-                                              "panel and value1, and panel=B value2 as well)")
+                notice(s.line, QCoreApplication::translate(
+                                   "kelmar::ModelsIni",
+                                   "型號「%1」不採用：需 panel 與 value1，panel=B 另需 "
+                                   "value2 (model \"%1\" is not offered: it needs "
+                                   "panel and value1, and panel=B value2 as well)")
                                    .arg(m.name));
                 s.broken = true;
             }
@@ -137,14 +147,17 @@ ModelsIni parseModelsIni(const QString &text, const QString &fileName)
             section->model.name = line.mid(1, line.size() - 2);
             const QString &name = section->model.name;
             if (name.trimmed().isEmpty() || hasControlCharacter(name)) {
-                notice(lineNo,
-                       QStringLiteral("型號名稱空白或含控制字元 (the model name is empty or "
-                                      "holds a control character)"));
+                notice(lineNo, QCoreApplication::translate(
+                                   "kelmar::ModelsIni",
+                                   "型號名稱空白或含控制字元 (the model name is empty or "
+                                   "holds a control character)"));
                 section->broken = true;
             } else if (names.contains(name)) {
-                notice(lineNo, QStringLiteral("型號「%1」重複，後者不採用 (model \"%1\" is given "
-                                              "twice; the later one is not offered)")
-                                   .arg(name));
+                notice(lineNo,
+                       QCoreApplication::translate(
+                           "kelmar::ModelsIni", "型號「%1」重複，後者不採用 (model \"%1\" is given "
+                                                "twice; the later one is not offered)")
+                           .arg(name));
                 section->broken = true;
             }
             names << name;
@@ -152,14 +165,17 @@ ModelsIni parseModelsIni(const QString &text, const QString &fileName)
         }
         const qsizetype eq = line.indexOf(u'=');
         if (eq < 0) {
-            notice(lineNo, QStringLiteral("不是 [型號] 或 鍵=值 (neither [model] nor key=value)"));
+            notice(lineNo, QCoreApplication::translate(
+                               "kelmar::ModelsIni",
+                               "不是 [型號] 或 鍵=值 (neither [model] nor key=value)"));
             if (section)
                 section->broken = true;
             continue;
         }
         if (!section) {
-            notice(lineNo,
-                   QStringLiteral("鍵不在任何 [型號] 之下 (a key outside any [model] section)"));
+            notice(lineNo, QCoreApplication::translate(
+                               "kelmar::ModelsIni",
+                               "鍵不在任何 [型號] 之下 (a key outside any [model] section)"));
             continue;
         }
         Section &s = *section;
@@ -168,12 +184,15 @@ ModelsIni parseModelsIni(const QString &text, const QString &fileName)
         QString why;
         const int item = key.endsWith(u'2') ? 1 : 0;
         if (s.keys.contains(key)) {
-            why = QStringLiteral("鍵 %1 重複 (key %1 is given twice)").arg(key);
+            why = QCoreApplication::translate("kelmar::ModelsIni",
+                                              "鍵 %1 重複 (key %1 is given twice)")
+                      .arg(key);
         } else if (key == u"panel") {
             if (value == u"A" || value == u"B")
                 s.model.panel = value;
             else
-                why = QStringLiteral("panel 須為 A 或 B (panel must be A or B)");
+                why = QCoreApplication::translate("kelmar::ModelsIni",
+                                                  "panel 須為 A 或 B (panel must be A or B)");
         } else if (key == u"value1" || key == u"value2") {
             QString reason;
             s.model.values[item] = parseValueFormat(value, &reason);
@@ -183,19 +202,26 @@ ModelsIni parseModelsIni(const QString &text, const QString &fileName)
             if (value.size() == 1 && value.at(0) >= u'0' && value.at(0) <= u'4')
                 s.decimals[item] = value.toInt();
             else
-                why = QStringLiteral("%1 須為 0 到 4 (%1 must be 0 to 4)").arg(key);
+                why = QCoreApplication::translate("kelmar::ModelsIni",
+                                                  "%1 須為 0 到 4 (%1 must be 0 to 4)")
+                          .arg(key);
         } else if (key == u"unit1" || key == u"unit2") {
             if (hasControlCharacter(value))
-                why = QStringLiteral("%1 含控制字元 (%1 holds a control character)").arg(key);
+                why = QCoreApplication::translate("kelmar::ModelsIni",
+                                                  "%1 含控制字元 (%1 holds a control character)")
+                          .arg(key);
             else
                 s.units[item] = value;
         } else {
-            why = QStringLiteral("未知的鍵 %1 (unknown key %1)").arg(key);
+            why = QCoreApplication::translate("kelmar::ModelsIni", "未知的鍵 %1 (unknown key %1)")
+                      .arg(key);
         }
         s.keys << key;
         if (!why.isEmpty()) {
-            notice(lineNo, QStringLiteral("型號「%1」不採用 (model \"%1\" is not offered): %2")
-                               .arg(s.model.name, why));
+            notice(lineNo,
+                   QCoreApplication::translate("kelmar::ModelsIni",
+                                               "型號「%1」不採用 (model \"%1\" is not offered): %2")
+                       .arg(s.model.name, why));
             s.broken = true;
         }
     }

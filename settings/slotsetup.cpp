@@ -1,6 +1,7 @@
 #include "slotsetup.h"
 
 #include "cp950.h"
+#include "fillin.h"
 #include "metertable.h"
 #include "smallfile.h"
 
@@ -52,14 +53,14 @@ SlotSetup::SlotSetup(const QString &programDir, QObject *parent)
             parseModelsIni(bytes ? QString::fromUtf8(*bytes) : QString(), ModelsIniName);
         m_tableNotices << ini.notices;
         if (!bytes)
-            m_tableNotices << QStringLiteral("%1 無法讀取 (%1 cannot be read)").arg(ModelsIniName);
+            m_tableNotices << tr("%1 無法讀取 (%1 cannot be read)").arg(ModelsIniName);
         QStringList meterNames;
         for (const MeterEntry &e : meterEntries(m_meterLines))
             meterNames << e.name << stripTrailingBlanks(e.name);
         for (const TypedModel &m : ini.models) {
             if (meterNames.contains(m.name))
-                m_tableNotices << QStringLiteral("%1 的型號「%2」已在 %3，依 %3 (model \"%2\" of %1 "
-                                                 "is in %3 already; %3's is used)")
+                m_tableNotices << tr("%1 的型號「%2」已在 %3，依 %3 (model \"%2\" of %1 "
+                                     "is in %3 already; %3's is used)")
                                       .arg(ModelsIniName, m.name, MeterTableName);
             else
                 m_typedModels << m;
@@ -239,9 +240,9 @@ void SlotSetup::restore(const MetersIni &ini)
     m_unreadable = ini.unreadable;
     QStringList problems = ini.problems;
     if (m_unreadable)
-        problems << QStringLiteral("%1 保持原狀，變更儀表設定後才另存並重寫 "
-                                   "(%1 is left as it is until a slot is changed; it is then "
-                                   "kept under another name)")
+        problems << tr("%1 保持原狀，變更儀表設定後才另存並重寫 "
+                       "(%1 is left as it is until a slot is changed; it is then "
+                       "kept under another name)")
                         .arg(QDir::toNativeSeparators(m_metersIni));
     m_fileNotice = problems.join(QLatin1Char('\n'));
     updateNotice();
@@ -301,21 +302,22 @@ FileResult SlotSetup::keepUnreadable()
             break;
         m_unreadable = false;
         m_keptNotice =
-            QStringLiteral("無法讀取的 %1 已保留為 %2 "
-                           "(the unreadable %1 is kept as %2)")
+            tr("無法讀取的 %1 已保留為 %2 "
+               "(the unreadable %1 is kept as %2)")
                 .arg(QDir::toNativeSeparators(m_metersIni), QDir::toNativeSeparators(kept));
         return {};
     }
-    return refusedFile(
-        m_metersIni, QStringLiteral("無法讀取的舊檔無法另存為 %1，未覆寫 (the unreadable old file "
-                                    "could not be kept as %1, not written over)")
-                         .arg(QFileInfo(m_metersIni).fileName() + QStringLiteral(".unreadable")));
+    return refusedFile(m_metersIni,
+                       tr("無法讀取的舊檔無法另存為 %1，未覆寫 (the unreadable old file "
+                          "could not be kept as %1, not written over)")
+                           .arg(QFileInfo(m_metersIni).fileName() + QStringLiteral(".unreadable")));
 }
 
 QString SlotSetup::noticeText() const
 {
     QStringList lines;
-    // Models gone from meter.txt, all in one line, so the report fits.
+    // Models gone from meter.txt, all in one line, so the report fits; the
+    // list as the Chinese half writes it and as the English does.
     QStringList zh, en;
     for (int k = 0; k < SlotCount; ++k) {
         if (m_modelGone[k].isEmpty())
@@ -324,9 +326,9 @@ QString SlotSetup::noticeText() const
         en << QStringLiteral("slot %1 \"%2\"").arg(QString::number(k + 1), m_modelGone[k]);
     }
     if (!zh.isEmpty())
-        lines << QStringLiteral("型號已不在 meter.txt，已關閉：%1 (model no longer in meter.txt, "
-                                "switched off: %2)")
-                     .arg(zh.join(QStringLiteral("、")), en.join(QStringLiteral(", ")));
+        lines << fillIn(tr("型號已不在 meter.txt，已關閉：%1 (model no longer in meter.txt, "
+                           "switched off: %2)"),
+                        {zh.join(QStringLiteral("、")), en.join(QStringLiteral(", "))});
     lines << m_tableNotices;
     for (const QString &line : {m_keptNotice, m_fileNotice, m_refusal})
         if (!line.isEmpty())
