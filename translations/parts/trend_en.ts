@@ -84,7 +84,7 @@ The installation is not complete. These steps failed:
     </message>
     <message>
         <source>CA 憑證檔</source>
-        <translation>CA certificate</translation>
+        <translation>CA file</translation>
     </message>
     <message>
         <source>帳號</source>
