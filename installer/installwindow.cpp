@@ -4,6 +4,7 @@
 #include "installer.h"
 #include "twips.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -16,8 +17,9 @@ constexpr int ClientWidth = 3525;
 constexpr int ClientHeight = 1935;
 constexpr TwipsPlace Command1Place{240, 360, 2895, 975};
 constexpr double Command1Points = 24;
-const QString Title = QStringLiteral("INSTALL(安裝)");
-const QString Command1Caption = QStringLiteral("安裝");
+// Translated where shown: these are made before any translator is loaded.
+const char *const Title = QT_TRANSLATE_NOOP("kelmar::InstallWindow", "INSTALL(安裝)");
+const char *const Command1Caption = QT_TRANSLATE_NOOP("kelmar::InstallWindow", "安裝");
 // The button face is green: red 0, green 192, blue 0.
 const QString Command1Style = QStringLiteral(
     "QPushButton { background-color: rgb(0, 192, 0); border: 2px outset rgb(0, 144, 0); }"
@@ -28,9 +30,9 @@ const QString Command1Style = QStringLiteral(
 InstallWindow::InstallWindow(Installer &installer, QWidget *parent)
     : QWidget(parent), m_installer(installer)
 {
-    setWindowTitle(Title);
+    setWindowTitle(tr(Title));
     setFixedSize(px(ClientWidth), px(ClientHeight));
-    Command1 = new QPushButton(Command1Caption, this);
+    Command1 = new QPushButton(tr(Command1Caption), this);
     Command1->setGeometry(twipsRect(Command1Place));
     Command1->setFont(designFont(FontKai, Command1Points, true));
     Command1->setStyleSheet(Command1Style);
@@ -47,11 +49,11 @@ void InstallWindow::Command1_Click()
         return;
     }
     // Shown without a nested event loop; the installer ends when it closes.
-    m_failureBox = new QMessageBox(QMessageBox::Warning, Title,
-                                   QStringLiteral("安裝未完成。下列步驟失敗：\n"
-                                                  "The installation is not complete. These steps "
-                                                  "failed:\n\n") +
-                                       failed.join(u'\n'),
+    m_failureBox = new QMessageBox(QMessageBox::Warning, tr(Title),
+                                   tr("安裝未完成。下列步驟失敗：\n"
+                                      "The installation is not complete. These steps "
+                                      "failed:\n\n%1")
+                                       .arg(failed.join(u'\n')),
                                    QMessageBox::Ok, this);
     m_failureBox->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_failureBox, &QMessageBox::finished, this, [this] {

@@ -2,6 +2,7 @@
 
 #include "smallfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHostInfo>
 #include <QMap>
@@ -21,8 +22,9 @@ const char *const Keys[] = {"enabled",  "host",      "port",         "tls", "caf
 
 QString badValue(const QString &key, const QString &text, const QString &kept)
 {
-    return QStringLiteral("publish.ini: %1 的值「%2」無效，使用預設值 %3 "
-                          "(publish.ini: %1 \"%2\" is not valid, default %3 kept)")
+    return QCoreApplication::translate("kelmar::PublishConfig",
+                                       "publish.ini: %1 的值「%2」無效，使用預設值 %3 "
+                                       "(publish.ini: %1 \"%2\" is not valid, default %3 kept)")
         .arg(key, text, kept);
 }
 
@@ -165,9 +167,11 @@ bool isClientIdChar(QChar c)
 
 QString clientIdRefusal(const QString &id)
 {
-    return QStringLiteral("用戶端代號「%1」只能用英文字母、數字、_ 與 - "
-                          "(client_id \"%1\" may hold only A-Z a-z 0-9 _ -: Home Assistant and "
-                          "brokers refuse other characters)")
+    return QCoreApplication::translate(
+               "kelmar::PublishConfig",
+               "用戶端代號「%1」只能用英文字母、數字、_ 與 - "
+               "(client_id \"%1\" may hold only A-Z a-z 0-9 _ -: Home Assistant and "
+               "brokers refuse other characters)")
         .arg(id);
 }
 
@@ -189,8 +193,10 @@ QString publishConfigProblem(const PublishConfig &c)
     for (const QString *v : {&c.host, &c.cafile, &c.username, &c.password, &c.topicPrefix})
         for (QChar ch : *v)
             if (ch.category() == QChar::Other_Control && ch != u'\t')
-                return QStringLiteral("設定值不可含換行或控制字元 "
-                                      "(a value may not hold a line break or control character)");
+                return QCoreApplication::translate(
+                    "kelmar::PublishConfig",
+                    "設定值不可含換行或控制字元 "
+                    "(a value may not hold a line break or control character)");
     return QString();
 }
 
@@ -228,7 +234,9 @@ PublishConfigRead parsePublishConfig(const QByteArray &ini, const QString &hostN
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString whole = utf8(ini);
     if (utf8.hasError() || whole.contains(QChar(0))) {
-        r.notices << QStringLiteral("%1 不是 UTF-8 文字檔，不發佈資料 (%1 is not UTF-8 text: publishing off)")
+        r.notices << QCoreApplication::translate(
+                         "kelmar::PublishConfig",
+                         "%1 不是 UTF-8 文字檔，不發佈資料 (%1 is not UTF-8 text: publishing off)")
                          .arg(fileName);
         return r;
     }
@@ -259,14 +267,18 @@ PublishConfigRead parsePublishConfig(const QByteArray &ini, const QString &hostN
         const QString key = trimBlanks(line.left(eq)).toLower();
         if (eq <= 0 || key.isEmpty()) {
             // The line itself is not shown: it may be a password on a line of its own.
-            r.notices << QStringLiteral("publish.ini 第 %1 行不是「鍵=值」，略過 "
-                                        "(publish.ini line %1 is not key=value: ignored)")
+            r.notices << QCoreApplication::translate(
+                             "kelmar::PublishConfig",
+                             "publish.ini 第 %1 行不是「鍵=值」，略過 "
+                             "(publish.ini line %1 is not key=value: ignored)")
                              .arg(n + 1);
             continue;
         }
         if (std::none_of(std::begin(Keys), std::end(Keys), [&](const char *k) { return key == QLatin1String(k); })) {
-            r.notices << QStringLiteral("publish.ini 第 %1 行：不認得的鍵 %2，略過 "
-                                        "(publish.ini line %1: unknown key %2 ignored)")
+            r.notices << QCoreApplication::translate(
+                             "kelmar::PublishConfig",
+                             "publish.ini 第 %1 行：不認得的鍵 %2，略過 "
+                             "(publish.ini line %1: unknown key %2 ignored)")
                              .arg(n + 1)
                              .arg(key);
             continue;
@@ -278,8 +290,11 @@ PublishConfigRead parsePublishConfig(const QByteArray &ini, const QString &hostN
         values.insert(key, value ? *value : plainValue(raw));
     }
     if (!sectionSeen) {
-        r.notices << QStringLiteral("%1 沒有 [publish] 段，不發佈資料 (%1 has no [publish] section: publishing off)")
-                         .arg(fileName);
+        r.notices
+            << QCoreApplication::translate(
+                   "kelmar::PublishConfig",
+                   "%1 沒有 [publish] 段，不發佈資料 (%1 has no [publish] section: publishing off)")
+                   .arg(fileName);
         return r;
     }
     PublishConfig &c = r.config;
@@ -328,8 +343,12 @@ PublishConfigRead parsePublishConfig(const QByteArray &ini, const QString &hostN
     if (clientIdFrom(clientId) == clientId)
         c.clientId = clientId;
     else
-        r.notices << QStringLiteral("publish.ini: ") + clientIdRefusal(clientId)
-                + QStringLiteral("，使用預設值 %1 (default %1 kept)").arg(c.clientId);
+        r.notices << QCoreApplication::translate(
+                         "kelmar::PublishConfig",
+                         "publish.ini: 用戶端代號「%1」只能用英文字母、數字、_ 與 - "
+                         "(client_id \"%1\" may hold only A-Z a-z 0-9 _ -: Home Assistant and "
+                         "brokers refuse other characters)，使用預設值 %2 (default %2 kept)")
+                         .arg(clientId, c.clientId);
     text("topic_prefix", c.topicPrefix, false);
     // The prefix becomes topic levels: wildcards there would be refused by
     // the broker on every message.
@@ -384,7 +403,9 @@ PublishConfigRead loadPublishConfig(const QString &path, const QString &hostName
     if (!bytes) {
         PublishConfigRead r;
         r.config = defaultPublishConfig(hostName);
-        r.notices << QStringLiteral("無法讀取 %1，不發佈資料 (%1 cannot be read, publishing off)")
+        r.notices << QCoreApplication::translate(
+                         "kelmar::PublishConfig",
+                         "無法讀取 %1，不發佈資料 (%1 cannot be read, publishing off)")
                          .arg(path);
         return r;
     }

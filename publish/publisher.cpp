@@ -1,5 +1,6 @@
 #include "publisher.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QJsonDocument>
@@ -122,28 +123,36 @@ QString where(const PublishConfig &c)
 QString refusedText(int rc, const PublishConfig &c)
 {
     if (rc == 4 || rc == 5)
-        return QStringLiteral("MQTT 代理 %1 拒絕登入，請檢查帳號密碼 "
-                              "(broker %1 refused the login: check user name and password)")
+        return QCoreApplication::translate(
+                   "kelmar::Publisher",
+                   "MQTT 代理 %1 拒絕登入，請檢查帳號密碼 "
+                   "(broker %1 refused the login: check user name and password)")
             .arg(where(c));
-    return QStringLiteral("MQTT 代理 %1 拒絕連線 (broker %1 refused the connection: %2)")
+    return QCoreApplication::translate(
+               "kelmar::Publisher", "MQTT 代理 %1 拒絕連線 (broker %1 refused the connection: %2)")
         .arg(where(c), QString::fromUtf8(mosquitto_connack_string(rc)));
 }
 
 QString tlsText(const PublishConfig &c, const QString &detail)
 {
-    return QStringLiteral("MQTT 代理 %1 TLS 連線失敗 (TLS with broker %1 failed: %2)")
+    return QCoreApplication::translate("kelmar::Publisher",
+                                       "MQTT 代理 %1 TLS 連線失敗 (TLS with broker %1 failed: %2)")
         .arg(where(c), detail.isEmpty() ? QStringLiteral("handshake refused") : detail);
 }
 
 QString unreachableText(const PublishConfig &c, const QString &why)
 {
-    return QStringLiteral("無法連線到 MQTT 代理 %1，稍後重試 (cannot connect to broker %1: %2; trying again)")
+    return QCoreApplication::translate(
+               "kelmar::Publisher",
+               "無法連線到 MQTT 代理 %1，稍後重試 (cannot connect to broker %1: %2; trying again)")
         .arg(where(c), why);
 }
 
 QString lostText(const PublishConfig &c, const QString &why)
 {
-    return QStringLiteral("與 MQTT 代理 %1 的連線中斷，稍後重試 (connection to broker %1 lost: %2; trying again)")
+    return QCoreApplication::translate("kelmar::Publisher",
+                                       "與 MQTT 代理 %1 的連線中斷，稍後重試 (connection to broker "
+                                       "%1 lost: %2; trying again)")
         .arg(where(c), why);
 }
 

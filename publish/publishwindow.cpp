@@ -67,7 +67,7 @@ QColor PublishWindow::stateColor(BrokerState state)
 
 PublishWindow::PublishWindow(QWidget *parent) : QWidget(parent)
 {
-    setWindowTitle(QStringLiteral("資料發佈 (publish)"));
+    setWindowTitle(tr("資料發佈 (publish)"));
     setFont(designFont(FontMing, FontPoints));
     setFixedSize(px(ClientWidth), px(ClientHeight));
 
@@ -98,25 +98,25 @@ PublishWindow::PublishWindow(QWidget *parent) : QWidget(parent)
         return s;
     };
 
-    m_enabled = check(0, QStringLiteral("發佈讀值到 MQTT 代理"), QStringLiteral("enabled"), "enabled");
-    m_host = line(1, QStringLiteral("代理主機"), QStringLiteral("host"), "host");
-    m_port = spin(2, QStringLiteral("埠"), QStringLiteral("port"), "port", 1, 65535);
-    m_tls = check(3, QStringLiteral("TLS 加密連線"), QStringLiteral("tls"), "tls");
-    m_cafile = line(4, QStringLiteral("CA 憑證檔"), QStringLiteral("cafile (PEM)"), "cafile");
-    m_username = line(5, QStringLiteral("帳號"), QStringLiteral("username"), "username");
-    m_password = line(6, QStringLiteral("密碼"), QStringLiteral("password"), "password");
+    m_enabled = check(0, tr("發佈讀值到 MQTT 代理"), QStringLiteral("enabled"), "enabled");
+    m_host = line(1, tr("代理主機"), QStringLiteral("host"), "host");
+    m_port = spin(2, tr("埠"), QStringLiteral("port"), "port", 1, 65535);
+    m_tls = check(3, tr("TLS 加密連線"), QStringLiteral("tls"), "tls");
+    m_cafile = line(4, tr("CA 憑證檔"), QStringLiteral("cafile (PEM)"), "cafile");
+    m_username = line(5, tr("帳號"), QStringLiteral("username"), "username");
+    m_password = line(6, tr("密碼"), QStringLiteral("password"), "password");
     m_password->setEchoMode(QLineEdit::Password);
-    m_clientId = line(7, QStringLiteral("用戶端代號"), QStringLiteral("client_id: A-Z a-z 0-9 _ -"),
-                      "client_id");
-    m_topicPrefix = line(8, QStringLiteral("主題前綴"), QStringLiteral("topic_prefix"), "topic_prefix");
+    m_clientId =
+        line(7, tr("用戶端代號"), QStringLiteral("client_id: A-Z a-z 0-9 _ -"), "client_id");
+    m_topicPrefix = line(8, tr("主題前綴"), QStringLiteral("topic_prefix"), "topic_prefix");
     label(9, QStringLiteral("QoS"), QStringLiteral("qos"));
     m_qos = place(new QComboBox(this), fieldPlace(9, FieldWidth / 2));
     m_qos->addItems({QStringLiteral("0"), QStringLiteral("1")});
     m_qos->setObjectName(QStringLiteral("qos"));
-    m_queueLimit = spin(10, QStringLiteral("佇列上限"), QStringLiteral("queue_limit"), "queue_limit",
-                        1, 10000000);
-    m_discovery = check(11, QStringLiteral("Home Assistant 自動探索"), QStringLiteral("discovery"),
-                        "discovery");
+    m_queueLimit =
+        spin(10, tr("佇列上限"), QStringLiteral("queue_limit"), "queue_limit", 1, 10000000);
+    m_discovery =
+        check(11, tr("Home Assistant 自動探索"), QStringLiteral("discovery"), "discovery");
 
     m_lamp = place(new Lamp(this), LampPlace);
     m_lamp->setObjectName(QStringLiteral("Lamp"));
@@ -133,10 +133,10 @@ PublishWindow::PublishWindow(QWidget *parent) : QWidget(parent)
     QPalette pal = m_notice->palette();
     pal.setColor(QPalette::WindowText, NoticeColour);
     m_notice->setPalette(pal);
-    m_apply = place(new QPushButton(QStringLiteral("套用"), this), ApplyPlace);
+    m_apply = place(new QPushButton(tr("套用"), this), ApplyPlace);
     m_apply->setObjectName(QStringLiteral("Apply"));
     m_apply->setToolTip(QStringLiteral("apply and save"));
-    m_leave = place(new QPushButton(QStringLiteral("離開"), this), LeavePlace);
+    m_leave = place(new QPushButton(tr("離開"), this), LeavePlace);
     m_leave->setObjectName(QStringLiteral("Leave"));
 
     // TLS changes the usual port; a port typed by hand stays.
@@ -194,14 +194,14 @@ void PublishWindow::setConfig(const PublishConfig &c)
 
 void PublishWindow::showState(BrokerState state, qint64 published, qint64 queued, qint64 dropped)
 {
-    static const char *const words[] = {"未啟用 (off)", "連線中 (connecting)", "已連線 (connected)",
-                                        "等待代理 (waiting)", "被拒絕 (refused)"};
+    static const char *const words[] = {
+        QT_TR_NOOP("未啟用 (off)"), QT_TR_NOOP("連線中 (connecting)"),
+        QT_TR_NOOP("已連線 (connected)"), QT_TR_NOOP("等待代理 (waiting)"),
+        QT_TR_NOOP("被拒絕 (refused)")};
     m_lamp->setColor(stateColor(state));
-    m_stateText->setText(QString::fromUtf8(words[int(state)]));
-    m_counts->setText(QStringLiteral("已發佈 %1\n佇列中 %2\n已捨棄 %3")
-                          .arg(published)
-                          .arg(queued)
-                          .arg(dropped));
+    m_stateText->setText(tr(words[int(state)]));
+    m_counts->setText(
+        tr("已發佈 %1\n佇列中 %2\n已捨棄 %3").arg(published).arg(queued).arg(dropped));
     m_counts->setToolTip(QStringLiteral("published %1, queued %2, dropped %3")
                              .arg(published)
                              .arg(queued)

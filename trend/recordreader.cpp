@@ -2,6 +2,7 @@
 
 #include "cp950.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -168,8 +169,9 @@ RecordListing listRecordFiles(const QString &prefix, const QString &extension)
     const QDir dir(folder);
     if (!QFileInfo(folder).isDir()) {
         r.folderMissing = true;
-        r.issues.append(
-            fileIssue(folder, QStringLiteral("記錄資料夾不存在 (record folder missing)")));
+        r.issues.append(fileIssue(
+            folder, QCoreApplication::translate("kelmar::RecordReader",
+                                                "記錄資料夾不存在 (record folder missing)")));
         return r;
     }
     const QString suffix = u'.' + extension;
@@ -188,7 +190,9 @@ RecordListing listRecordFiles(const QString &prefix, const QString &extension)
             continue;
         }
         if (!QFileInfo(path).isFile()) {
-            r.issues.append(fileIssue(path, QStringLiteral("不是一般檔案 (not a regular file)")));
+            r.issues.append(
+                fileIssue(path, QCoreApplication::translate("kelmar::RecordReader",
+                                                            "不是一般檔案 (not a regular file)")));
             continue;
         }
         r.files.append({path, start});
@@ -321,11 +325,13 @@ void RecordParser::takeLine(QByteArrayView line, RecordSeries &out, QList<Record
     if (p.status == LineStatus::Malformed) {
         ++m_bad;
         if (m_bad <= MaxLineIssues)
-            issues.append({m_path, m_lineNumber,
-                           QStringLiteral("第 %1 行不完整或格式不符，已略過 (line %1 cut or "
-                                          "malformed, skipped): %2")
-                               .arg(m_lineNumber)
-                               .arg(excerpt(line))});
+            issues.append(
+                {m_path, m_lineNumber,
+                 QCoreApplication::translate("kelmar::RecordReader",
+                                             "第 %1 行不完整或格式不符，已略過 (line %1 cut or "
+                                             "malformed, skipped): %2")
+                     .arg(m_lineNumber)
+                     .arg(excerpt(line))});
         return;
     }
     ++m_good;
@@ -342,16 +348,21 @@ bool checkReadable(const QString &path, QList<RecordIssue> &issues)
 {
     const QFileInfo fi(path);
     if (!fi.exists()) {
-        issues.append(fileIssue(path, QStringLiteral("找不到檔案 (file missing)")));
+        issues.append(fileIssue(path, QCoreApplication::translate("kelmar::RecordReader",
+                                                                  "找不到檔案 (file missing)")));
         return false;
     }
     if (!fi.isFile()) {
-        issues.append(fileIssue(path, QStringLiteral("不是一般檔案 (not a regular file)")));
+        issues.append(
+            fileIssue(path, QCoreApplication::translate("kelmar::RecordReader",
+                                                        "不是一般檔案 (not a regular file)")));
         return false;
     }
     if (fi.size() > MaxRecordFileBytes) {
-        issues.append(fileIssue(path, QStringLiteral("檔案過大，不是記錄檔 (file too large for a "
-                                                     "record file)")));
+        issues.append(fileIssue(
+            path, QCoreApplication::translate("kelmar::RecordReader",
+                                              "檔案過大，不是記錄檔 (file too large for a "
+                                              "record file)")));
         return false;
     }
     return true;
@@ -366,7 +377,8 @@ RecordFileData readRecordFile(const QString &path, const QDateTime &start)
         return r;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.isSequential()) {
-        r.issues.append(fileIssue(path, QStringLiteral("無法讀取 (cannot read)")));
+        r.issues.append(fileIssue(
+            path, QCoreApplication::translate("kelmar::RecordReader", "無法讀取 (cannot read)")));
         return r;
     }
     RecordParser parser(path, start);
@@ -387,15 +399,19 @@ RecordFileData readRecordFile(const QString &path, const QDateTime &start)
     parser.finish(r.series, lineIssues);
     r.series.sortByTime(); // the clock set back within the file
     if (parser.goodLines() == 0 && parser.badLines() > 0) {
-        r.issues.append(fileIssue(path, QStringLiteral("不是記錄檔，%1 行無法讀取 (not a record "
-                                                       "file, %1 unreadable lines)")
-                                            .arg(parser.badLines())));
+        r.issues.append(
+            fileIssue(path, QCoreApplication::translate("kelmar::RecordReader",
+                                                        "不是記錄檔，%1 行無法讀取 (not a record "
+                                                        "file, %1 unreadable lines)")
+                                .arg(parser.badLines())));
         return r;
     }
     r.issues += lineIssues;
     if (parser.badLines() > MaxLineIssues)
-        r.issues.append(fileIssue(path, QStringLiteral("另有 %1 行略過 (%1 more lines skipped)")
-                                            .arg(parser.badLines() - MaxLineIssues)));
+        r.issues.append(
+            fileIssue(path, QCoreApplication::translate("kelmar::RecordReader",
+                                                        "另有 %1 行略過 (%1 more lines skipped)")
+                                .arg(parser.badLines() - MaxLineIssues)));
     return r;
 }
 
@@ -409,8 +425,10 @@ RecordFollower::Step RecordFollower::readMore()
     Step step;
     if (!m_start.isValid()) {
         if (!m_reportedMissing)
-            step.issues.append(fileIssue(m_path, QStringLiteral("檔名沒有日期時間 (file name has "
-                                                                "no date and time)")));
+            step.issues.append(
+                fileIssue(m_path, QCoreApplication::translate("kelmar::RecordReader",
+                                                              "檔名沒有日期時間 (file name has "
+                                                              "no date and time)")));
         m_reportedMissing = true;
         return step;
     }
@@ -427,7 +445,8 @@ RecordFollower::Step RecordFollower::readMore()
     m_reportedMissing = false;
     QFile f(m_path);
     if (!f.open(QIODevice::ReadOnly) || f.isSequential()) {
-        step.issues.append(fileIssue(m_path, QStringLiteral("無法讀取 (cannot read)")));
+        step.issues.append(fileIssue(
+            m_path, QCoreApplication::translate("kelmar::RecordReader", "無法讀取 (cannot read)")));
         return step;
     }
     const qint64 size = f.size();

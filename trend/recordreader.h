@@ -49,7 +49,7 @@ struct RecordIssue
 {
     QString file;    // full path
     qint64 line = 0; // 1-based line number; 0 when it concerns the whole file
-    QString text;    // bilingual (Chinese and English) description
+    QString text;    // the description shown, in the operator's language
 };
 
 enum class LineStatus { Ok, Empty, Malformed };

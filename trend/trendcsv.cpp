@@ -1,5 +1,6 @@
 #include "trendcsv.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +29,7 @@ QByteArray trendCsv(const QList<RecordFileEntry> &files, double from, double to,
                     QList<RecordIssue> *issues)
 {
     QByteArray out("\xEF\xBB\xBF");
+    // The table reads the same whatever the operator's language.
     QStringList header{QStringLiteral("時間 (time)")};
     for (int i = 0; i < columns.size(); ++i)
         header.append(csvCell(names.value(i)));
@@ -39,7 +41,9 @@ QByteArray trendCsv(const QList<RecordFileEntry> &files, double from, double to,
         QFile f(e.path);
         if (!QFileInfo(e.path).isFile() || !f.open(QIODevice::ReadOnly) || f.isSequential()) {
             if (issues)
-                issues->append({e.path, 0, QStringLiteral("無法讀取 (cannot read)")});
+                issues->append(
+                    {e.path, 0,
+                     QCoreApplication::translate("kelmar::TrendCsv", "無法讀取 (cannot read)")});
             continue;
         }
         LineTimes times(e.start);
@@ -92,12 +96,15 @@ QByteArray trendCsv(const QList<RecordFileEntry> &files, double from, double to,
     return out;
 }
 
-QString curveName(const QStringList &slotTitles, int valueIndex)
+QString curveName(const QStringList &slotTitles, int valueIndex, CurveNameUse use)
 {
     const int slot = valueIndex / RecordValuesPerSlot;
     QString title = slotTitles.value(slot).trimmed();
-    if (title.isEmpty())
-        title = QStringLiteral("儀表%1").arg(slot + 1);
+    if (title.isEmpty()) {
+        //: The name of meter slot %1 when it has no title.
+        const QString shown = QCoreApplication::translate("kelmar::TrendCsv", "儀表%1");
+        title = (use == CurveNameUse::Shown ? shown : QStringLiteral("儀表%1")).arg(slot + 1);
+    }
     return title + u' ' + QString::number(valueIndex % RecordValuesPerSlot + 1);
 }
 

@@ -22,7 +22,10 @@ QByteArray trendCsv(const QList<RecordFileEntry> &files, double from, double to,
                     QList<RecordIssue> *issues = nullptr);
 
 // The curve name of value index k: "<title> 1" / "<title> 2", "儀表n" for an
-// empty title.
-QString curveName(const QStringList &slotTitles, int valueIndex);
+// empty title; shown names have that word in the operator's language, names
+// in a table the same in every language.
+enum class CurveNameUse { Written, Shown };
+QString curveName(const QStringList &slotTitles, int valueIndex,
+                  CurveNameUse use = CurveNameUse::Written);
 
 } // namespace kelmar

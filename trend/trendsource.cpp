@@ -199,8 +199,8 @@ TrendSource::LoadResult TrendSource::load(RecordCache *cache, QThreadPool *parse
     if (files == 0) {
         const QDateTime from = QDateTime::fromSecsSinceEpoch(qint64(r.from));
         r.issues.append({prefix, 0,
-                         QStringLiteral("%1 起 %2 小時內沒有記錄檔 (no record files in the %2 "
-                                        "hours from %1)")
+                         tr("%1 起 %2 小時內沒有記錄檔 (no record files in the %2 "
+                            "hours from %1)")
                              .arg(from.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
                              .arg(qRound((r.to - r.from) / 3600))});
     }
@@ -348,7 +348,7 @@ void TrendSource::exportCsv(const QString &path, double from, double to,
                             const QList<int> &columns, const QStringList &names)
 {
     if (m_exportWatcher.isRunning()) {
-        emit exportFinished(refusedFile(path, QStringLiteral("匯出進行中 (an export is running)")));
+        emit exportFinished(refusedFile(path, tr("匯出進行中 (an export is running)")));
         return;
     }
     m_exportWatcher.setFuture(QtConcurrent::run(

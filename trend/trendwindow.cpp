@@ -259,7 +259,7 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     m_aheadLater.setSingleShot(true);
     m_aheadLater.setInterval(0);
     connect(&m_aheadLater, &QTimer::timeout, this, [this] { drawAhead(); });
-    setWindowTitle(QStringLiteral("趨勢圖 (trend)"));
+    setWindowTitle(tr("趨勢圖 (trend)"));
     setFont(designFont(FontMing, 9));
 
     m_date = new QDateEdit(this);
@@ -272,26 +272,26 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     m_hours = new QSpinBox(this);
     m_hours->setObjectName(QStringLiteral("hours"));
     m_hours->setRange(1, MaxHours);
-    m_load = new QPushButton(QStringLiteral("讀取 (load)"), this);
+    m_load = new QPushButton(tr("讀取 (load)"), this);
     m_load->setObjectName(QStringLiteral("load"));
-    m_follow = new QCheckBox(QStringLiteral("跟隨最新 (follow newest)"), this);
+    m_follow = new QCheckBox(tr("跟隨最新 (follow newest)"), this);
     m_follow->setObjectName(QStringLiteral("follow"));
     m_follow->setChecked(true);
-    m_fit = new QPushButton(QStringLiteral("全部 (fit all)"), this);
+    m_fit = new QPushButton(tr("全部 (fit all)"), this);
     m_fit->setObjectName(QStringLiteral("fit"));
-    m_png = new QPushButton(QStringLiteral("匯出 PNG (export PNG)"), this);
+    m_png = new QPushButton(tr("匯出 PNG (export PNG)"), this);
     m_png->setObjectName(QStringLiteral("exportPng"));
-    m_csv = new QPushButton(QStringLiteral("匯出 CSV (export CSV)"), this);
+    m_csv = new QPushButton(tr("匯出 CSV (export CSV)"), this);
     m_csv->setObjectName(QStringLiteral("exportCsv"));
     setDefaultHour(clock.now());
 
     // Two rows, so that the controls fit 800 pixels.
     auto *span = new QHBoxLayout;
-    span->addWidget(new QLabel(QStringLiteral("日期 (date)"), this));
+    span->addWidget(new QLabel(tr("日期 (date)"), this));
     span->addWidget(m_date);
-    span->addWidget(new QLabel(QStringLiteral("時 (hour)"), this));
+    span->addWidget(new QLabel(tr("時 (hour)"), this));
     span->addWidget(m_hour);
-    span->addWidget(new QLabel(QStringLiteral("小時數 (hours)"), this));
+    span->addWidget(new QLabel(tr("小時數 (hours)"), this));
     span->addWidget(m_hours);
     span->addWidget(m_load);
     span->addStretch();
@@ -314,7 +314,7 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     ticker->setDateTimeFormat(QStringLiteral("HH:mm:ss\nyyyy-MM-dd"));
     ticker->setTickCount(5);
     m_plot->xAxis->setTicker(ticker);
-    m_plot->xAxis->setLabel(QStringLiteral("時間 (time)"));
+    m_plot->xAxis->setLabel(tr("時間 (time)"));
     m_plot->xAxis->setTickLabelFont(designFont(FontArial, 9));
     m_plot->xAxis->setLabelFont(designFont(FontMing, 10));
     m_plot->legend->setVisible(false); // the list beside the plot names the curves
@@ -343,8 +343,8 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     m_curves = new QListWidget(this);
     m_curves->setObjectName(QStringLiteral("curves"));
     m_curves->setFixedWidth(Geometry.listWidth);
-    m_curves->setToolTip(QStringLiteral("勾選顯示；點選曲線顯示其刻度 (tick to show; choose a "
-                                        "curve to see its scale)"));
+    m_curves->setToolTip(tr("勾選顯示；點選曲線顯示其刻度 (tick to show; choose a "
+                            "curve to see its scale)"));
 
     // Read-outs wrap instead of widening the window.
     m_cursor = new QLabel(this);
@@ -387,8 +387,7 @@ TrendWindow::TrendWindow(Clock &clock, QWidget *parent) : QWidget(parent), m_clo
     connect(&m_source, &TrendSource::exportFinished, this, &TrendWindow::showExportResult);
     connect(&m_source, &TrendSource::loadingChanged, this, [this](bool loading) {
         m_load->setEnabled(!loading);
-        m_load->setText(loading ? QStringLiteral("讀取中… (loading)")
-                                : QStringLiteral("讀取 (load)"));
+        m_load->setText(loading ? tr("讀取中… (loading)") : tr("讀取 (load)"));
         m_spanPending = loading;
         if (!loading) {
             // Newly loaded hours are shown whole, even if live data came first.
@@ -451,7 +450,7 @@ void TrendWindow::updateCurveNames()
 {
     const QSignalBlocker block(m_curves);
     for (int k = 0; k < RecordValueCount; ++k) {
-        const QString name = curveName(m_titles, k);
+        const QString name = curveName(m_titles, k, CurveNameUse::Shown);
         m_plot->graph(k)->setName(name);
         m_curves->item(k)->setText(name);
     }
@@ -756,7 +755,7 @@ void TrendWindow::noticesChanged()
         (m_exportNotice.isEmpty() ? QStringList() : QStringList{m_exportNotice});
     QStringList shown = all.mid(std::max<qsizetype>(0, all.size() - ShownNotices));
     if (all.size() > ShownNotices)
-        shown.prepend(QStringLiteral("… 另有 %1 則 (%1 more)").arg(all.size() - ShownNotices));
+        shown.prepend(tr("… 另有 %1 則 (%1 more)").arg(all.size() - ShownNotices));
     m_notice->setText(shown.join(u'\n'));
     m_notice->setToolTip(all.join(u'\n'));
 }
@@ -871,7 +870,7 @@ FileResult TrendWindow::exportPng(const QString &path)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (!m_plot->toPixmap().save(&buffer, "PNG"))
-        return refusedFile(path, QStringLiteral("無法產生圖片 (cannot make the picture)"));
+        return refusedFile(path, tr("無法產生圖片 (cannot make the picture)"));
     return replaceFile(path, bytes);
 }
 
@@ -880,7 +879,7 @@ void TrendWindow::exportCsv(const QString &path)
     const QList<int> curves = shownCurves();
     QStringList names;
     for (int k : curves)
-        names.append(m_plot->graph(k)->name());
+        names.append(curveName(m_titles, k)); // the table's, not the operator's language
     const QCPRange span = m_plot->xAxis->range();
     m_source.exportCsv(path, span.lower, span.upper, curves, names);
 }
