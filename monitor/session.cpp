@@ -137,8 +137,8 @@ void Session::reportPollInterval(const std::optional<QString> &refused)
     if (refused)
         text = QStringLiteral("setup.ini 第 6 行 \"%1\" 不是 0 到 65535 的毫秒數，輪詢間隔用 %2 ms "
                               "(line 6 is not a polling interval from 0 to 65535 ms: %2 ms is used)")
-                   .arg(*refused)
-                   .arg(m_timer1->interval());
+                   // One pass: a "%2" in the line is quoted, not filled in.
+                   .arg(*refused, QString::number(m_timer1->interval()));
     else if (m_timer1->interval() == 0)
         text = QStringLiteral("輪詢間隔為 0，不會讀取儀表 (the polling interval is 0: no meter "
                               "is read)");
