@@ -2,6 +2,7 @@
 
 #include "smallfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -47,12 +48,23 @@ bool validIpv6(const QString &host)
     return host.count(u':') >= 2 && host.size() <= 45 && v6.match(host).hasMatch();
 }
 
-PortTarget withProblem(const QString &file, const QString &chinese, const QString &english)
+// The notice is a template naming the file as %1.
+PortTarget withProblem(const QString &file, const char *notice)
 {
     PortTarget t;
     t.device = file;
-    t.problem = QStringLiteral("%1 第 1 行%2 (%1, line 1 %3)")
-                    .arg(QDir::toNativeSeparators(file), chinese, english);
+    t.problem = QCoreApplication::translate("kelmar::ComPortMap", notice)
+                    .arg(QDir::toNativeSeparators(file));
+    return t;
+}
+
+// The same with %2, in one pass: a "%1" in the line is not the file.
+PortTarget withProblem(const QString &file, const char *notice, const QString &line)
+{
+    PortTarget t;
+    t.device = file;
+    t.problem = QCoreApplication::translate("kelmar::ComPortMap", notice)
+                    .arg(QDir::toNativeSeparators(file), line);
     return t;
 }
 
@@ -84,9 +96,12 @@ PortTarget parsePortMapping(const QString &fileName, const QByteArray &content)
     const QString line = QString::fromUtf8(first).trimmed();
     const QString shown = line.size() > 60 ? line.left(57) + QStringLiteral("...") : line;
     const auto refuse = [&] {
-        return withProblem(fileName, QStringLiteral("不是 tcp://主機:埠 或 rtu+tcp://主機:埠"),
-                           QStringLiteral("is not tcp://HOST:PORT or rtu+tcp://HOST:PORT: \"%1\"")
-                               .arg(shown));
+        return withProblem(fileName,
+                           QT_TRANSLATE_NOOP("kelmar::ComPortMap",
+                                             "%1 第 1 行不是 tcp://主機:埠 或 rtu+tcp://主機:埠 "
+                                             "(%1, line 1 is not tcp://HOST:PORT or "
+                                             "rtu+tcp://HOST:PORT: \"%2\")"),
+                           shown);
     };
 
     static const QRegularExpression form(
@@ -128,13 +143,15 @@ PortTarget portTarget(int number, const QString &programDir)
     }
     const std::optional<QByteArray> content = readSmallRegularFile(entry, MappingFileLimit);
     if (!content)
-        return withProblem(entry, QStringLiteral("讀不到"),
-                           QStringLiteral("cannot be read (not a small text file)"));
+        return withProblem(entry, QT_TRANSLATE_NOOP("kelmar::ComPortMap",
+                                                    "%1 第 1 行讀不到 (%1, line 1 cannot be read "
+                                                    "(not a small text file))"));
     PortTarget t = parsePortMapping(entry, *content);
 #ifndef KELMAR_HAVE_NETWORK
     if (t.problem.isEmpty()) {
-        t = withProblem(entry, QStringLiteral("的網路埠不在此版本中"),
-                        QStringLiteral("names a network port: not in this build"));
+        t = withProblem(entry, QT_TRANSLATE_NOOP("kelmar::ComPortMap",
+                                                 "%1 第 1 行的網路埠不在此版本中 (%1, line 1 "
+                                                 "names a network port: not in this build)"));
     }
 #endif
     return t;

@@ -4,6 +4,8 @@
 #include "networkport.h"
 #endif
 
+#include <QCoreApplication>
+
 namespace kelmar {
 
 namespace {
@@ -52,7 +54,8 @@ std::unique_ptr<SerialPort> makeTransport(const PortTarget &target, QObject *par
 #else
     // portTarget() gives network targets a problem in such a build.
     return std::make_unique<RefusedPort>(
-        QStringLiteral("%1 網路埠不在此版本中 (%1: network ports are not in this build)")
+        QCoreApplication::translate(
+            "kelmar::Transport", "%1 網路埠不在此版本中 (%1: network ports are not in this build)")
             .arg(describeTarget(target)),
         parent);
 #endif

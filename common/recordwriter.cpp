@@ -54,12 +54,12 @@ RecordWriter::~RecordWriter()
 RecordWriter::Ticket RecordWriter::append(const QString &path, const QByteArray &bytes)
 {
     if (m_closed)
-        return {0, refusedFile(path, QStringLiteral("記錄已結束 (recording has ended)"))};
+        return {0, refusedFile(path, tr("記錄已結束 (recording has ended)"))};
     QMutexLocker lock(&m_mutex);
     const auto waiting = qsizetype(m_queue.size()) + (m_writing ? 1 : 0);
     if (waiting >= m_capacity)
-        return {0, refusedFile(path, QStringLiteral("磁碟未及寫入，已有 %1 行等待 (the disk is not "
-                                                    "keeping up: %1 lines are waiting)")
+        return {0, refusedFile(path, tr("磁碟未及寫入，已有 %1 行等待 (the disk is not "
+                                        "keeping up: %1 lines are waiting)")
                                          .arg(waiting))};
     m_queue.push_back({++m_accepted, path, bytes, {}});
     m_work.wakeOne();

@@ -1,5 +1,6 @@
 #include "safefile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -24,17 +25,17 @@ namespace {
 
 QString isLink()
 {
-    return QStringLiteral("是符號連結 (a symbolic link)");
+    return QCoreApplication::translate("kelmar::SafeFile", "是符號連結 (a symbolic link)");
 }
 
 QString notRegular()
 {
-    return QStringLiteral("不是一般檔案 (not a regular file)");
+    return QCoreApplication::translate("kelmar::SafeFile", "不是一般檔案 (not a regular file)");
 }
 
 QString diskFull()
 {
-    return QStringLiteral("磁碟已滿 (disk full)");
+    return QCoreApplication::translate("kelmar::SafeFile", "磁碟已滿 (disk full)");
 }
 
 // What stands at the path itself, a link not followed.
@@ -180,9 +181,8 @@ bool holdTemporary(int fd)
 
 FileResult refusedFile(const QString &path, const QString &why)
 {
-    return {
-        false,
-        QStringLiteral("無法寫入 (cannot write) %1: %2").arg(QDir::toNativeSeparators(path), why)};
+    return {false, QCoreApplication::translate("kelmar::SafeFile", "無法寫入 (cannot write) %1: %2")
+                       .arg(QDir::toNativeSeparators(path), why)};
 }
 
 FileResult replaceFile(const QString &path, const QByteArray &bytes, LinkPolicy links,
@@ -254,16 +254,19 @@ FileResult replaceFile(const QString &path, const QByteArray &bytes, LinkPolicy 
     if (now == Kind::Other || now == Kind::Link)
         return refusedFile(path, now == Kind::Link ? isLink() : notRegular());
     if (!renameOver(temp.fileName(), target))
-        return refusedFile(path,
-                           QStringLiteral("無法取代 (cannot replace): %1").arg(qt_error_string()));
+        return refusedFile(
+            path, QCoreApplication::translate("kelmar::SafeFile", "無法取代 (cannot replace): %1")
+                      .arg(qt_error_string()));
     discard.dismiss();
     temp.close();
 #ifndef Q_OS_WIN
     // On Windows the rename itself is written through (MOVEFILE_WRITE_THROUGH).
     if (const int error = syncFolder(QFileInfo(target).absolutePath()))
-        return refusedFile(path, QStringLiteral("已取代但未確定寫入磁碟 (replaced, but not "
-                                                "confirmed on the disk): %1")
-                                     .arg(errorText(error)));
+        return refusedFile(path,
+                           QCoreApplication::translate("kelmar::SafeFile",
+                                                       "已取代但未確定寫入磁碟 (replaced, but not "
+                                                       "confirmed on the disk): %1")
+                               .arg(errorText(error)));
 #endif
     return {};
 }
@@ -285,7 +288,8 @@ FileResult appendToFile(const QString &path, const QByteArray &bytes, bool sync)
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return refusedFile(path, QStringLiteral("無法開啟 (cannot open)"));
+        return refusedFile(
+            path, QCoreApplication::translate("kelmar::SafeFile", "無法開啟 (cannot open)"));
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {

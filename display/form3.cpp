@@ -21,7 +21,8 @@ using namespace displaytable;
 
 namespace {
 
-const QString RecordCaption = QStringLiteral("RECORD");
+//: The recording indicator of the display window.
+const char *const RecordCaption = QT_TRANSLATE_NOOP("kelmar::Form3", "RECORD");
 
 template <typename L = QLabel>
 L *label(QWidget *parent, const QString &name, const QRect &place, const QFont &font,
@@ -51,7 +52,7 @@ void fill(QWidget *w, const QColor &colour)
 
 Form3::Form3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
-    setWindowTitle(QStringLiteral("Kelmar 資訊顯示"));
+    setWindowTitle(tr("Kelmar 資訊顯示"));
     // Created at the small screen's size; the start button sets the size.
     resize(displayWindowSize(ScreenSize::Small));
     setAutoFillBackground(true);
@@ -115,7 +116,7 @@ Form3::Form3(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindow
     Text1->setFocusPolicy(Qt::ClickFocus);
     Text1->setContextMenuPolicy(Qt::NoContextMenu);
     Text1->setAcceptDrops(false);
-    Command1 = new QPushButton(QStringLiteral("Exit"), this);
+    Command1 = new QPushButton(tr("Exit"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(QRect(exitButtonPosition(ScreenSize::Small), ExitButton));
     Command1->setFont(designFont(FontArial, ExitPoints, true));
@@ -183,7 +184,7 @@ void Form3::setClock(const QString &text)
 
 void Form3::setRecording(bool on)
 {
-    Label14->setText(on ? RecordCaption : QString());
+    Label14->setText(on ? tr(RecordCaption) : QString());
 }
 
 void Form3::setNotice(const QString &text)

@@ -68,21 +68,20 @@ Form1::Form1(Station &station, QWidget *parent)
 {
     setFixedSize(px(ClientWidth), px(ClientHeight));
 
-    Command1 = button(this, QStringLiteral("主機端設定"), Command1Place, "Command1");
-    Command3 = button(this, QStringLiteral("啟動/顯示"), Command3Place, "Command3");
+    Command1 = button(this, tr("主機端設定"), Command1Place, "Command1");
+    Command3 = button(this, tr("啟動/顯示"), Command3Place, "Command3");
     Command3->setEnabled(false);
-    Command2 = button(this, QStringLiteral("儀表參數設定"), Command2Place, "Command2");
-    Command5 = button(this, QStringLiteral("離開"), Command5Place, "Command5");
+    Command2 = button(this, tr("儀表參數設定"), Command2Place, "Command2");
+    Command5 = button(this, tr("離開"), Command5Place, "Command5");
     Label3 = place(new QLabel(this), Label3Place);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setFont(designFont(FontArial, ClockPoints, true));
     m_notice = place(new NoticePanel(this), NoticePlace);
-    m_healthButton = button(this, QStringLiteral("通訊統計"), HealthButtonPlace, "HealthButton",
-                            SmallButtonPoints);
-    m_healthButton->setToolTip(QStringLiteral("通訊統計 (line counters)"));
-    m_trendButton = button(this, QStringLiteral("趨勢圖"), TrendButtonPlace, "TrendButton",
-                           SmallButtonPoints);
-    m_trendButton->setToolTip(QStringLiteral("趨勢圖 (trend)"));
+    m_healthButton =
+        button(this, tr("通訊統計"), HealthButtonPlace, "HealthButton", SmallButtonPoints);
+    m_healthButton->setToolTip(tr("通訊統計 (line counters)"));
+    m_trendButton = button(this, tr("趨勢圖"), TrendButtonPlace, "TrendButton", SmallButtonPoints);
+    m_trendButton->setToolTip(tr("趨勢圖 (trend)"));
 
     setWindowTitle(m_session->setup().title);
 
@@ -241,7 +240,7 @@ void Form1::layOut()
     m_session->setNotice(QStringLiteral("pictures"),
                          r.missingPictures.isEmpty()
                              ? QString()
-                             : QStringLiteral("找不到圖檔 (picture missing): %1")
+                             : tr("找不到圖檔 (picture missing): %1")
                                    .arg(r.missingPictures.join(QStringLiteral(", "))));
 }
 
@@ -262,9 +261,9 @@ void Form1::Command3_Click()
 void Form1::setUpPublishing()
 {
 #ifdef KELMAR_HAVE_PUBLISH
-    auto *key = button(this, QStringLiteral("資料發佈"), PublishButtonPlace, "PublishButton",
-                       SmallButtonPoints);
-    key->setToolTip(QStringLiteral("資料發佈 (publish)"));
+    auto *key =
+        button(this, tr("資料發佈"), PublishButtonPlace, "PublishButton", SmallButtonPoints);
+    key->setToolTip(tr("資料發佈 (publish)"));
     connect(key, &QPushButton::clicked, this, [this] {
         if (!m_publishWindow) {
             m_publishWindow = new PublishWindow(this);
@@ -289,10 +288,10 @@ void Form1::Command5_Click()
     if (!quitWouldEndLogging())
         return quit();
     if (!m_quitQuestion) {
-        m_quitQuestion = new QMessageBox(
-            QMessageBox::Question, windowTitle(),
-            QStringLiteral("監控/記錄中，確定離開？ (monitoring or recording is on: quit?)"),
-            QMessageBox::Yes | QMessageBox::No, this);
+        m_quitQuestion =
+            new QMessageBox(QMessageBox::Question, windowTitle(),
+                            tr("監控/記錄中，確定離開？ (monitoring or recording is on: quit?)"),
+                            QMessageBox::Yes | QMessageBox::No, this);
         m_quitQuestion->setObjectName(QStringLiteral("QuitQuestion"));
         m_quitQuestion->setDefaultButton(QMessageBox::No);
         connect(m_quitQuestion, &QMessageBox::finished, this, [this](int answer) {

@@ -5,6 +5,7 @@
 #include "meterslot.h"
 #include "session.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QScreen>
 #include <QTableWidget>
@@ -15,10 +16,15 @@ namespace kelmar {
 namespace {
 
 // Two lines each, so the table stays narrow enough for an 800 x 600 screen.
-const char *const Columns[] = {"儀表\n(slot)",         "ID",
-                               "傳送\n(sent)",         "正常\n(good)",
-                               "無回應\n(no reply)",   "通訊錯誤\n(bad reply)",
-                               "例外\n(exception)",    "最後錯誤\n(last failure)"};
+const char *const Columns[] = {
+    QT_TRANSLATE_NOOP("kelmar::HealthWindow", "儀表\n(slot)"),
+    QT_TRANSLATE_NOOP("kelmar::HealthWindow", "ID"),
+    QT_TRANSLATE_NOOP("kelmar::HealthWindow", "傳送\n(sent)"),
+    QT_TRANSLATE_NOOP("kelmar::HealthWindow", "正常\n(good)"),
+    QT_TRANSLATE_NOOP("kelmar::HealthWindow", "無回應\n(no reply)"),
+    QT_TRANSLATE_NOOP("kelmar::HealthWindow", "通訊錯誤\n(bad reply)"),
+    QT_TRANSLATE_NOOP("kelmar::HealthWindow", "例外\n(exception)"),
+    QT_TRANSLATE_NOOP("kelmar::HealthWindow", "最後錯誤\n(last failure)")};
 constexpr int ColumnCount = int(std::size(Columns));
 constexpr double TablePoints = 10.5;
 constexpr QSize WindowSize(780, 200);
@@ -27,14 +33,14 @@ constexpr QSize WindowSize(780, 200);
 
 HealthWindow::HealthWindow(QWidget *parent) : QWidget(parent)
 {
-    setWindowTitle(QStringLiteral("通訊統計 (line counters)"));
+    setWindowTitle(tr("通訊統計 (line counters)"));
     setFont(designFont(FontMing, TablePoints));
     resize(WindowSize);
     m_table = new QTableWidget(SlotCount, ColumnCount, this);
     m_table->setObjectName(QStringLiteral("Counters"));
     QStringList header;
     for (const char *c : Columns)
-        header << QString::fromUtf8(c);
+        header << tr(c);
     m_table->setHorizontalHeaderLabels(header);
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -64,7 +70,7 @@ void HealthWindow::follow(Session &session, MeterLine &line)
 
 void HealthWindow::setLine(const QString &description)
 {
-    setWindowTitle(QStringLiteral("通訊統計 (line counters) %1").arg(description));
+    setWindowTitle(tr("通訊統計 (line counters) %1").arg(description));
 }
 
 void HealthWindow::showEvent(QShowEvent *event)
@@ -95,8 +101,7 @@ void HealthWindow::showHealth(int k, const MeterSlot &slot, const SlotHealth &h)
             : h.lastFailure + QStringLiteral("  ") +
                   h.lastFailureAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     const QString cells[ColumnCount] = {
-        slot.title.isEmpty() ? QStringLiteral("儀表%1").arg(k)
-                             : QStringLiteral("%1 %2").arg(k).arg(slot.title),
+        slot.title.isEmpty() ? tr("儀表%1").arg(k) : QStringLiteral("%1 %2").arg(k).arg(slot.title),
         slot.enabled && slot.slaveId ? QString::number(*slot.slaveId) : QString(),
         QString::number(h.transactions),
         QString::number(h.good),

@@ -2,19 +2,11 @@
 
 #include "recordformat.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
 namespace kelmar {
-
-namespace {
-
-FileResult failure(const QString &what, const QString &path, const QString &why)
-{
-    return {false, QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), why)};
-}
-
-} // namespace
 
 FileResult ensureRecordFolder(const QString &folderText)
 {
@@ -23,12 +15,17 @@ FileResult ensureRecordFolder(const QString &folderText)
     const QFileInfo info(folderText);
     if (info.exists())
         return {};
-    if (!QDir().mkdir(folderText))
-        return failure(QStringLiteral("無法建立記錄資料夾 (cannot create record folder)"),
-                       folderText,
-                       QFileInfo(info.absolutePath()).exists()
-                           ? QStringLiteral("權限不足 (not allowed)")
-                           : QStringLiteral("上層資料夾不存在 (its parent is missing)"));
+    if (!QDir().mkdir(folderText)) {
+        const QString why =
+            QFileInfo(info.absolutePath()).exists()
+                ? QCoreApplication::translate("kelmar::RecordFile", "權限不足 (not allowed)")
+                : QCoreApplication::translate("kelmar::RecordFile",
+                                              "上層資料夾不存在 (its parent is missing)");
+        return {false,
+                QCoreApplication::translate(
+                    "kelmar::RecordFile", "無法建立記錄資料夾 (cannot create record folder) %1: %2")
+                    .arg(QDir::toNativeSeparators(folderText), why)};
+    }
     return {};
 }
 

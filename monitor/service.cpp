@@ -24,17 +24,18 @@ namespace kelmar {
 namespace {
 constexpr int RetryMs = 1000;
 
+// What the log says of the line, %1 its description.
 const char *lineWord(MeterLine::State s)
 {
     switch (s) {
     case MeterLine::State::Open:
-        return "連線 (open)";
+        return QT_TRANSLATE_NOOP("kelmar::Service", "%1 連線 (open)");
     case MeterLine::State::Opening:
-        return "連線中 (opening)";
+        return QT_TRANSLATE_NOOP("kelmar::Service", "%1 連線中 (opening)");
     case MeterLine::State::Lost:
-        return "連線中斷 (lost)";
+        return QT_TRANSLATE_NOOP("kelmar::Service", "%1 連線中斷 (lost)");
     default:
-        return "未連線 (closed)";
+        return QT_TRANSLATE_NOOP("kelmar::Service", "%1 未連線 (closed)");
     }
 }
 } // namespace
@@ -51,7 +52,7 @@ Service::Service(Station &station, bool record, std::FILE *log, QObject *parent)
     connect(&s, &Session::lineStateChanged, this, &Service::lineStateChanged);
     connect(&s, &Session::recordFileChanged, this, [this](const QString &path) {
         if (!path.isEmpty())
-            logLine("info", QStringLiteral("記錄檔 (record file) %1").arg(path));
+            logLine("info", tr("記錄檔 (record file) %1").arg(path));
     });
     m_retry.setInterval(RetryMs);
     connect(&m_retry, &QTimer::timeout, this, &Service::retryConnect);
@@ -79,8 +80,7 @@ void Service::lineStateChanged(MeterLine::State state)
     if (state != MeterLine::State::Opening && (!m_logged || *m_logged != state)) {
         m_logged = state;
         logLine(state == MeterLine::State::Lost ? "problem" : "info",
-                QStringLiteral("%1 %2").arg(m_station.line().portDescription(),
-                                             QString::fromUtf8(lineWord(state))));
+                tr(lineWord(state)).arg(m_station.line().portDescription()));
     }
     // A line that is not there is tried again, as a lost one is at each tick.
     if (state == MeterLine::State::Closed && !m_stopping)
@@ -92,7 +92,7 @@ void Service::lineStateChanged(MeterLine::State state)
 void Service::start()
 {
     Session &s = m_station.session();
-    logLine("info", QStringLiteral("開始 (started) %1").arg(m_station.programDir()));
+    logLine("info", tr("開始 (started) %1").arg(m_station.programDir()));
     // The record switch is the command line's for the whole run: a line
     // that is not there yet does not switch it off.
     m_station.setRecordingFollowsLine(false);
@@ -111,7 +111,7 @@ void Service::retryConnect()
 
 void Service::reload()
 {
-    logLine("info", QStringLiteral("重新讀取設定 (reading meters.ini and publish.ini again)"));
+    logLine("info", tr("重新讀取設定 (reading meters.ini and publish.ini again)"));
     m_station.reload();
 }
 
@@ -137,7 +137,7 @@ void Service::endRun()
     m_stopLimit.stop();
     s.stop();
     m_station.shutDown();
-    logLine("info", QStringLiteral("結束 (ended)"));
+    logLine("info", tr("結束 (ended)"));
     emit finished();
 }
 

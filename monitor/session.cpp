@@ -6,6 +6,7 @@
 #include "pollingcycle.h"
 #include "recordformat.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -40,13 +41,14 @@ QString replyStatusText(const ReplyCheck &check)
     case ReplyStatus::Ok:
         return QString();
     case ReplyStatus::NoReply:
-        return QStringLiteral("無回應");
+        return QCoreApplication::translate("kelmar::Session", "無回應");
     case ReplyStatus::Exception:
-        return QStringLiteral("例外 %1").arg(int(check.exceptionCode), 2, 10, QChar(u'0'));
+        return QCoreApplication::translate("kelmar::Session", "例外 %1")
+            .arg(int(check.exceptionCode), 2, 10, QChar(u'0'));
     case ReplyStatus::InvalidValue:
-        return QStringLiteral("數值無效");
+        return QCoreApplication::translate("kelmar::Session", "數值無效");
     default:
-        return QStringLiteral("通訊錯誤");
+        return QCoreApplication::translate("kelmar::Session", "通訊錯誤");
     }
 }
 
@@ -135,13 +137,13 @@ void Session::reportPollInterval(const std::optional<QString> &refused)
 {
     QString text;
     if (refused)
-        text = QStringLiteral("setup.ini 第 6 行 \"%1\" 不是 0 到 65535 的毫秒數，輪詢間隔用 %2 ms "
-                              "(line 6 is not a polling interval from 0 to 65535 ms: %2 ms is used)")
-                   .arg(*refused)
-                   .arg(m_timer1->interval());
+        text = tr("setup.ini 第 6 行 \"%1\" 不是 0 到 65535 的毫秒數，輪詢間隔用 %2 ms "
+                  "(line 6 is not a polling interval from 0 to 65535 ms: %2 ms is used)")
+                   // One pass: a "%2" in the line is quoted, not filled in.
+                   .arg(*refused, QString::number(m_timer1->interval()));
     else if (m_timer1->interval() == 0)
-        text = QStringLiteral("輪詢間隔為 0，不會讀取儀表 (the polling interval is 0: no meter "
-                              "is read)");
+        text = tr("輪詢間隔為 0，不會讀取儀表 (the polling interval is 0: no meter "
+                  "is read)");
     setNotice(NoticePoll, text);
 }
 
@@ -161,11 +163,10 @@ void Session::setHostSettings(const HostSettings &host)
 
 void Session::lineStateChange(MeterLine::State state)
 {
-    setNotice(NoticeLine,
-              state == MeterLine::State::Lost
-                  ? QStringLiteral("%1 連線中斷，自動重新連線中 (line lost, reconnecting)")
-                        .arg(m_line.portDescription())
-                  : QString());
+    setNotice(NoticeLine, state == MeterLine::State::Lost
+                              ? tr("%1 連線中斷，自動重新連線中 (line lost, reconnecting)")
+                                    .arg(m_line.portDescription())
+                              : QString());
     // A port mapping that was refused says why, for as long as it stands.
     setNotice(NoticeMapping, m_line.problem());
     emit lineStateChanged(state);
@@ -177,13 +178,12 @@ void Session::setRecording(bool on)
     if (on) {
         setNotice(NoticeStopped, QString());
         reportFile(m_recorder.switchOn(host.recordFolder, m_setup.extension));
-        setNotice(NoticeInterval,
-                  m_recorder.intervalReachable()
-                      ? QString()
-                      : QStringLiteral("記錄秒 \"%1\" 不是 1 以上的整數，不會寫入記錄 (the "
-                                       "record interval is not a whole number of seconds "
-                                       "from 1 up: nothing is recorded)")
-                            .arg(m_setup.recordSeconds));
+        setNotice(NoticeInterval, m_recorder.intervalReachable()
+                                      ? QString()
+                                      : tr("記錄秒 \"%1\" 不是 1 以上的整數，不會寫入記錄 (the "
+                                           "record interval is not a whole number of seconds "
+                                           "from 1 up: nothing is recorded)")
+                                            .arg(m_setup.recordSeconds));
     } else {
         m_recorder.switchOff();
         setNotice(NoticeRecord, QString());
@@ -195,7 +195,7 @@ void Session::setRecording(bool on)
 
 void Session::recordingStoppedByDisconnect()
 {
-    setNotice(NoticeStopped, QStringLiteral("記錄已停止 (recording stopped)"));
+    setNotice(NoticeStopped, tr("記錄已停止 (recording stopped)"));
 }
 
 void Session::reportFile(const FileResult &r)

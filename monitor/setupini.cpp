@@ -8,6 +8,7 @@
 #include "serialsettings.h"
 #include "smallfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -48,7 +49,8 @@ QString lineNotice(int n, const QString &text, const QString &why)
     for (QChar &c : shown)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             c = QChar(u'?');
-    return QStringLiteral("%1 第 %2 行 \"%3\" 不採用 (line %2 is not used): %4")
+    return QCoreApplication::translate("kelmar::SetupIni",
+                                       "%1 第 %2 行 \"%3\" 不採用 (line %2 is not used): %4")
         .arg(SetupIniName)
         .arg(n)
         .arg(shown, why);
@@ -61,7 +63,8 @@ SetupProblems applySetupLines(SetupFile &file,
 {
     SetupProblems problems;
     HostSettings &host = file.host;
-    const QString notAName = QStringLiteral("含控制字元 (holds a control character)");
+    const QString notAName =
+        QCoreApplication::translate("kelmar::SetupIni", "含控制字元 (holds a control character)");
     // A name with a control character in it is refused whole.
     auto name = [&](int n, QString &field) {
         if (const auto l = getLine(n)) {
@@ -79,28 +82,35 @@ SetupProblems applySetupLines(SetupFile &file,
         if (n && *n >= FirstPortNumber - 1 && *n <= LastPortNumber)
             host.portNumber = *n;
         else
-            problems.notices << lineNotice(1, *l1, QStringLiteral("不是埠號 (not a port number)"));
+            problems.notices << lineNotice(
+                1, *l1,
+                QCoreApplication::translate("kelmar::SetupIni", "不是埠號 (not a port number)"));
     }
     if (const auto l2 = getLine(2)) {
         if (OfferedBaudRates.contains(*l2))
             host.baud = *l2;
         else
-            problems.notices << lineNotice(2, *l2, QStringLiteral("不是鮑率 (not a baud rate)"));
+            problems.notices << lineNotice(
+                2, *l2,
+                QCoreApplication::translate("kelmar::SetupIni", "不是鮑率 (not a baud rate)"));
     }
     if (const auto l3 = getLine(3)) {
         if (OfferedProtocols.contains(*l3))
             host.protocol = *l3;
         else
-            problems.notices << lineNotice(3, *l3, QStringLiteral("不是通訊格式 (not a framing)"));
+            problems.notices << lineNotice(
+                3, *l3,
+                QCoreApplication::translate("kelmar::SetupIni", "不是通訊格式 (not a framing)"));
     }
     if (const auto l5 = getLine(5)) {
         problems.screenSizeGiven = *l5 == ModeSmall || *l5 == ModeLarge;
         if (problems.screenSizeGiven)
             host.largeScreen = *l5 == ModeLarge;
         else
-            problems.notices << lineNotice(5, *l5,
-                                           QStringLiteral("不是 800X600 或 1024X768 "
-                                                          "(not 800X600 or 1024X768)"));
+            problems.notices << lineNotice(
+                5, *l5,
+                QCoreApplication::translate("kelmar::SetupIni", "不是 800X600 或 1024X768 "
+                                                                "(not 800X600 or 1024X768)"));
     }
     if (const auto l6 = getLine(6)) {
         const auto v = finiteLeadingNumber(*l6);
@@ -123,18 +133,24 @@ SetupProblems loadSetupIni(const QString &path, SetupFile &file)
         return {};
     auto refused = [&path](const QString &why) {
         SetupProblems p;
-        p.notices << QStringLiteral("%1 不採用，使用預設值 (is not used: the defaults apply): %2")
+        p.notices << QCoreApplication::translate(
+                         "kelmar::SetupIni",
+                         "%1 不採用，使用預設值 (is not used: the defaults apply): %2")
                          .arg(QDir::toNativeSeparators(path), why);
         return p;
     };
     if (!info.isFile())
-        return refused(QStringLiteral("不是一般檔案 (not a regular file)"));
+        return refused(
+            QCoreApplication::translate("kelmar::SetupIni", "不是一般檔案 (not a regular file)"));
     const std::optional<QByteArray> bytes = readSmallRegularFile(path);
     if (!bytes)
-        return refused(info.size() > SmallFileLimit ? QStringLiteral("檔案太大 (too large)")
-                                                    : QStringLiteral("無法讀取 (cannot be read)"));
+        return refused(
+            info.size() > SmallFileLimit
+                ? QCoreApplication::translate("kelmar::SetupIni", "檔案太大 (too large)")
+                : QCoreApplication::translate("kelmar::SetupIni", "無法讀取 (cannot be read)"));
     if (bytes->contains('\n') && !bytes->contains('\r'))
-        return refused(QStringLiteral("行尾不是 CR LF (lines do not end in CR LF)"));
+        return refused(QCoreApplication::translate("kelmar::SetupIni",
+                                                   "行尾不是 CR LF (lines do not end in CR LF)"));
     const QString text = decodeCp950(*bytes);
     return applySetupLines(file, [&text](int n) { return lineOfText(text, n); });
 }

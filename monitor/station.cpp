@@ -101,12 +101,11 @@ void Station::showPortKind()
     const QString network = networkTarget();
     m_session.setInformation(
         QStringLiteral("network"),
-        network.isEmpty()
-            ? QString()
-            : QStringLiteral("COM%1 是網路埠 %2，不使用鮑率與通訊協定 (COM%1 is a network port: "
-                             "baud rate and framing are not used)")
-                  .arg(m_session.setup().host.portNumber)
-                  .arg(network));
+        network.isEmpty() ? QString()
+                          : tr("COM%1 是網路埠 %2，不使用鮑率與通訊協定 (COM%1 is a network port: "
+                               "baud rate and framing are not used)")
+                                .arg(m_session.setup().host.portNumber)
+                                .arg(network));
 }
 
 void Station::addSink(SampleSink *sink)

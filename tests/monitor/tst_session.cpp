@@ -319,6 +319,7 @@ private slots:
         QTest::newRow("1e400 overflows") << QByteArray("1e400") << 1000 << true;
         QTest::newRow("70000 too long") << QByteArray("70000") << 1000 << true;
         QTest::newRow("negative") << QByteArray("-5") << 1000 << true;
+        QTest::newRow("70000%2 quoted as written") << QByteArray("70000%2") << 1000 << true;
     }
     void pollIntervalFromSetupIni()
     {
@@ -331,6 +332,9 @@ private slots:
         r.s.load();
         QCOMPARE(r.s.pollTimer().interval(), interval);
         QCOMPARE(r.s.noticeText().isEmpty(), !reported);
+        if (reported && interval != 0)
+            QVERIFY2(r.s.noticeText().contains(u'"' + QString::fromLatin1(line6) + u'"'),
+                     qPrintable(r.s.noticeText()));
     }
 
     // Start-up files that are not regular files of a sane size give the
