@@ -83,7 +83,7 @@ Form1::Form1(Station &station, QWidget *parent)
     m_trendButton = button(this, tr("趨勢圖"), TrendButtonPlace, "TrendButton", SmallButtonPoints);
     m_trendButton->setToolTip(tr("趨勢圖 (trend)"));
 
-    setWindowTitle(m_session->setup().title);
+    setWindowTitle(shownTitle(m_session->setup().title));
 
     Session *s = m_session;
     new TickDrawing(
@@ -208,7 +208,7 @@ void Form1::showRecordSource()
 void Form1::Form_Load()
 {
     m_station.load();
-    setWindowTitle(m_session->setup().title);
+    setWindowTitle(shownTitle(m_session->setup().title));
     form2()->setHostSettings(m_session->setup().host);
     m_form2->showNetworkTarget(m_station.networkTarget());
 }

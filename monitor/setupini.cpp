@@ -155,6 +155,16 @@ SetupProblems loadSetupIni(const QString &path, SetupFile &file)
     return applySetupLines(file, [&text](int n) { return lineOfText(text, n); });
 }
 
+QString shownTitle(const QString &title)
+{
+    // The shipped setup.ini's line 9, in its own context so that no other
+    // text of the program can be taken for a title.
+    static const char *const shipped = QT_TRANSLATE_NOOP("kelmar::ShippedTitle", "Kelmar_T 儀表監視");
+    if (title != QString::fromUtf8(shipped))
+        return title;
+    return QCoreApplication::translate("kelmar::ShippedTitle", shipped);
+}
+
 QString numberField(int n)
 {
     return (n < 0 ? QStringLiteral("-") : QStringLiteral(" ")) + QString::number(qAbs(qint64(n))) +

@@ -52,6 +52,10 @@ struct SetupFile
     QString recordSeconds = QStringLiteral("Text4"); // line 10, the record interval
 };
 
+// The main window's caption for line 9: the title the distribution ships is
+// shown in the interface's language; any other is the operator's, as it is.
+QString shownTitle(const QString &title);
+
 // What start-up found besides the values.
 struct SetupProblems
 {

@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace kelmar;
@@ -88,13 +89,16 @@ void TstService::commandLine()
 void TstService::recordsAndPublishesTheRegisters_data()
 {
     QTest::addColumn<bool>("record");
-    QTest::newRow("recording") << true;
-    QTest::newRow("--no-record") << false;
+    QTest::addColumn<QString>("lang"); // nothing written changes with it
+    QTest::newRow("recording") << true << "zh_TW";
+    QTest::newRow("--no-record") << false << "zh_TW";
+    QTest::newRow("recording, in English") << true << "en";
 }
 
 void TstService::recordsAndPublishesTheRegisters()
 {
     QFETCH(bool, record);
+    QFETCH(QString, lang);
     Broker broker;
     QVERIFY(broker.start());
     Subscriber sub(broker, {QStringLiteral("kelmar/svc/#")});
@@ -138,7 +142,7 @@ void TstService::recordsAndPublishesTheRegisters()
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     program.setProcessEnvironment(env);
-    QStringList args{QStringLiteral("--service"), dir.path()};
+    QStringList args{QStringLiteral("--service"), dir.path(), QStringLiteral("--lang"), lang};
     if (!record)
         args << QStringLiteral("--no-record");
     program.start(QStringLiteral(KELMAR_PROGRAM), args);
@@ -153,7 +157,12 @@ void TstService::recordsAndPublishesTheRegisters()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QVERIFY2(program.exitCode() == 0, qPrintable(log));
     // The log reaches a parent that takes it, from a program built without a console too.
-    QVERIFY2(log.contains(QStringLiteral("info: 結束 (ended)")), qPrintable(log));
+    if (lang == u"en") {
+        QVERIFY2(log.contains(QStringLiteral(" info: ")), qPrintable(log));
+        QVERIFY2(!log.contains(QRegularExpression(QStringLiteral("[\\x{3000}-\\x{9fff}]"))), qPrintable(log));
+    } else {
+        QVERIFY2(log.contains(QStringLiteral("info: 結束 (ended)")), qPrintable(log));
+    }
     meters.stop();
 
     // Every message is the registers' values, as numbers.
