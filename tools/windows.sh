@@ -93,7 +93,7 @@ for f in Kelmar_T.exe install_Kelmar_T.exe Qt6Core.dll Qt6Widgets.dll Qt6SerialP
     Qt6Network.dll libQCustomPlotQt6.dll libstdc++-6.dll libmosquitto.dll libssl-3-x64.dll \
     libcrypto-3-x64.dll platforms/qwindows.dll imageformats/qjpeg.dll \
     setup.ini meter.txt logo/vq2_366.jpg README.md LICENSE licences/OpenSSL.txt \
-    licences/libmosquitto.txt Uninstall.exe; do
+    licences/libmosquitto.txt translations/qtbase_zh_TW.qm Uninstall.exe; do
   [ -f "$check/$f" ] || missing+=("$f")
 done
 # The licence page: Kelmar_T's licence, then the libraries'.
@@ -136,8 +136,11 @@ xvfb=$!
   mkdir -p "$check/com"
   printf 'tcp://127.0.0.1:1\r\n' >"$check/com/gateway1"
   (unset DISPLAY; stays_up "$check/Kelmar_T.exe" --service) || exit 1
-  grep -q 'info: COM1 (127.0.0.1:1) ' "$build/start-Kelmar_T-service.log" ||
+  grep -q 'info: COM1 (127.0.0.1:1)' "$build/start-Kelmar_T-service.log" ||
     { echo "The service did not log its gateway:" >&2; cat "$build/start-Kelmar_T-service.log" >&2; exit 1; }
+  # The language follows Wine's (English here) or --lang: the usage in Chinese.
+  wine "$check/Kelmar_T.exe" --help --lang zh_TW 2>/dev/null | grep -q '用法 (usage)' ||
+    { echo "Kelmar_T --help --lang zh_TW did not speak Chinese" >&2; exit 1; }
   rm -r "$check/com"
   export DISPLAY=$display
   stays_up "$check/Kelmar_T.exe" || exit 1
