@@ -89,7 +89,7 @@ check=$WINEPREFIX/drive_c/Kelmar_T-check
 rm -rf "$check"
 wine "$setup" /S '/D=C:\Kelmar_T-check'
 missing=()
-for f in Kelmar_T.exe install_Kelmar_T.exe Qt6Core.dll Qt6Widgets.dll Qt6SerialPort.dll \
+for f in Kelmar_T.exe kelmar-t-service.exe install_Kelmar_T.exe Qt6Core.dll Qt6Widgets.dll Qt6SerialPort.dll \
     Qt6Network.dll libQCustomPlotQt6.dll libstdc++-6.dll libmosquitto.dll libssl-3-x64.dll \
     libcrypto-3-x64.dll platforms/qwindows.dll imageformats/qjpeg.dll \
     setup.ini meter.txt logo/vq2_366.jpg README.md LICENSE licences/OpenSSL.txt \
@@ -138,6 +138,7 @@ xvfb=$!
   (unset DISPLAY; stays_up "$check/Kelmar_T.exe" --service) || exit 1
   grep -q 'info: COM1 (127.0.0.1:1) ' "$build/start-Kelmar_T-service.log" ||
     { echo "The service did not log its gateway:" >&2; cat "$build/start-Kelmar_T-service.log" >&2; exit 1; }
+  (unset DISPLAY; stays_up "$check/kelmar-t-service.exe" --service) || exit 1
   rm -r "$check/com"
   export DISPLAY=$display
   stays_up "$check/Kelmar_T.exe" || exit 1
