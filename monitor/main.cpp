@@ -23,36 +23,6 @@ QStringList arguments(int argc, char *argv[])
     return out;
 }
 
-int runService(int argc, char *argv[], const kelmar::CommandLine &c)
-{
-    // No window and no display: the core application alone.
-    QCoreApplication app(argc, argv);
-    kelmar::installLanguage(kelmar::languageFor(c.language));
-    const QString dir = c.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
-                                               : QDir(c.programDir).absolutePath();
-    kelmar::Station station(dir, kelmar::Clock::system());
-    station.load();
-    kelmar::Service service(station, c.record, stderr);
-    kelmar::routeSignals(
-        &service, [&service] { service.stop(); }, [&service] { service.reload(); });
-    bool ended = false;
-    QObject::connect(
-        &service, &kelmar::Service::finished, &app,
-        [&ended] {
-            ended = true;
-            QCoreApplication::exit(0);
-        },
-        Qt::QueuedConnection);
-    service.start();
-    const int status = app.exec();
-    if (ended)
-        return status;
-    // The loop ended without a stop: on Windows Qt quits by itself on a
-    // WM_QUIT (a service wrapper's stop). The run ends as orderly then.
-    service.stop();
-    return app.exec();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -74,7 +44,10 @@ int main(int argc, char *argv[])
         return 2;
     }
     case kelmar::CommandLine::Mode::Service:
-        return runService(argc, argv, c);
+        // The service program loads no Qt Gui or widgets; without it the
+        // service runs here.
+        kelmar::execServiceProgram(argv);
+        return kelmar::runService(argc, argv, c);
     case kelmar::CommandLine::Mode::Windows:
         break;
     }

@@ -1,5 +1,7 @@
 #include "service.h"
 
+#include "language.h"
+
 #include "clock.h"
 #include "recordformat.h"
 #include "intervaltimer.h"
@@ -7,13 +9,17 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QPointer>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
+#include <climits>
 #include <csignal>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 #else
 #include <QAbstractNativeEventFilter>
 #include <windows.h>
@@ -140,6 +146,64 @@ void Service::endRun()
     logLine("info", tr("結束 (ended)"));
     emit finished();
 }
+
+int runService(int argc, char *argv[], const CommandLine &c)
+{
+    // No window and no display: the core application alone.
+    QCoreApplication app(argc, argv);
+    installLanguage(languageFor(c.language));
+    const QString dir = c.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                               : QDir(c.programDir).absolutePath();
+    Station station(dir, Clock::system());
+    station.load();
+    Service service(station, c.record, stderr);
+    routeSignals(
+        &service, [&service] { service.stop(); }, [&service] { service.reload(); });
+    bool ended = false;
+    QObject::connect(
+        &service, &Service::finished, &app,
+        [&ended] {
+            ended = true;
+            QCoreApplication::exit(0);
+        },
+        Qt::QueuedConnection);
+    service.start();
+    const int status = app.exec();
+    if (ended)
+        return status;
+    // The loop ended without a stop: on Windows Qt quits by itself on a
+    // WM_QUIT (a service wrapper's stop). The run ends as orderly then.
+    service.stop();
+    return app.exec();
+}
+
+#ifdef Q_OS_LINUX
+void execServiceProgram(char *argv[])
+{
+    // The running program's file, links resolved: the folder Qt names as
+    // the program's own.
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return;
+    self[n] = '\0';
+    std::string program(self);
+    const std::string::size_type slash = program.rfind('/');
+    if (slash == std::string::npos)
+        return;
+    program.replace(slash + 1, std::string::npos, ServiceProgramName);
+    if (program == self || ::access(program.c_str(), X_OK) != 0)
+        return;
+    std::vector<char *> args{program.data()};
+    for (int i = 1; argv[i]; ++i)
+        args.push_back(argv[i]);
+    args.push_back(nullptr);
+    ::execv(program.c_str(), args.data());
+    // Not started: the service runs in this process instead.
+}
+#else
+void execServiceProgram(char *[]) {}
+#endif
 
 #ifdef Q_OS_UNIX
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commandline.h"
 #include "meterline.h"
 
 #include <QObject>
@@ -57,5 +58,21 @@ private:
 // both called from the event loop in context's thread. Once per process,
 // after the application object exists.
 void routeSignals(QObject *context, std::function<void()> stop, std::function<void()> reload = {});
+
+// The service mode from start to end, for Kelmar_T --service and the
+// service program alike: the core application (no display), the station of
+// the command line's folder, the signals. Returns the exit status.
+int runService(int argc, char *argv[], const CommandLine &c);
+
+// The service program, which runs the service mode without loading Qt Gui
+// or the widgets.
+inline const char ServiceProgramName[] = "kelmar-t-service";
+
+// On Unix, replaces this process (the same process id, so that systemd and
+// signals reach it) by the service program in the folder of the running
+// program, with the same arguments. Returns only when there is none there or
+// it cannot be started (and at once on other systems): the caller then runs
+// the service itself. Call it before any application object exists.
+void execServiceProgram(char *argv[]);
 
 } // namespace kelmar

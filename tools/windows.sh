@@ -89,7 +89,7 @@ check=$WINEPREFIX/drive_c/Kelmar_T-check
 rm -rf "$check"
 wine "$setup" /S '/D=C:\Kelmar_T-check'
 missing=()
-for f in Kelmar_T.exe install_Kelmar_T.exe Qt6Core.dll Qt6Widgets.dll Qt6SerialPort.dll \
+for f in Kelmar_T.exe kelmar-t-service.exe install_Kelmar_T.exe Qt6Core.dll Qt6Widgets.dll Qt6SerialPort.dll \
     Qt6Network.dll libQCustomPlotQt6.dll libstdc++-6.dll libmosquitto.dll libssl-3-x64.dll \
     libcrypto-3-x64.dll platforms/qwindows.dll imageformats/qjpeg.dll \
     setup.ini meter.txt logo/vq2_366.jpg README.md LICENSE licences/OpenSSL.txt \
@@ -141,6 +141,7 @@ xvfb=$!
   # The language follows Wine's (English here) or --lang: the usage in Chinese.
   wine "$check/Kelmar_T.exe" --help --lang zh_TW 2>/dev/null | grep -q '用法 (usage)' ||
     { echo "Kelmar_T --help --lang zh_TW did not speak Chinese" >&2; exit 1; }
+  (unset DISPLAY; stays_up "$check/kelmar-t-service.exe" --service) || exit 1
   rm -r "$check/com"
   export DISPLAY=$display
   stays_up "$check/Kelmar_T.exe" || exit 1

@@ -135,6 +135,8 @@ private slots:
                                  << "-rwxr-xr-x";
         QTest::newRow("installer") << PackagedFolder + "/install_Kelmar_T"
                                    << "-rwxr-xr-x";
+        QTest::newRow("service program") << PackagedFolder + "/kelmar-t-service"
+                                         << "-rwxr-xr-x";
         QTest::newRow("batch file") << PackagedFolder + "/TYPE.BAT"
                                     << "-rw-r--r--";
         QTest::newRow("settings") << PackagedFolder + "/setup.ini"

@@ -8,6 +8,8 @@
 #include "testfolder.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -90,15 +92,21 @@ void TstService::recordsAndPublishesTheRegisters_data()
 {
     QTest::addColumn<bool>("record");
     QTest::addColumn<QString>("lang"); // nothing written changes with it
-    QTest::newRow("recording") << true << "zh_TW";
-    QTest::newRow("--no-record") << false << "zh_TW";
-    QTest::newRow("recording, in English") << true << "en";
+    // Kelmar_T copied alone to a folder: no service program beside it.
+    QTest::addColumn<bool>("alone");
+    QTest::newRow("recording") << true << "zh_TW" << false;
+    QTest::newRow("--no-record") << false << "zh_TW" << false;
+    QTest::newRow("recording, in English") << true << "en" << false;
+#ifdef Q_OS_LINUX
+    QTest::newRow("Kelmar_T without the service program runs it itself") << true << "zh_TW" << true;
+#endif
 }
 
 void TstService::recordsAndPublishesTheRegisters()
 {
     QFETCH(bool, record);
     QFETCH(QString, lang);
+    QFETCH(bool, alone);
     Broker broker;
     QVERIFY(broker.start());
     Subscriber sub(broker, {QStringLiteral("kelmar/svc/#")});
@@ -145,12 +153,24 @@ void TstService::recordsAndPublishesTheRegisters()
     QStringList args{QStringLiteral("--service"), dir.path(), QStringLiteral("--lang"), lang};
     if (!record)
         args << QStringLiteral("--no-record");
-    program.start(QStringLiteral(KELMAR_PROGRAM), args);
+    QString kelmarT = QStringLiteral(KELMAR_PROGRAM);
+    if (alone) {
+        QVERIFY(QFile::copy(kelmarT, dir.file(QStringLiteral("Kelmar_T"))));
+        kelmarT = dir.file(QStringLiteral("Kelmar_T"));
+    }
+    program.start(kelmarT, args);
     QVERIFY(program.waitForStarted());
 
     const QString slot1 = QStringLiteral("kelmar/svc/slot/1");
     const QString slot2 = QStringLiteral("kelmar/svc/slot/2");
     QTRY_VERIFY_WITH_TIMEOUT(sub.payloads(slot2).size() >= 3, 30000);
+#ifdef Q_OS_LINUX
+    // The same process, now the service program's where it lies beside Kelmar_T.
+    const QFileInfo running(QStringLiteral("/proc/%1/exe").arg(program.processId()));
+    const QFileInfo expected(alone ? kelmarT
+                                   : QFileInfo(kelmarT).dir().filePath(QStringLiteral("kelmar-t-service")));
+    QCOMPARE(running.canonicalFilePath(), expected.canonicalFilePath());
+#endif
     program.terminate();
     QVERIFY(program.waitForFinished(10000));
     const QString log = QString::fromUtf8(program.readAllStandardError());
