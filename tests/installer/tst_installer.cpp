@@ -615,7 +615,7 @@ private slots:
         if (!QFileInfo::exists(RealDist + "/install_Kelmar_T"))
             QSKIP("the distribution folder is not built");
         QStringList shipped{
-            programName(), "install_Kelmar_T", "TYPE.BAT",         "setup.ini", "meter.txt",
+            programName(), "kelmar-t-service", "install_Kelmar_T", "TYPE.BAT", "setup.ini", "meter.txt",
             "logo/",       "logo/vq2_366.jpg", "logo/zrp_366.jpg", "icons/",    "icons/hicolor/"};
         for (const QString &icon : Icons) {
             const QString size = icon.section(u'/', 1, 1);
