@@ -147,8 +147,15 @@ void Service::endRun()
 
 int runService(int argc, char *argv[], const CommandLine &c)
 {
-    // No window and no display: the core application alone.
+    // No window and no display: the core application alone, on Qt's own
+    // event loop, which does less a wake-up than the GLib one (the service
+    // wakes some thirty times a second and needs nothing of GLib).
+    const bool glib = qEnvironmentVariableIsEmpty("QT_NO_GLIB");
+    if (glib)
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
+    if (glib)
+        qunsetenv("QT_NO_GLIB");
     const QString dir = c.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
                                                : QDir(c.programDir).absolutePath();
     Station station(dir, Clock::system());
