@@ -70,6 +70,16 @@ QByteArray withCrc(const QByteArray &bytes)
 
 quint8 decimalByte(const QString &text)
 {
+    // Plain digits, as the slots give them, are read without the general
+    // number reading: twice a request.
+    if (!text.isEmpty() && text.size() <= 3 &&
+        std::all_of(text.cbegin(), text.cend(),
+                    [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        int whole = 0;
+        for (const QChar c : text)
+            whole = whole * 10 + (c.unicode() - u'0');
+        return whole <= 255 ? quint8(whole) : 0;
+    }
     const std::optional<double> value = wholeNumber(text);
     if (!value)
         return 0;

@@ -61,15 +61,30 @@ qint64 wireNs(const SerialSettings &s, qint64 characters)
     return (halfBits * 1000000000 + perSecond - 1) / perSecond;
 }
 
+// 3.5 characters = 7 half characters.
+qint64 gapNs(const SerialSettings &s)
+{
+    const qint64 halfBits = 7 * qint64(halfBitsPerCharacter(s));
+    const qint64 perSecond = 4 * qint64(s.baud);
+    return (halfBits * 1000000000 + perSecond - 1) / perSecond;
+}
+
 } // namespace
 
 qint64 ModbusMaster::interFrameGapNs(const QString &settings)
 {
-    const SerialSettings s = settingsOf(settings);
-    // 3.5 characters = 7 half characters.
-    const qint64 halfBits = 7 * qint64(halfBitsPerCharacter(s));
-    const qint64 perSecond = 4 * qint64(s.baud);
-    return (halfBits * 1000000000 + perSecond - 1) / perSecond;
+    return gapNs(settingsOf(settings));
+}
+
+const SerialSettings &ModbusMaster::lineSettings()
+{
+    // No text parses as none does: the defaults m_settings starts with.
+    const QString text = m_port.Settings();
+    if (text != m_settingsText) {
+        m_settings = settingsOf(text);
+        m_settingsText = text;
+    }
+    return m_settings;
 }
 
 ModbusMaster::ModbusMaster(SerialPort &port, QObject *parent) : QObject(parent), m_port(port)
@@ -148,7 +163,7 @@ void ModbusMaster::sendWhenFree()
     // A line that never falls silent (noise, a chattering device) must not
     // hold the request back for ever: after one reply wait it goes anyway,
     // and the reply check sorts out what comes back.
-    const qint64 freeAt = m_lineBusyUntilNs + interFrameGapNs(m_port.Settings());
+    const qint64 freeAt = m_lineBusyUntilNs + gapNs(lineSettings());
     const qint64 now = m_clock.nsecsElapsed();
     if (m_state != State::Silence)
         m_silenceSinceNs = now;
@@ -172,7 +187,7 @@ void ModbusMaster::send()
     // result follow all the same.
     m_port.Output(m_request);
     m_sentNs = m_clock.nsecsElapsed();
-    m_lineBusyUntilNs = m_sentNs + wireNs(settingsOf(m_port.Settings()), m_request.size());
+    m_lineBusyUntilNs = m_sentNs + wireNs(lineSettings(), m_request.size());
     m_state = State::WaitingForReply;
     m_timer.start(ReplyWaitMs);
 }

@@ -2,6 +2,7 @@
 
 #include "modbusframe.h"
 #include "serialport.h"
+#include "serialsettings.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -126,6 +127,8 @@ private:
     void finish(ModbusReading reading);
     // The outcome of the request just sent, for its slave's trust.
     void judged(bool answered);
+    // The port's settings, parsed again only when their text changes.
+    const SerialSettings &lineSettings();
 
     SerialPort &m_port;
     State m_state = State::Idle;
@@ -140,6 +143,8 @@ private:
     qint64 m_discarded = 0;       // bytes thrown away before m_request went out
     Done m_done;
     std::map<int, Trust> m_trust; // by slave address
+    QString m_settingsText;       // what m_settings were parsed from
+    SerialSettings m_settings;
 };
 
 } // namespace kelmar

@@ -62,6 +62,9 @@ RecordWriter::Ticket RecordWriter::append(const QString &path, const QByteArray 
                                         "keeping up: %1 lines are waiting)")
                                          .arg(waiting))};
     m_queue.push_back({++m_accepted, path, bytes, {}});
+    // Woken after the unlock: the writer does not wake only to wait for the
+    // mutex this thread still holds.
+    lock.unlock();
     m_work.wakeOne();
     return {m_accepted, {}};
 }
@@ -124,10 +127,13 @@ void RecordWriter::run()
         m_writing = false;
         m_done.push_back(std::move(line));
         m_written.wakeAll();
-        // One call reports every line done by then.
+        // One call reports every line done by then; posted without the
+        // mutex, which deliver() takes at once.
         if (!m_deliveryPosted) {
             m_deliveryPosted = true;
+            lock.unlock();
             QMetaObject::invokeMethod(this, &RecordWriter::deliver, Qt::QueuedConnection);
+            lock.relock();
         }
     }
 }

@@ -149,8 +149,15 @@ void Service::endRun()
 
 int runService(int argc, char *argv[], const CommandLine &c)
 {
-    // No window and no display: the core application alone.
+    // No window and no display: the core application alone, on Qt's own
+    // event loop, which does less a wake-up than the GLib one (the service
+    // wakes some thirty times a second and needs nothing of GLib).
+    const bool glib = qEnvironmentVariableIsEmpty("QT_NO_GLIB");
+    if (glib)
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
+    if (glib)
+        qunsetenv("QT_NO_GLIB");
     installLanguage(languageFor(c.language));
     const QString dir = c.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
                                                : QDir(c.programDir).absolutePath();

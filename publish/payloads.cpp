@@ -1,5 +1,6 @@
 #include "payloads.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +15,33 @@ QByteArray jsonString(const QString &s)
 {
     const QByteArray a = QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact);
     return a.mid(1, a.size() - 2);
+}
+
+// The time of a slot message as a JSON string. The slots of a tick share
+// its time, the clock's local one: the text is made once a tick, as the
+// time zone lookup behind it costs more than the rest of the message.
+QByteArray timeJson(const QDateTime &t)
+{
+    thread_local QDateTime lastLocal;
+    thread_local QByteArray lastJson;
+    if (t.timeSpec() != Qt::LocalTime)
+        return jsonString(payloadTime(t));
+    if (!lastLocal.isValid() || t != lastLocal) {
+        lastLocal = t;
+        lastJson = jsonString(payloadTime(t));
+    }
+    return lastJson;
+}
+
+// A slot's title as a JSON string: the same few, tick after tick.
+QByteArray titleJson(const QString &title)
+{
+    thread_local QHash<QString, QByteArray> known;
+    if (const auto it = known.constFind(title); it != known.cend())
+        return *it;
+    if (known.size() >= 64)
+        known.clear();
+    return *known.insert(title, jsonString(title));
 }
 
 } // namespace
@@ -95,10 +123,10 @@ QByteArray linePayload(const QString &port, LineState state)
 
 QByteArray slotPayload(const SlotReport &r)
 {
-    QByteArray out = QByteArrayLiteral("{\"time\":") + jsonString(payloadTime(r.time))
+    QByteArray out = QByteArrayLiteral("{\"time\":") + timeJson(r.time)
         + QByteArrayLiteral(",\"slot\":") + QByteArray::number(r.slot)
         + QByteArrayLiteral(",\"id\":") + QByteArray::number(r.id)
-        + QByteArrayLiteral(",\"title\":") + jsonString(r.title)
+        + QByteArrayLiteral(",\"title\":") + titleJson(r.title)
         + QByteArrayLiteral(",\"values\":[");
     for (int i = 0; i < r.values.size(); ++i) {
         if (i)

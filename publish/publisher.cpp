@@ -264,7 +264,12 @@ void Publisher::enqueue(PublishMessage m)
         ++m_dropped;
     }
     m_queue.push_back(std::move(m));
-    if (m_state == BrokerState::Connected)
+    if (m_state != BrokerState::Connected)
+        return;
+    // An answer left unread (pump()) is read first; service() sends too.
+    if (m_readNotifier && !m_readNotifier->isEnabled())
+        service();
+    else
         pump();
 }
 
@@ -416,6 +421,11 @@ void Publisher::service()
         failed(rc);
         return;
     }
+    // The housekeeping is due a second after the library last ran: while
+    // readings go out, each one runs it (enqueue()), and the timer wakes the
+    // program only on a quiet connection.
+    if (m_state == BrokerState::Connected)
+        m_loopTimer.start(LoopIntervalMs);
     afterLoop();
 }
 
@@ -464,6 +474,8 @@ void Publisher::afterLoop()
 
 void Publisher::clearOtherDiscovery()
 {
+    if (m_foundDiscovery.isEmpty())
+        return;
     const QString own = QStringLiteral("homeassistant/sensor/%1/").arg(m_config.clientId);
     const QString ourSlots = m_config.topicPrefix + QStringLiteral("/slot/");
     for (const auto &[topic, payload] : std::as_const(m_foundDiscovery)) {
@@ -503,6 +515,13 @@ void Publisher::pump()
         else
             m_inflight.push_back(std::move(p));
     }
+    // The broker answers a moment after each message. While one message
+    // waits for its answer and none is queued (a reading a slot, once a
+    // second), the answer is read with the next message or by the
+    // housekeeping a second later: the program is not woken once more for
+    // every reading.
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(m_inflight.size() != 1 || !m_queue.empty());
 }
 
 void Publisher::failed(int rc)
