@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTest>
 
@@ -508,14 +507,9 @@ private slots:
     // An independent Modbus TCP server: six units, registers u*1000 + address.
     void independentPeer()
     {
-#ifdef Q_OS_WIN
-        const QString python = QStringLiteral("/usr/bin/python3"); // outside Wine
-#else
-        const QString python = QStandardPaths::findExecutable("python3", {"/usr/bin"});
-#endif
-        kelmar::test::HostProcess probe;
-        probe.start(python, {"-c", "from pymodbus.server import StartTcpServer"});
-        if (python.isEmpty() || !probe.waitForFinished(20000) || probe.exitCode() != 0)
+        const QString python =
+            kelmar::test::hostPythonWith(QStringLiteral("from pymodbus.server import StartTcpServer"));
+        if (python.isEmpty())
             QSKIP("python3-pymodbus is not installed");
         PortTarget t;
         t.kind = Kind::ModbusTcp;

@@ -2,7 +2,6 @@
 #include "networkport.h"
 #include "valuedecode.h"
 
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -80,14 +79,9 @@ class TstValueDecode : public QObject
 private slots:
     void initTestCase()
     {
-#ifdef Q_OS_WIN
-        const QString python = QStringLiteral("/usr/bin/python3"); // outside Wine
-#else
-        const QString python = QStandardPaths::findExecutable("python3", {"/usr/bin"});
-#endif
-        kelmar::test::HostProcess probe;
-        probe.start(python, {"-c", "from pymodbus.payload import BinaryPayloadBuilder"});
-        if (python.isEmpty() || !probe.waitForFinished(20000) || probe.exitCode() != 0)
+        const QString python =
+            kelmar::test::hostPythonWith(QStringLiteral("from pymodbus.payload import BinaryPayloadBuilder"));
+        if (python.isEmpty())
             QSKIP("python3-pymodbus is not installed");
         QTcpServer free;
         free.listen(QHostAddress::LocalHost, 0);

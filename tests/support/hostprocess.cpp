@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -192,5 +193,21 @@ bool HostProcess::waitForFinished(int msecs)
 }
 
 #endif
+
+QString hostPythonWith(const QString &statement)
+{
+#ifdef Q_OS_WIN
+    const QString python = QStringLiteral("/usr/bin/python3"); // outside Wine
+#else
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
+#endif
+    if (python.isEmpty())
+        return {};
+    HostProcess probe;
+    probe.start(python, {QStringLiteral("-c"), statement});
+    if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
+        return {};
+    return python;
+}
 
 } // namespace kelmar::test

@@ -19,6 +19,10 @@ QString hostPath(const QString &path);
 // True when the programs of the build machine run as root.
 bool hostIsRoot();
 
+// The build machine's python3 when it can run the Python statement
+// (an import that proves a module is there), else an empty string.
+QString hostPythonWith(const QString &statement);
+
 #ifndef Q_OS_WIN
 // A program of the build machine (the simulator, mosquitto, openssl,
 // python3): a QProcess that ends with the test, even when the test crashes.
