@@ -2,9 +2,22 @@
 
 #include <QCoreApplication>
 
+#include <optional>
+
 namespace kelmar {
 
 namespace {
+
+// The value of an enumeration (0 to last) whose name is text, any case.
+template <typename E>
+std::optional<E> namedAs(QStringView text, E last, const char *(*name)(E))
+{
+    for (int i = 0; i <= int(last); ++i) {
+        if (text.compare(QLatin1String(name(E(i))), Qt::CaseInsensitive) == 0)
+            return E(i);
+    }
+    return std::nullopt;
+}
 
 bool hasControlCharacter(const QString &s)
 {
@@ -60,26 +73,18 @@ std::optional<ValueFormat> parseValueFormat(QStringView text, QString *why)
     else
         return refuse(QCoreApplication::translate("kelmar::ModelsIni",
                                                   "功能須為 3 或 4 (the function must be 3 or 4)"));
-    bool typeKnown = false;
-    for (int t = 0; t <= int(ValueType::Float64) && !typeKnown; ++t)
-        if (parts[2].compare(QLatin1String(valueTypeName(ValueType(t))), Qt::CaseInsensitive) ==
-            0) {
-            format.type = ValueType(t);
-            typeKnown = true;
-        }
-    if (!typeKnown)
+    const std::optional<ValueType> type = namedAs(parts[2], ValueType::Float64, valueTypeName);
+    if (type)
+        format.type = *type;
+    else
         return refuse(QCoreApplication::translate(
             "kelmar::ModelsIni", "型別不明 (unknown type; int16 uint16 int32 uint32 int64 "
                                  "uint64 float32 float64)"));
     if (parts.size() == 4) {
-        bool orderKnown = false;
-        for (int o = 0; o <= int(WordOrder::DCBA) && !orderKnown; ++o)
-            if (parts[3].compare(QLatin1String(wordOrderName(WordOrder(o))), Qt::CaseInsensitive) ==
-                0) {
-                format.order = WordOrder(o);
-                orderKnown = true;
-            }
-        if (!orderKnown)
+        const std::optional<WordOrder> order = namedAs(parts[3], WordOrder::DCBA, wordOrderName);
+        if (order)
+            format.order = *order;
+        else
             return refuse(QCoreApplication::translate(
                 "kelmar::ModelsIni", "順序不明 (unknown order; ABCD CDAB BADC DCBA)"));
     }
