@@ -144,7 +144,7 @@ int serviceRun(int seconds, const QString &program, const QString &simulator)
     if (mbpoll.isEmpty()) {
         std::printf("mbpoll: not installed\n");
     } else {
-        // The same twelve transactions a second: registers 1 to 3 (0 to 2)
+        // The same six transactions a second: registers 1 to 3 (0 to 2)
         // of slaves 1 to 6, every 1000 ms.
         QProcess poll;
         poll.setStandardOutputFile(QProcess::nullDevice());

@@ -25,6 +25,64 @@ void PollingCycle::forgetSilence()
 {
     m_silentSlaves.clear();
     m_silentCursor = 0;
+    m_jointAnswered.clear();
+    m_jointRefused.clear();
+}
+
+namespace {
+
+// Four hexadecimal digits exactly, as a register field holds them; nothing
+// for any other text, whose odd digits only the value by value request takes
+// as it always did.
+std::optional<int> registerField(const QString &text)
+{
+    if (text.size() != 4)
+        return std::nullopt;
+    bool ok = false;
+    const int value = text.toInt(&ok, 16);
+    return ok && !text.startsWith(QLatin1Char('+')) && !text.startsWith(QLatin1Char('-'))
+               ? std::optional<int>(value)
+               : std::nullopt;
+}
+
+QString field(int value)
+{
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+std::optional<PollingCycle::JointRead> PollingCycle::jointRead(const MeterSlot &s)
+{
+    if (!s.hasSecondValue())
+        return std::nullopt;
+    const std::array<std::optional<int>, ItemsPerSlot> start{registerField(s.register1),
+                                                             registerField(s.register2)};
+    const std::array<std::optional<int>, ItemsPerSlot> count{registerField(s.count1),
+                                                             registerField(s.count2)};
+    std::array<QString, ItemsPerSlot> function;
+    for (int item = 0; item < ItemsPerSlot; ++item) {
+        if (!start[item] || !count[item] || *count[item] < 1)
+            return std::nullopt;
+        function[item] = s.values[item] ? QString::number(s.values[item]->function)
+                                        : ReadHoldingRegisters;
+    }
+    if (function[0] != function[1])
+        return std::nullopt;
+    JointRead j;
+    j.function = function[0];
+    j.start = std::min(*start[0], *start[1]);
+    const int end = std::max(*start[0] + *count[0], *start[1] + *count[1]);
+    j.count = end - j.start;
+    if (j.count > MaxJointRegisters)
+        return std::nullopt;
+    for (int item = 0; item < ItemsPerSlot; ++item) {
+        j.offset[item] = *start[item] - j.start;
+        j.counts[item] = *count[item];
+    }
+    j.key = slaveText(s) + QLatin1Char('/') + j.function + QLatin1Char('/') + s.register1
+            + s.count1 + s.register2 + s.count2;
+    return j;
 }
 
 bool PollingCycle::tick()
@@ -117,9 +175,23 @@ void PollingCycle::reading(int item)
             step();
         return;
     }
+    QPointer<PollingCycle> self(this);
+    const std::optional<JointRead> joint = item == 0 ? jointRead(s) : std::nullopt;
+    if (joint && !m_jointRefused.count(joint->key)) {
+        const QString start = field(joint->start);
+        const QString count = field(joint->count);
+        const bool started = m_hooks.transact(id, joint->function, start.mid(0, 2), start.mid(2, 2),
+                                              count.mid(0, 2), count.mid(2, 2),
+                                              [self, j = *joint](const ModbusReading &r) {
+                                                  if (self)
+                                                      self->jointDone(j, r, true);
+                                              });
+        if (!started)
+            jointDone(*joint, ModbusReading{}, false);
+        return;
+    }
     const QString &reg = item == 0 ? s.register1 : s.register2;
     const QString &count = item == 0 ? s.count1 : s.count2;
-    QPointer<PollingCycle> self(this);
     const std::optional<ValueFormat> &format = s.values[item];
     const QString function = format ? QString::number(format->function) : ReadHoldingRegisters;
     const bool started = m_hooks.transact(id, function, reg.mid(0, 2), reg.mid(2, 2),
@@ -132,26 +204,31 @@ void PollingCycle::reading(int item)
         readingDone(item, ModbusReading{}, false);
 }
 
-void PollingCycle::readingDone(int item, const ModbusReading &reply, bool sent)
+std::optional<ExactDecimal> PollingCycle::decoded(const MeterSlot &s, int item,
+                                                  ModbusReading &r) const
 {
-    const MeterSlot s = m_hooks.slot(m_slot);
-    const QString id = slaveText(s);
     // A models.ini value is decoded as its model says; registers that hold
     // no number are a bad reading, though the reply itself was proper.
-    ModbusReading r = reply;
-    std::optional<ExactDecimal> value;
     if (r.value && s.values[item]) {
-        value = decodeValue(*s.values[item], r.registers, s.placesOf(item)).value;
+        std::optional<ExactDecimal> value =
+            decodeValue(*s.values[item], r.registers, s.placesOf(item)).value;
         if (!value) {
             r.value.reset();
             r.check = ReplyCheck{ReplyStatus::InvalidValue};
         }
-    } else if (r.value) {
-        value = ExactDecimal::fromInteger(*r.value, s.decimalPlaces().places);
+        return value;
     }
+    if (r.value)
+        return ExactDecimal::fromInteger(*r.value, s.decimalPlaces().places);
+    return std::nullopt;
+}
+
+void PollingCycle::account(const QString &id, int item, const ModbusReading &r, bool answered,
+                           bool sent)
+{
     if (m_hooks.transactionDone && !m_abandoned)
         m_hooks.transactionDone(m_slot, item, r);
-    if (!reply.ok())
+    if (!answered)
         m_failedSlaves.insert(id);
     // A request that never left (the line is closed) says nothing of the
     // meter: it is not taken for silent, and is asked as usual once the line
@@ -160,6 +237,14 @@ void PollingCycle::readingDone(int item, const ModbusReading &reply, bool sent)
         m_silentSlaves.insert(id);
     else if (sent)
         m_silentSlaves.erase(id);
+}
+
+void PollingCycle::readingDone(int item, const ModbusReading &reply, bool sent)
+{
+    const MeterSlot s = m_hooks.slot(m_slot);
+    ModbusReading r = reply;
+    const std::optional<ExactDecimal> value = decoded(s, item, r);
+    account(slaveText(s), item, r, reply.ok(), sent);
     // The first reading's outcome stands for the slot unless the second one
     // fails too.
     if (item == 0 || !r.ok())
@@ -171,6 +256,46 @@ void PollingCycle::readingDone(int item, const ModbusReading &reply, bool sent)
         reading(1);
     else
         step();
+}
+
+void PollingCycle::jointDone(const JointRead &joint, const ModbusReading &reply, bool sent)
+{
+    const MeterSlot s = m_hooks.slot(m_slot);
+    const QString id = slaveText(s);
+    if (reply.ok()) {
+        m_jointAnswered.insert(joint.key);
+    } else if (sent && !m_jointAnswered.count(joint.key)) {
+        // The meter may not serve registers between or around the two
+        // values: from now on they are read one by one. An exception is a
+        // proper answer, so nothing of it can still come: they are read so
+        // now. After no proper reply the slave rests for this tick.
+        m_jointRefused.insert(joint.key);
+        if (reply.check.status == ReplyStatus::Exception) {
+            account(id, 0, reply, true, sent);
+            reading(0);
+            return;
+        }
+    }
+    // Each value from its own registers of the reply, decoded as the model
+    // now says (it may have changed during the transaction).
+    ReplyCheck check = reply.check;
+    for (int item = 0; item < ItemsPerSlot; ++item) {
+        if (item == 1 && !s.hasSecondValue())
+            break;
+        ModbusReading part = reply;
+        if (reply.ok()) {
+            part.registers = reply.registers.mid(2 * joint.offset[item], 2 * joint.counts[item]);
+            part.value = decodeRegisters(part.registers);
+        }
+        m_sample.values[item] = decoded(s, item, part);
+        if (check.status == ReplyStatus::Ok)
+            check = part.check;
+    }
+    ModbusReading whole = reply;
+    whole.check = check;
+    account(id, 0, whole, reply.ok(), sent);
+    m_sample.check = check;
+    step();
 }
 
 } // namespace kelmar

@@ -9,6 +9,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 #include <set>
 
 namespace kelmar {
@@ -29,6 +30,13 @@ class Clock;
 // slaves at most one is asked per tick, in turn, so that meters that are
 // switched off or unplugged cost the tick one reply wait, not one each, and
 // never slow the healthy ones. The others keep empty fields and their status.
+//
+// A slot's two values that lie close together in the same kind of register
+// are read in one request over both, as a poller of a register block does:
+// half the transactions, half the time on the line. A meter that refuses
+// that request (an exception, or no proper reply) before it ever answered
+// one is read value by value for the rest of the run; after an exception
+// the values are read so at once, in the same tick.
 //
 // The cycle is asynchronous: tick() starts it and returns, the transactions
 // run from the event loop. Slot settings are read through the hooks at
@@ -61,8 +69,11 @@ public:
     // line sees whole ticks only, but reports nothing and ends without
     // finished().
     void abandon() { m_abandoned = m_running; }
-    // A new run: every slave is asked again.
+    // A new run: every slave is asked again, and asked jointly again.
     void forgetSilence();
+
+    // The widest span of registers read in one request for two values.
+    static constexpr int MaxJointRegisters = 16;
 
     // The slave ID as the request carries it: the decimal text of the
     // chosen ID, empty (slave 0) when none was chosen.
@@ -74,9 +85,28 @@ signals:
     void finished(const kelmar::TickSample &tick);
 
 private:
+    // One request for both values of a slot: its registers and where each
+    // value lies in them.
+    struct JointRead
+    {
+        QString function;
+        int start = 0;
+        int count = 0;
+        std::array<int, ItemsPerSlot> offset{}; // registers from start
+        std::array<int, ItemsPerSlot> counts{};
+        QString key; // the slave and the layout, for what was learnt of it
+    };
+    static std::optional<JointRead> jointRead(const MeterSlot &slot);
+
     void step();
     void reading(int item);
     void readingDone(int item, const ModbusReading &r, bool sent = true);
+    void jointDone(const JointRead &joint, const ModbusReading &r, bool sent);
+    // The value of one item's registers as the slot's model describes it;
+    // r becomes an invalid value when they hold no number.
+    std::optional<ExactDecimal> decoded(const MeterSlot &slot, int item, ModbusReading &r) const;
+    // A transaction's outcome, for the counters and the slave's standing.
+    void account(const QString &id, int item, const ModbusReading &r, bool answered, bool sent);
     void finishTick();
     void chooseSilentTurn();
 
@@ -91,6 +121,8 @@ private:
     std::set<QString> m_silentSlaves; // across ticks: no answer to their last request
     QString m_silentTurn;             // the silent slave asked in this tick
     int m_silentCursor = 0;           // the slot whose silent slave was asked last
+    std::set<QString> m_jointAnswered; // layouts a slave answered jointly, this run
+    std::set<QString> m_jointRefused;  // layouts read value by value, this run
 };
 
 } // namespace kelmar
