@@ -17,6 +17,8 @@
 #include <ws2tcpip.h>
 #else
 #include <csignal>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #endif
 
@@ -34,6 +36,22 @@ constexpr int MaxPauseMs = 30000;
 // Messages handed to the library before their acknowledgement: enough to
 // keep the line busy, few enough that a reconnect resends little.
 constexpr int InFlightWindow = 500;
+// The most messages whose answers wait for the next tick: a tick's slots and
+// their discovery configs.
+constexpr size_t UnreadAnswers = 64;
+
+// Holds small writes back until uncorked, so that they go out together.
+bool corkSocket(int fd, bool on)
+{
+#ifdef TCP_CORK
+    const int value = on ? 1 : 0;
+    return fd >= 0 && setsockopt(fd, IPPROTO_TCP, TCP_CORK, &value, sizeof value) == 0;
+#else
+    Q_UNUSED(fd);
+    Q_UNUSED(on);
+    return false;
+#endif
+}
 // Where Home Assistant looks for sensor configs of any station.
 const char DiscoveryFilter[] = "homeassistant/sensor/+/+/config";
 
@@ -199,7 +217,15 @@ void Publisher::setConfig(const PublishConfig &config)
     // A device announced under a client_id that goes (or with discovery
     // switched off) would stay in Home Assistant beside the new one: its
     // configs are emptied, now while connected, else at the next connection.
-    if (m_config.discovery && (!config.discovery || config.clientId != m_config.clientId))
+    if (m_config.discovery && (!config.discovery || config.clientId != m_config.clientId)) {
+        // Nor is an old config still waiting for its answer sent again on
+        // the new connection.
+        const QString old = QStringLiteral("homeassistant/sensor/%1/").arg(m_config.clientId);
+        const auto isOld = [&old](const PublishMessage &m) { return m.topic.startsWith(old); };
+        m_queue.erase(std::remove_if(m_queue.begin(), m_queue.end(), isOld), m_queue.end());
+        m_inflight.erase(std::remove_if(m_inflight.begin(), m_inflight.end(),
+                                        [&isOld](const Pending &p) { return isOld(p.message); }),
+                         m_inflight.end());
         for (auto it = m_discovered.cbegin(); it != m_discovered.cend(); ++it)
             for (const PublishMessage &m :
                  discoveryMessages(m_config.clientId, m_config.topicPrefix, it.key(), it->title, it->valueCount)) {
@@ -210,6 +236,7 @@ void Publisher::setConfig(const PublishConfig &config)
                     m_staleDiscovery.insert(m.topic);
                 }
             }
+    }
     stop(true);
     m_config = config;
     m_retainedState.clear();
@@ -224,23 +251,26 @@ void Publisher::setConfig(const PublishConfig &config)
     }
 }
 
-void Publisher::publishSlot(const SlotReport &r)
+void Publisher::publishSlots(const QVector<SlotReport> &reports)
 {
-    if (!m_config.enabled)
+    if (!m_config.enabled || reports.isEmpty())
         return;
-    if (m_config.discovery) {
-        const Announced seen{r.title, int(r.values.size()), r.units, r.places};
-        if (m_discovered.value(r.slot) != seen) {
-            m_discovered.insert(r.slot, seen);
-            for (const auto &m : discoveryMessages(m_config.clientId, m_config.topicPrefix, r.slot,
-                                                   r.title, int(r.values.size()), r.units,
-                                                   r.places)) {
-                m_retainedState.insert(m.topic, m.payload);
-                enqueue(m);
+    for (const SlotReport &r : reports) {
+        if (m_config.discovery) {
+            const Announced seen{r.title, int(r.values.size()), r.units, r.places};
+            if (m_discovered.value(r.slot) != seen) {
+                m_discovered.insert(r.slot, seen);
+                for (const auto &m : discoveryMessages(m_config.clientId, m_config.topicPrefix,
+                                                       r.slot, r.title, int(r.values.size()),
+                                                       r.units, r.places)) {
+                    m_retainedState.insert(m.topic, m.payload);
+                    queue(m);
+                }
             }
         }
+        queue({slotTopic(m_config.topicPrefix, r.slot), slotPayload(r), false});
     }
-    enqueue({slotTopic(m_config.topicPrefix, r.slot), slotPayload(r), false});
+    send();
 }
 
 void Publisher::publishLine(const QString &port, LineState state)
@@ -257,6 +287,12 @@ void Publisher::publishLine(const QString &port, LineState state)
 
 void Publisher::enqueue(PublishMessage m)
 {
+    queue(std::move(m));
+    send();
+}
+
+void Publisher::queue(PublishMessage m)
+{
     // Beyond the limit the oldest waiting message goes: the newest readings
     // are the ones worth having when the broker comes back.
     while (queued() >= m_config.queueLimit && !m_queue.empty()) {
@@ -264,6 +300,10 @@ void Publisher::enqueue(PublishMessage m)
         ++m_dropped;
     }
     m_queue.push_back(std::move(m));
+}
+
+void Publisher::send()
+{
     if (m_state != BrokerState::Connected)
         return;
     // An answer left unread (pump()) is read first; service() sends too.
@@ -502,6 +542,9 @@ void Publisher::sendControl(const PublishMessage &m)
 void Publisher::pump()
 {
     const int window = std::min(InFlightWindow, std::max(1, m_config.queueLimit));
+    // Several messages leave in as few segments as they fit: the broker is
+    // woken once for a tick, not once a slot.
+    const bool corked = m_mosq && m_queue.size() > 1 && corkSocket(mosquitto_socket(m_mosq), true);
     while (m_mosq && !m_queue.empty() && int(m_inflight.size()) < window) {
         Pending p{m_queue.front(), 0};
         const QByteArray topic = p.message.topic.toUtf8();
@@ -515,13 +558,16 @@ void Publisher::pump()
         else
             m_inflight.push_back(std::move(p));
     }
-    // The broker answers a moment after each message. While one message
-    // waits for its answer and none is queued (a reading a slot, once a
-    // second), the answer is read with the next message or by the
-    // housekeeping a second later: the program is not woken once more for
-    // every reading.
+    if (corked && m_mosq)
+        corkSocket(mosquitto_socket(m_mosq), false);
+    // The broker answers a moment after each message. While no more than a
+    // tick's messages wait for their answers and none is queued (the
+    // readings, once a second), the answers are read with the next tick's
+    // messages or by the housekeeping a second later: the program is not
+    // woken once more for every tick.
     if (m_readNotifier)
-        m_readNotifier->setEnabled(m_inflight.size() != 1 || !m_queue.empty());
+        m_readNotifier->setEnabled(m_inflight.empty() || m_inflight.size() > UnreadAnswers
+                                   || !m_queue.empty());
 }
 
 void Publisher::failed(int rc)

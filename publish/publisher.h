@@ -39,8 +39,10 @@ public:
     void setConfig(const PublishConfig &config);
     const PublishConfig &config() const { return m_config; }
 
-    // One message per polling tick and enabled slot.
-    void publishSlot(const SlotReport &report);
+    // One message per polling tick and enabled slot; a tick's slots are
+    // best handed over together.
+    void publishSlot(const SlotReport &report) { publishSlots({report}); }
+    void publishSlots(const QVector<SlotReport> &reports);
     // The line's state; a message only when it changed.
     void publishLine(const QString &port, LineState state);
 
@@ -79,6 +81,9 @@ private:
     void failed(int rc);
     void scheduleRetry();
     void enqueue(PublishMessage m);
+    // Puts a message in line without sending; send() sends what waits.
+    void queue(PublishMessage m);
+    void send();
     void setState(BrokerState s);
     void setNotice(const QString &text);
     void sendControl(const PublishMessage &m);

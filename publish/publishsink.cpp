@@ -11,7 +11,13 @@ PublishSink::PublishSink(Publisher &publisher, std::function<QString(int)> title
 
 void PublishSink::slotSampled(const SlotSample &sample)
 {
-    m_publisher.publishSlot(slotReport(sample, m_title(sample.slot)));
+    m_tick.append(slotReport(sample, m_title(sample.slot)));
+}
+
+void PublishSink::tickEnded(const TickSample &)
+{
+    m_publisher.publishSlots(m_tick);
+    m_tick.clear();
 }
 
 void PublishSink::lineChanged(const QString &port, MeterLine::State state)
