@@ -11,6 +11,11 @@ PublishSink::PublishSink(Publisher &publisher, std::function<QString(int)> title
 
 void PublishSink::slotSampled(const SlotSample &sample)
 {
+    // Slots of a tick that never ended (Exit during it) count no more than
+    // its record line does.
+    if (sample.time != m_tickTime)
+        m_tick.clear();
+    m_tickTime = sample.time;
     m_tick.append(slotReport(sample, m_title(sample.slot)));
 }
 

@@ -29,6 +29,7 @@ private:
     Publisher &m_publisher;
     std::function<QString(int)> m_title;
     QVector<SlotReport> m_tick; // this tick's slots so far
+    QDateTime m_tickTime;       // the tick they belong to
 };
 
 } // namespace kelmar
