@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 #include <map>
+#include <tuple>
 
 using namespace kelmar;
 
@@ -224,59 +225,40 @@ private slots:
     // the meter refuses the joint request before it ever answered one.
     void jointRead_data()
     {
-        QTest::addColumn<QStringList>("layout"); // register1, count1, register2, count2
-        QTest::addColumn<int>("function2");
-        QTest::addColumn<QString>("meter"); // "", "gaps refused", "off at first"
-        QTest::addColumn<QStringList>("first");  // requests of the first tick
-        QTest::addColumn<QStringList>("second"); // and of the second
-        QTest::addColumn<QString>("shown");      // both values after the second
-        const QStringList apart{"7:0000:0001", "7:0002:0001"};
-        QTest::newRow("a gap between") << QStringList{"0000", "0001", "0002", "0001"} << 3 << ""
-                                       << QStringList{"7:0000:0003"} << QStringList{"7:0000:0003"}
-                                       << "12/34";
-        QTest::newRow("second first, wider") << QStringList{"0004", "0002", "0001", "0002"} << 3 << ""
-                                             << QStringList{"7:0001:0005"} << QStringList{"7:0001:0005"}
-                                             << "12/34";
-        QTest::newRow("sixteen registers") << QStringList{"0000", "0001", "000F", "0001"} << 3 << ""
-                                           << QStringList{"7:0000:0010"} << QStringList{"7:0000:0010"}
-                                           << "12/34";
-        QTest::newRow("seventeen: apart") << QStringList{"0000", "0001", "0010", "0001"} << 3 << ""
-                                          << QStringList{"7:0000:0001", "7:0010:0001"}
-                                          << QStringList{"7:0000:0001", "7:0010:0001"} << "12/34";
-        QTest::newRow("holding and input registers: apart")
-            << QStringList{"0000", "0001", "0002", "0001"} << 4 << ""
-            << QStringList{"7:0000:0001", "4/7:0002:0001"} << QStringList{"7:0000:0001", "4/7:0002:0001"}
-            << "12/34";
-        QTest::newRow("a field that is no register: apart")
-            << QStringList{"0000", "0001", "02", "0001"} << 3 << "" << QStringList{"7:0000:0001", "7:02:0001"}
-            << QStringList{"7:0000:0001", "7:02:0001"} << "12/34";
-        QTest::newRow("gaps refused: apart in the same tick")
-            << QStringList{"0000", "0001", "0002", "0001"} << 3 << "gaps refused"
-            << (QStringList{"7:0000:0003"} + apart) << apart << "12/34";
-        QTest::newRow("no reply to the joint request: apart from the next tick")
-            << QStringList{"0000", "0001", "0002", "0001"} << 3 << "off at first"
-            << QStringList{"7:0000:0003"} << apart << "12/34";
+        QTest::addColumn<QString>("layout"); // register1 count1 register2 count2, function2
+        QTest::addColumn<QString>("meter");  // "", "gaps refused", "off at first"
+        QTest::addColumn<QString>("first");  // requests of the first tick
+        QTest::addColumn<QString>("second"); // and of the second ("": the same)
+        const char *apart = "7:0000:0001 7:0002:0001";
+        QTest::newRow("a gap between") << "0000 0001 0002 0001 3" << "" << "7:0000:0003" << "";
+        QTest::newRow("second first, wider") << "0004 0002 0001 0002 3" << "" << "7:0001:0005" << "";
+        QTest::newRow("sixteen registers") << "0000 0001 000F 0001 3" << "" << "7:0000:0010" << "";
+        QTest::newRow("seventeen: apart") << "0000 0001 0010 0001 3" << "" << "7:0000:0001 7:0010:0001" << "";
+        QTest::newRow("holding and input: apart") << "0000 0001 0002 0001 4" << "" << "7:0000:0001 4/7:0002:0001" << "";
+        QTest::newRow("no register field: apart") << "0000 0001 02 0001 3" << "" << "7:0000:0001 7:02:0001" << "";
+        QTest::newRow("gaps refused: apart at once")
+            << "0000 0001 0002 0001 3" << "gaps refused" << QStringLiteral("7:0000:0003 ") + apart << apart;
+        QTest::newRow("no reply: apart from the next tick")
+            << "0000 0001 0002 0001 3" << "off at first" << "7:0000:0003" << apart;
     }
     void jointRead()
     {
-        QFETCH(QStringList, layout);
-        QFETCH(int, function2);
+        QFETCH(QString, layout);
         QFETCH(QString, meter);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        const QStringList f = layout.split(u' ');
         Bench b;
         b.enable(3, 7, QStringLiteral("B"));
         MeterSlot &m = b.meters[2];
-        m.register1 = layout[0];
-        m.count1 = layout[1];
-        m.register2 = layout[2];
-        m.count2 = layout[3];
-        if (function2 == 4) {
-            ValueFormat holding, input;
-            input.function = 4;
-            m.values = {holding, input};
-        }
-        const QString space = function2 == 4 ? QStringLiteral("4/7:") : QStringLiteral("7:");
-        const std::map<QString, qint64> meterMap{{"7:" + layout[0] + u':' + layout[1], 12},
-                                                 {space + layout[2] + u':' + layout[3], 34}};
+        std::tie(m.register1, m.count1, m.register2, m.count2) = std::tie(f[0], f[1], f[2], f[3]);
+        ValueFormat input;
+        input.function = 4;
+        if (f[4] == u'4')
+            m.values = {ValueFormat(), input};
+        const QString space = f[4] == u'4' ? QStringLiteral("4/7:") : QStringLiteral("7:");
+        const std::map<QString, qint64> meterMap{{"7:" + f[0] + u':' + f[1], 12},
+                                                 {space + f[2] + u':' + f[3], 34}};
         b.gapsRefused = meter == QStringLiteral("gaps refused");
         if (meter != QStringLiteral("off at first"))
             b.answers = meterMap;
@@ -284,12 +266,12 @@ private slots:
         PollingCycle cycle(b.hooks(), clock);
         b.watch(cycle);
         runTick(cycle);
-        QTEST(b.requests, "first");
+        QCOMPARE(b.requests.join(u' '), first);
         b.answers = meterMap;
         b.requests.clear();
         runTick(cycle);
-        QTEST(b.requests, "second");
-        QTEST(b.labels[2][0] + u'/' + b.labels[2][1], "shown");
+        QCOMPARE(b.requests.join(u' '), second.isEmpty() ? first : second);
+        QCOMPARE(b.labels[2][0] + u'/' + b.labels[2][1], QStringLiteral("12/34"));
         QVERIFY(b.statuses.endsWith(ReplyStatus::Ok));
     }
 
