@@ -17,7 +17,7 @@ namespace {
 
 // Geometry in twips: left, top, width, height.
 constexpr int ClientWidth = 7320;
-constexpr int ClientHeight = 5640;
+constexpr int ClientHeight = 5880;
 constexpr int RowTop = 120;
 constexpr int RowStep = 420;
 constexpr int RowHeight = 375;
@@ -40,9 +40,12 @@ constexpr TwipsPlace wholeRowPlace(int row)
 }
 
 constexpr TwipsPlace LampPlace{5280, 240, 615, 615};
-constexpr TwipsPlace StateTextPlace{5040, 960, 2160, RowHeight};
-constexpr TwipsPlace CountsPlace{5040, 1440, 2160, 1260};
-constexpr TwipsPlace NoticePlace{120, RowTop + 12 * RowStep, 7080, 780};
+// Two lines: the Chinese word and the English one below it when both do
+// not fit on one.
+constexpr TwipsPlace StateTextPlace{5040, 900, 2160, 600};
+constexpr TwipsPlace CountsPlace{5040, 1560, 2160, 1260};
+// Three lines of the notice's small type: the longest notices take them.
+constexpr TwipsPlace NoticePlace{120, RowTop + 12 * RowStep, 7080, 1020};
 constexpr TwipsPlace ApplyPlace{5160, 3600, 1935, 615};
 constexpr TwipsPlace LeavePlace{5160, 4320, 1935, 615};
 
@@ -122,6 +125,8 @@ PublishWindow::PublishWindow(QWidget *parent) : QWidget(parent)
     m_lamp->setObjectName(QStringLiteral("Lamp"));
     m_stateText = place(new QLabel(this), StateTextPlace);
     m_stateText->setObjectName(QStringLiteral("StateText"));
+    m_stateText->setWordWrap(true);
+    m_stateText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_counts = place(new QLabel(this), CountsPlace);
     m_counts->setObjectName(QStringLiteral("Counts"));
     m_counts->setAlignment(Qt::AlignLeft | Qt::AlignTop);
