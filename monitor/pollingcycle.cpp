@@ -27,6 +27,8 @@ void PollingCycle::forgetSilence()
     m_silentCursor = 0;
     m_jointAnswered.clear();
     m_jointRefused.clear();
+    m_jointDoubted.clear();
+    m_heardSlaves.clear();
 }
 
 namespace {
@@ -233,10 +235,13 @@ void PollingCycle::account(const QString &id, int item, const ModbusReading &r, 
     // A request that never left (the line is closed) says nothing of the
     // meter: it is not taken for silent, and is asked as usual once the line
     // is back.
-    if (sent && r.check.status == ReplyStatus::NoReply)
+    if (sent && r.check.status == ReplyStatus::NoReply) {
         m_silentSlaves.insert(id);
-    else if (sent)
+        m_heardSlaves.erase(id);
+    } else if (sent) {
         m_silentSlaves.erase(id);
+        m_heardSlaves.insert(id);
+    }
 }
 
 void PollingCycle::readingDone(int item, const ModbusReading &reply, bool sent)
@@ -245,6 +250,11 @@ void PollingCycle::readingDone(int item, const ModbusReading &reply, bool sent)
     ModbusReading r = reply;
     const std::optional<ExactDecimal> value = decoded(s, item, r);
     account(slaveText(s), item, r, reply.ok(), sent);
+    // A joint request that a meter not heard before left unanswered gets
+    // another try after one single request: the meter may have been away.
+    if (const auto joint = item == 0 && sent ? jointRead(s) : std::nullopt;
+        joint && m_jointDoubted.erase(joint->key))
+        m_jointRefused.erase(joint->key);
     // The first reading's outcome stands for the slot unless the second one
     // fails too.
     if (item == 0 || !r.ok())
@@ -270,6 +280,8 @@ void PollingCycle::jointDone(const JointRead &joint, const ModbusReading &reply,
         // proper answer, so nothing of it can still come: they are read so
         // now. After no proper reply the slave rests for this tick.
         m_jointRefused.insert(joint.key);
+        if (reply.check.status != ReplyStatus::Exception && !m_heardSlaves.count(id))
+            m_jointDoubted.insert(joint.key);
         if (reply.check.status == ReplyStatus::Exception) {
             account(id, 0, reply, true, sent);
             reading(0);

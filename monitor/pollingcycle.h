@@ -36,7 +36,9 @@ class Clock;
 // half the transactions, half the time on the line. A meter that refuses
 // that request (an exception, or no proper reply) before it ever answered
 // one is read value by value for the rest of the run; after an exception
-// the values are read so at once, in the same tick.
+// the values are read so at once, in the same tick. A meter that had not
+// answered its last request before may only have been away (not yet
+// switched on): its joint request gets another try after one single one.
 //
 // The cycle is asynchronous: tick() starts it and returns, the transactions
 // run from the event loop. Slot settings are read through the hooks at
@@ -123,6 +125,8 @@ private:
     int m_silentCursor = 0;           // the slot whose silent slave was asked last
     std::set<QString> m_jointAnswered; // layouts a slave answered jointly, this run
     std::set<QString> m_jointRefused;  // layouts read value by value, this run
+    std::set<QString> m_jointDoubted;  // of those, tried again after one single request
+    std::set<QString> m_heardSlaves;   // a reply came to their last request
 };
 
 } // namespace kelmar

@@ -24,9 +24,9 @@ struct Bench
     QStringList outcomes;              // "slot.item:ok" as transactionDone is told
     QList<ReplyStatus> statuses;       // as transactionDone is told
     // A request over several values the table holds is answered from them,
-    // registers between them reading 0, or with exception 02 by a meter
-    // that serves no gaps.
-    bool gapsRefused = false;
+    // registers between them reading 0; a meter that refuses "gaps" answers
+    // it with exception 02, one that refuses "joint" requests not at all.
+    QString refuses;
     bool busy = false;
     bool overlapped = false;
     std::function<void()> duringTransaction;
@@ -81,9 +81,9 @@ struct Bench
                 data[2 * at + i] = char(quint64(value) >> (8 * (2 * n - 1 - i)));
             covered += n;
         }
-        if (!covered)
+        if (!covered || (refuses == QStringLiteral("joint") && !answers.count(key)))
             return r;
-        if (covered < count && gapsRefused) {
+        if (covered < count && refuses == QStringLiteral("gaps")) {
             r.check = ReplyCheck{ReplyStatus::Exception, 2};
             return r;
         }
@@ -226,27 +226,29 @@ private slots:
     void jointRead_data()
     {
         QTest::addColumn<QString>("layout"); // register1 count1 register2 count2, function2
-        QTest::addColumn<QString>("meter");  // "", "gaps refused", "off at first"
-        QTest::addColumn<QString>("first");  // requests of the first tick
-        QTest::addColumn<QString>("second"); // and of the second ("": the same)
-        const char *apart = "7:0000:0001 7:0002:0001";
-        QTest::newRow("a gap between") << "0000 0001 0002 0001 3" << "" << "7:0000:0003" << "";
-        QTest::newRow("second first, wider") << "0004 0002 0001 0002 3" << "" << "7:0001:0005" << "";
-        QTest::newRow("sixteen registers") << "0000 0001 000F 0001 3" << "" << "7:0000:0010" << "";
-        QTest::newRow("seventeen: apart") << "0000 0001 0010 0001 3" << "" << "7:0000:0001 7:0010:0001" << "";
-        QTest::newRow("holding and input: apart") << "0000 0001 0002 0001 4" << "" << "7:0000:0001 4/7:0002:0001" << "";
-        QTest::newRow("no register field: apart") << "0000 0001 02 0001 3" << "" << "7:0000:0001 7:02:0001" << "";
+        QTest::addColumn<QString>("meter");  // refuses "gaps" or "joint", or "off" for two ticks
+        QTest::addColumn<QString>("ticks");  // the requests of each tick, "|" between ticks
+        const QString apart = QStringLiteral("7:0000:0001 7:0002:0001");
+        const QString joint = QStringLiteral("7:0000:0003");
+        QTest::newRow("a gap between") << "0000 0001 0002 0001 3" << "" << "7:0000:0003|7:0000:0003";
+        QTest::newRow("second first, wider") << "0004 0002 0001 0002 3" << "" << "7:0001:0005";
+        QTest::newRow("sixteen registers") << "0000 0001 000F 0001 3" << "" << "7:0000:0010";
+        QTest::newRow("seventeen: apart") << "0000 0001 0010 0001 3" << "" << "7:0000:0001 7:0010:0001";
+        QTest::newRow("holding and input: apart") << "0000 0001 0002 0001 4" << "" << "7:0000:0001 4/7:0002:0001";
+        QTest::newRow("no register field: apart") << "0000 0001 02 0001 3" << "" << "7:0000:0001 7:02:0001";
         QTest::newRow("gaps refused: apart at once")
-            << "0000 0001 0002 0001 3" << "gaps refused" << QStringLiteral("7:0000:0003 ") + apart << apart;
-        QTest::newRow("no reply: apart from the next tick")
-            << "0000 0001 0002 0001 3" << "off at first" << "7:0000:0003" << apart;
+            << "0000 0001 0002 0001 3" << "gaps" << joint + u' ' + apart + u'|' + apart + u'|' + apart;
+        QTest::newRow("joint unanswered: apart once it answers one by one")
+            << "0000 0001 0002 0001 3" << "joint"
+            << QStringList{joint, apart, joint, apart, apart}.join(u'|');
+        QTest::newRow("switched off at first: joint again")
+            << "0000 0001 0002 0001 3" << "off" << QStringList{joint, "7:0000:0001", joint, joint}.join(u'|');
     }
     void jointRead()
     {
         QFETCH(QString, layout);
         QFETCH(QString, meter);
-        QFETCH(QString, first);
-        QFETCH(QString, second);
+        QFETCH(QString, ticks);
         const QStringList f = layout.split(u' ');
         Bench b;
         b.enable(3, 7, QStringLiteral("B"));
@@ -259,18 +261,18 @@ private slots:
         const QString space = f[4] == u'4' ? QStringLiteral("4/7:") : QStringLiteral("7:");
         const std::map<QString, qint64> meterMap{{"7:" + f[0] + u':' + f[1], 12},
                                                  {space + f[2] + u':' + f[3], 34}};
-        b.gapsRefused = meter == QStringLiteral("gaps refused");
-        if (meter != QStringLiteral("off at first"))
-            b.answers = meterMap;
+        b.refuses = meter;
         ManualClock clock;
         PollingCycle cycle(b.hooks(), clock);
         b.watch(cycle);
-        runTick(cycle);
-        QCOMPARE(b.requests.join(u' '), first);
-        b.answers = meterMap;
-        b.requests.clear();
-        runTick(cycle);
-        QCOMPARE(b.requests.join(u' '), second.isEmpty() ? first : second);
+        QStringList asked;
+        for (int t = 0; t < ticks.count(u'|') + 1; ++t) {
+            b.answers = meter == QStringLiteral("off") && t < 2 ? std::map<QString, qint64>() : meterMap;
+            b.requests.clear();
+            runTick(cycle);
+            asked << b.requests.join(u' ');
+        }
+        QCOMPARE(asked.join(u'|'), ticks);
         QCOMPARE(b.labels[2][0] + u'/' + b.labels[2][1], QStringLiteral("12/34"));
         QVERIFY(b.statuses.endsWith(ReplyStatus::Ok));
     }
