@@ -5,10 +5,29 @@
 #include "valueformat.h"
 
 #include <QString>
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
 
 namespace kelmar {
+
+// A register address or count as a slot's fields hold it: four upper-case
+// hexadecimal digits.
+inline QString registerField(int n)
+{
+    return QStringLiteral("%1").arg(n, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// The value of a field that is four hexadecimal digits exactly; nothing for
+// any other text.
+inline std::optional<int> registerFieldValue(const QString &text)
+{
+    const auto hexDigit = [](QChar c) { return c.unicode() < 128 && std::isxdigit(c.unicode()); };
+    if (text.size() != 4 || !std::all_of(text.cbegin(), text.cend(), hexDigit))
+        return std::nullopt;
+    return text.toInt(nullptr, 16);
+}
 
 // One meter slot as the operator set it up in the meter setup window; kept
 // in meters.ini between starts.

@@ -31,37 +31,16 @@ void PollingCycle::forgetSilence()
     m_heardSlaves.clear();
 }
 
-namespace {
-
-// Four hexadecimal digits exactly, as a register field holds them; nothing
-// for any other text, whose odd digits only the value by value request takes
-// as it always did.
-std::optional<int> registerField(const QString &text)
-{
-    if (text.size() != 4)
-        return std::nullopt;
-    bool ok = false;
-    const int value = text.toInt(&ok, 16);
-    return ok && !text.startsWith(QLatin1Char('+')) && !text.startsWith(QLatin1Char('-'))
-               ? std::optional<int>(value)
-               : std::nullopt;
-}
-
-QString field(int value)
-{
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
-}
-
-} // namespace
-
 std::optional<PollingCycle::JointRead> PollingCycle::jointRead(const MeterSlot &s)
 {
     if (!s.hasSecondValue())
         return std::nullopt;
-    const std::array<std::optional<int>, ItemsPerSlot> start{registerField(s.register1),
-                                                             registerField(s.register2)};
-    const std::array<std::optional<int>, ItemsPerSlot> count{registerField(s.count1),
-                                                             registerField(s.count2)};
+    // Any other text than four hexadecimal digits is sent as it always was,
+    // value by value.
+    const std::array<std::optional<int>, ItemsPerSlot> start{registerFieldValue(s.register1),
+                                                             registerFieldValue(s.register2)};
+    const std::array<std::optional<int>, ItemsPerSlot> count{registerFieldValue(s.count1),
+                                                             registerFieldValue(s.count2)};
     std::array<QString, ItemsPerSlot> function;
     for (int item = 0; item < ItemsPerSlot; ++item) {
         if (!start[item] || !count[item] || *count[item] < 1)
@@ -180,8 +159,8 @@ void PollingCycle::reading(int item)
     QPointer<PollingCycle> self(this);
     const std::optional<JointRead> joint = item == 0 ? jointRead(s) : std::nullopt;
     if (joint && !m_jointRefused.count(joint->key)) {
-        const QString start = field(joint->start);
-        const QString count = field(joint->count);
+        const QString start = registerField(joint->start);
+        const QString count = registerField(joint->count);
         const bool started = m_hooks.transact(id, joint->function, start.mid(0, 2), start.mid(2, 2),
                                               count.mid(0, 2), count.mid(2, 2),
                                               [self, j = *joint](const ModbusReading &r) {

@@ -52,6 +52,7 @@ bool corkSocket(int fd, bool on)
     return false;
 #endif
 }
+
 // Where Home Assistant looks for sensor configs of any station.
 const char DiscoveryFilter[] = "homeassistant/sensor/+/+/config";
 

@@ -1,8 +1,8 @@
 #include "metertable.h"
+#include "meterslot.h"
 #include "numbertext.h"
 
 #include <QCoreApplication>
-#include <cctype>
 
 namespace kelmar {
 
@@ -27,12 +27,7 @@ QString cut(const QString &line, Column c)
 
 bool isFourHexDigits(const QString &text)
 {
-    if (text.size() != 4)
-        return false;
-    for (const QChar c : text)
-        if (!isxdigit(c.unicode() < 128 ? c.unicode() : 0))
-            return false;
-    return true;
+    return registerFieldValue(text).has_value();
 }
 
 } // namespace

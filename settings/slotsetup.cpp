@@ -23,11 +23,6 @@ QString stripTrailingBlanks(QString s)
     return s;
 }
 
-QString hex4(int n)
-{
-    return QStringLiteral("%1").arg(n, 4, 16, QLatin1Char('0')).toUpper();
-}
-
 // Names tried for an unreadable meters.ini kept aside; when all are taken
 // the file stays where it is and is not written over.
 constexpr int KeptNames = 99;
@@ -183,8 +178,8 @@ void SlotSetup::applyModel(int k, int index)
         s.values = m.values;
         QString *regs[][2] = {{&s.register1, &s.count1}, {&s.register2, &s.count2}};
         for (int i = 0; i < ItemsPerSlot; ++i) {
-            *regs[i][0] = m.values[i] ? hex4(m.values[i]->address) : hex4(0);
-            *regs[i][1] = m.values[i] ? hex4(m.values[i]->registerCount()) : hex4(0);
+            *regs[i][0] = registerField(m.values[i] ? m.values[i]->address : 0);
+            *regs[i][1] = registerField(m.values[i] ? m.values[i]->registerCount() : 0);
         }
         s.flag = m.panel;
     } else {
